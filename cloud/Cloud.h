@@ -1,0 +1,120 @@
+#pragma once
+
+#include "cloud/CloudInfo.h"
+#include "cloud/VRML.h"
+
+#include <Eigen/Geometry>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+// The point types are only named here; the files that touch points include
+// the point-cloud headers themselves.
+namespace pcl {
+struct PointXYZ;
+struct PointXYZRGB;
+template <typename PointT>
+class PointCloud;
+}  // namespace pcl
+
+using PointCloudRGB = pcl::PointCloud<pcl::PointXYZRGB>;
+using PointCloudRGBPtr = std::shared_ptr<PointCloudRGB>;
+using PointCloudXYZ = pcl::PointCloud<pcl::PointXYZ>;
+using PointCloudXYZPtr = std::shared_ptr<PointCloudXYZ>;
+
+/// One scanned object's point cloud with its identity and every measurement
+/// result. Copies share the two point clouds; all other members are copied.
+class Cloud {
+public:
+    Cloud();
+    explicit Cloud(CloudInfo info);
+    Cloud(const Cloud& other) = default;
+    Cloud& operator=(const Cloud& other) = default;
+    ~Cloud();
+
+    /// Loads the cloud's own PCD file (x, y, z only); throws CloudFilenameNotDef when missing.
+    void Load();
+    void Load(std::string filename);
+    /// Writes the cloud as ASCII PCD into its own folder.
+    void Save();
+    void Save(std::string filename);
+    /// Writes the cloud as ASCII PCD into the session's pallet folder.
+    void SavePallet();
+
+    void SaveSurface();
+    void SaveSurfacePallet();
+    void SaveVolSurface();
+    void SaveVolSurfacePallet();
+    void SaveVolVShape();
+    void SaveVolVShapePallet();
+
+    /// Writes the JSON data file "S<n>.json" into the cloud's folder.
+    void SaveData();
+    /// Builds (and prints) the UPDATE of the cloud's shipment row.
+    std::string SaveDataSQL();
+
+    /// Cuts the pallet layer away and closes the bottom of the goods.
+    void CalcDepallet();
+    /// Upright box on the minimum-area rectangle of the footprint; fills the
+    /// aligned copy and the transform back to the scan frame.
+    void CalcInbound();
+    /// Volume of the 3D convex hull.
+    void CalcPackage();
+    /// Surface and V-shape volumes over the occupied columns of an octree grid.
+    void CalcReal();
+    /// Paints every point by its distance from the floor plane, or with a custom colour.
+    void ColorMap();
+
+    PointCloudRGBPtr getCloud() const { return cloud; }
+    void setCloud(const PointCloudRGBPtr& src);
+    void setCloud(const PointCloudXYZPtr& src);
+
+    CloudInfo GetCloudInfo() const { return cloudInfo; }
+    std::string GetQueryInsert() const { return std::string(); }
+    void SelfParent() { cloudInfo.SelfParent(); }
+
+    // Read access to the results, for callers and tests.
+    float GetInboundCorner(int axis, int corner) const { return inboundCorners[axis][corner]; }
+    float GetH() const { return inboundSize[0]; }
+    float GetL() const { return inboundSize[1]; }
+    float GetW() const { return inboundSize[2]; }
+    float GetVolInbound() const { return volInbound; }
+    float GetVolPackage() const { return volPackage; }
+    float GetVolSurface() const { return volSurface; }
+    float GetVolVShape() const { return volVShape; }
+    PointCloudRGBPtr getAlignedCloud() const { return alignedCloud; }
+    const Eigen::Affine3f& GetInboundTransform() const { return inboundTransform; }
+    float GetInboundAngle() const { return inboundAngle; }
+    float GetInboundCenterX() const { return inboundCenterX; }
+    float GetInboundCenterY() const { return inboundCenterY; }
+    const VRML& GetVrmlSurface() const { return vrmlSurface; }
+    const VRML& GetVrmlVolSurface() const { return vrmlVolSurface; }
+    const VRML& GetVrmlVolVShape() const { return vrmlVolVShape; }
+
+    friend std::ostream& operator<<(std::ostream& os, const Cloud& c);
+
+private:
+    /// Writes one scene into folder (created one level deep when missing) under pattern.
+    void SaveScene(const VRML& scene, const boost::filesystem::path& folder, const char* pattern,
+                   bool requireBasePath) const;
+
+    // Indexed [axis][corner]: rows of the 8 x, then y, then z values (corner 0 is A).
+    float inboundCorners[3][8] = {};
+    float inboundSize[3] = {};  // H, L, W
+    float volInbound = 0.0f;
+    float volPackage = 0.0f;
+    float volSurface = 0.0f;
+    float volVShape = 0.0f;
+    int palletId = 0;
+    int palletH = 0;
+    CloudInfo cloudInfo;
+    PointCloudRGBPtr cloud;
+    PointCloudRGBPtr alignedCloud;
+    Eigen::Affine3f inboundTransform = Eigen::Affine3f::Identity();
+    float inboundAngle = 0.0f;
+    float inboundCenterX = 0.0f;
+    float inboundCenterY = 0.0f;
+    VRML vrmlSurface;
+    VRML vrmlVolSurface;
+    VRML vrmlVolVShape;
+};

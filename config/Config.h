@@ -1,0 +1,130 @@
+#pragma once
+
+#include "cloud/CloudInfo.h"
+
+#include <iosfwd>
+#include <mutex>
+#include <string>
+
+namespace sql {
+class Driver;
+class Connection;
+}  // namespace sql
+
+/// Process-wide configuration: the database connection opened from the
+/// bootstrap file, the settings (start values, then the decode table, then
+/// the command line) and the queries that find the object and the pallet.
+class Config {
+public:
+    /// Returns the instance, creating it from the bootstrap file on the first
+    /// call (an empty path selects "./kelvo_tools.json"); null when the
+    /// configuration could not be read.
+    static Config* GetInstance(std::string cfgFile);
+
+    Config(const Config&) = delete;
+    Config& operator=(const Config&) = delete;
+
+    /// Reads the bootstrap file, sets the start values, opens the connection.
+    int Init();
+    /// Reads the active rows of the decode table; 0, 1001 (bad value) or 1 (database error).
+    int InitFromDB();
+
+    std::string GetCfgFile() const { return cfgFile; }
+    std::string GetServer() const { return server; }
+    int GetPort() const { return port; }
+    std::string GetDatabase() const { return database; }
+    std::string GetUsername() const { return username; }
+    std::string GetPassword() const { return password; }
+
+    std::string GetBaseDataFolder() const { return baseDataFolder; }
+    void SetBaseDataFolder(std::string value) { baseDataFolder = value; }
+    std::string GetTmpDataFolder() const { return tmpDataFolder; }
+    void SetTmpDataFolder(std::string value) { tmpDataFolder = value; }
+    std::string GetFileModel() const { return fileModel; }
+    void SetFileModel(std::string value) { fileModel = value; }
+
+    float GetClusterTollerance() const { return clusterTollerance; }
+    void SetClusterTollerance(float value) { clusterTollerance = value; }
+    int GetMinClusterSize() const { return minClusterSize; }
+    void SetMinClusterSize(int value) { minClusterSize = value; }
+    int GetMaxClusterSize() const { return maxClusterSize; }
+    void SetMaxClusterSize(int value) { maxClusterSize = value; }
+
+    float GetInboundCorrextionH() const { return inboundCorrectionH; }
+    float GetInboundCorrextionL() const { return inboundCorrectionL; }
+    float GetInboundCorrextionW() const { return inboundCorrectionW; }
+    float GetRealCorrextionH() const { return realCorrectionH; }
+    float GetRealCorrextionL() const { return realCorrectionL; }
+    float GetRealCorrextionW() const { return realCorrectionW; }
+    float GetOcTreeRealVolumeResolution() const { return ocTreeRealVolumeResolution; }
+
+    int GetPalletId() const { return palletId; }
+    std::string GetPalletName() const { return palletName; }
+    float GetPalletHeight() const { return palletHeight; }
+    float GetPalletCorrectionHeight() const { return palletCorrectionHeight; }
+    int GetPalletMeanK() const { return palletMeanK; }
+    float GetPalletStdDevMulThresh() const { return palletStdDevMulThresh; }
+
+    float GetMinColorMap() const { return minColorMap; }
+    void SetMinColorMap(float value) { minColorMap = value; }
+    float GetMaxColorMap() const { return maxColorMap; }
+    void SetMaxColorMap(float value) { maxColorMap = value; }
+    std::string GetColorMapType() const { return colorMapType; }
+    void SetColorMapType(std::string value) { colorMapType = value; }
+
+    /// Stores the pallet id and reads the pallet's name and height (mm) from the database.
+    void SetPalletId(int id);
+    /// A custom pallet: the given height (mm), id 0, name "CUSTOM".
+    void SetPalletHeight(float height);
+
+    /// Identity of the shipment row with this id (id -1 when there is none).
+    CloudInfo GetCloudInfo(int index) const;
+    /// Identity of the object of a session by its internal index.
+    CloudInfo GetCloudInfo(std::string sid, int n) const;
+    /// Identity built from row values and the configured file model and base folder.
+    CloudInfo GetCloudInfo(int id, std::string sid, int n, int palletOp, float a, float b, float c,
+                           float d) const;
+
+    /// Executes a statement that returns no result set; 0, or -1 after a reported error.
+    int ExecSQL(std::string sql) const;
+
+    friend std::ostream& operator<<(std::ostream& os, const Config& config);
+
+private:
+    explicit Config(std::string cfgFile);
+    ~Config();
+
+    static Config* pinstance_;
+    static std::mutex mutex_;
+
+    std::string cfgFile;
+    sql::Driver* driver = nullptr;
+    sql::Connection* connection = nullptr;
+    std::string server;
+    int port = 0;
+    std::string database;
+    std::string username;
+    std::string password;
+    std::string baseDataFolder;
+    std::string tmpDataFolder;
+    std::string fileModel;
+    float clusterTollerance = 0.0f;
+    int minClusterSize = 0;
+    int maxClusterSize = 0;
+    float inboundCorrectionH = 0.0f;
+    float inboundCorrectionL = 0.0f;
+    float inboundCorrectionW = 0.0f;
+    float realCorrectionH = 0.0f;
+    float realCorrectionL = 0.0f;
+    float realCorrectionW = 0.0f;
+    float ocTreeRealVolumeResolution = 0.0f;
+    int palletId = 0;
+    std::string palletName;
+    float palletHeight = 0.0f;
+    float palletCorrectionHeight = 0.0f;
+    int palletMeanK = 0;
+    float palletStdDevMulThresh = 0.0f;
+    float minColorMap = 0.0f;
+    float maxColorMap = 0.0f;
+    std::string colorMapType;
+};

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages needed to build, test and run kelvo_tools.
+set -euo pipefail
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+PKGS=(
+  build-essential cmake pkg-config git
+  libpcl-dev liboctomap-dev libeigen3-dev
+  libboost-program-options-dev libboost-filesystem-dev libboost-system-dev
+  libjsoncpp-dev libmysqlcppconn-dev
+  libgtest-dev libgmock-dev libgmp-dev libbenchmark-dev
+  mariadb-server mariadb-client
+)
+missing=()
+for p in "${PKGS[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update
+  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
