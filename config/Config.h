@@ -58,6 +58,19 @@ public:
     float GetRealCorrextionW() const { return realCorrectionW; }
     float GetOcTreeRealVolumeResolution() const { return ocTreeRealVolumeResolution; }
 
+    // Settings that only the decode table fills in a run; the setters let
+    // callers and tests steer them directly.
+    void SetInboundCorrextionH(float value) { inboundCorrectionH = value; }
+    void SetInboundCorrextionL(float value) { inboundCorrectionL = value; }
+    void SetInboundCorrextionW(float value) { inboundCorrectionW = value; }
+    void SetRealCorrextionH(float value) { realCorrectionH = value; }
+    void SetRealCorrextionL(float value) { realCorrectionL = value; }
+    void SetRealCorrextionW(float value) { realCorrectionW = value; }
+    void SetOcTreeRealVolumeResolution(float value) { ocTreeRealVolumeResolution = value; }
+    void SetPalletCorrectionHeight(float value) { palletCorrectionHeight = value; }
+    void SetPalletMeanK(int value) { palletMeanK = value; }
+    void SetPalletStdDevMulThresh(float value) { palletStdDevMulThresh = value; }
+
     int GetPalletId() const { return palletId; }
     std::string GetPalletName() const { return palletName; }
     float GetPalletHeight() const { return palletHeight; }
