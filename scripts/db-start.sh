@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Starts a throwaway MariaDB for this checkout: its own data folder, bound to
+# 127.0.0.1 on a free port, database/user/password "kelvo", schema loaded.
+# Writes DIR/env.sh (test variables) and DIR/kelvo_tools.json (bootstrap file).
+# Usage: scripts/db-start.sh [DIR]   (default: <checkout>/.db)
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+DIR="${1:-$ROOT/.db}"
+mkdir -p "$DIR"
+DIR="$(cd "$DIR" && pwd)"
+SOCK="$DIR/mysqld.sock"
+PIDFILE="$DIR/mysqld.pid"
+DB=kelvo USER_NAME=kelvo PASS=kelvo
+
+if [ -f "$PIDFILE" ] && kill -0 "$(cat "$PIDFILE")" 2>/dev/null && [ -f "$DIR/env.sh" ]; then
+  echo "MariaDB already running for $DIR (pid $(cat "$PIDFILE"))"
+  exit 0
+fi
+
+for tool in mariadbd mariadb-install-db mariadb mariadb-admin; do
+  command -v "$tool" >/dev/null || PATH="$PATH:/usr/sbin"
+done
+
+port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+PORT=""
+for p in $(seq 33306 33406); do
+  if port_free "$p"; then PORT=$p; break; fi
+done
+[ -n "$PORT" ] || { echo "db-start: no free port in 33306-33406" >&2; exit 1; }
+
+rm -rf "$DIR/data"
+mariadb-install-db --no-defaults --user=root --datadir="$DIR/data" \
+  --auth-root-authentication-method=socket --skip-test-db >"$DIR/install.log" 2>&1 \
+  || { echo "db-start: mariadb-install-db failed, see $DIR/install.log" >&2; exit 1; }
+
+setsid mariadbd --no-defaults --user=root --datadir="$DIR/data" \
+  --port="$PORT" --bind-address=127.0.0.1 --socket="$SOCK" --pid-file="$PIDFILE" \
+  --log-error="$DIR/error.log" --skip-name-resolve --innodb-buffer-pool-size=64M \
+  --innodb-flush-log-at-trx-commit=2 </dev/null >/dev/null 2>&1 &
+
+for _ in $(seq 1 120); do
+  mariadb-admin --no-defaults --socket="$SOCK" -uroot ping >/dev/null 2>&1 && break
+  sleep 0.5
+done
+mariadb-admin --no-defaults --socket="$SOCK" -uroot ping >/dev/null 2>&1 \
+  || { echo "db-start: server did not start, see $DIR/error.log" >&2; exit 1; }
+
+mariadb --no-defaults --socket="$SOCK" -uroot <<SQL
+CREATE DATABASE $DB CHARACTER SET utf8mb4;
+CREATE USER '$USER_NAME'@'127.0.0.1' IDENTIFIED BY '$PASS';
+CREATE USER '$USER_NAME'@'localhost' IDENTIFIED BY '$PASS';
+GRANT ALL PRIVILEGES ON $DB.* TO '$USER_NAME'@'127.0.0.1';
+GRANT ALL PRIVILEGES ON $DB.* TO '$USER_NAME'@'localhost';
+FLUSH PRIVILEGES;
+SQL
+mariadb --no-defaults --socket="$SOCK" -uroot "$DB" <"$ROOT/scripts/schema.sql"
+
+cat >"$DIR/kelvo_tools.json" <<JSON
+{
+    "config": {
+        "database": {
+            "server": "127.0.0.1",
+            "port": $PORT,
+            "database": "$DB",
+            "username": "$USER_NAME",
+            "password": "$PASS"
+        }
+    }
+}
+JSON
+
+cat >"$DIR/env.sh" <<ENV
+export KELVO_TEST_DB_HOST=127.0.0.1
+export KELVO_TEST_DB_PORT=$PORT
+export KELVO_TEST_DB_USER=$USER_NAME
+export KELVO_TEST_DB_PASSWORD=$PASS
+export KELVO_TEST_DB_NAME=$DB
+export KELVO_TEST_DB_SOCKET=$SOCK
+export KELVO_TEST_CONFIG=$DIR/kelvo_tools.json
+ENV
+echo "MariaDB started on 127.0.0.1:$PORT (data in $DIR); source $DIR/env.sh"
