@@ -1,0 +1,84 @@
+#include "cloud/CloudInfo.h"
+
+#include "cloud/Utilities.h"
+
+#include <boost/filesystem/path.hpp>
+#include <ostream>
+#include <utility>
+
+namespace {
+
+/// Pallet operation code whose files live in the pallet folder.
+constexpr int kPalletOpDepalletized = 3;
+/// Name of the pallet folder inside a session folder.
+const char* const kPalletFolder = "P";
+
+}  // namespace
+
+CloudInfo::CloudInfo() = default;
+
+CloudInfo::CloudInfo(int id, int n, int palletOp, int parentId)
+    : id(id), parentId(parentId), palletOp(palletOp), n(n) {}
+
+CloudInfo::CloudInfo(int id, int n, int palletOp, int parentId, std::string sid,
+                     std::string fileModel, std::string basePath)
+    : id(id),
+      parentId(parentId),
+      palletOp(palletOp),
+      n(n),
+      sid(std::move(sid)),
+      fileModel(std::move(fileModel)),
+      basePath(std::move(basePath)) {}
+
+CloudInfo::CloudInfo(int id, int n, int palletOp, int parentId, std::string sid,
+                     std::string fileModel, std::string basePath, float a, float b, float c,
+                     float d)
+    : CloudInfo(id, n, palletOp, parentId, std::move(sid), std::move(fileModel),
+                std::move(basePath)) {
+    coeffA = a;
+    coeffB = b;
+    coeffC = c;
+    coeffD = d;
+}
+
+boost::filesystem::path CloudInfo::GetBasePath() const {
+    boost::filesystem::path path = boost::filesystem::path(basePath) / sid;
+    if (parentId > 0) {
+        path /= std::to_string(parentId);
+    }
+    if (palletOp == kPalletOpDepalletized) {
+        path /= kPalletFolder;
+    }
+    return path;
+}
+
+boost::filesystem::path CloudInfo::GetBasePathPallet() const {
+    return boost::filesystem::path(basePath) / sid / kPalletFolder;
+}
+
+boost::filesystem::path CloudInfo::GetPath() const {
+    return GetBasePath() / Utilities::StringFormat("S%d.pcd", n);
+}
+
+boost::filesystem::path CloudInfo::GetFilename() const {
+    if (parentId != 0) {
+        return Utilities::StringFormat("S%d_%d.pcd", parentId, n);
+    }
+    return Utilities::StringFormat("S%d.pcd", n);
+}
+
+std::ostream& operator<<(std::ostream& os, const CloudInfo& info) {
+    os << "Cloud info:" << std::endl;
+    os << "\tID: " << info.id << std::endl;
+    os << "\tPallet op: " << info.palletOp << std::endl;
+    os << "\tParent ID: " << info.parentId << std::endl;
+    os << "\tSID: " << info.sid << std::endl;
+    os << "\tN: " << info.n << std::endl;
+    os << "\tFile Model: " << info.fileModel << std::endl;
+    os << "\tBase path: " << info.basePath << std::endl;
+    os << "\tPath: " << info.GetBasePath() << std::endl;
+    os << "\tFilename: " << info.GetPath() << std::endl;
+    os << "\tPlane: (" << info.coeffA << "," << info.coeffB << "," << info.coeffC << ","
+       << info.coeffD << ")" << std::endl;
+    return os;
+}
