@@ -67,6 +67,19 @@ inline mpq_class ToMpq(Rational const& r) {
 /// Exact value of a finite float.
 inline mpq_class ToMpq(float f) { return mpq_class(static_cast<double>(f)); }
 
+/// z * 2^exponent as a binary scientific number, built field by field.
+inline Number ToNumber(mpz_class const& z, int32_t exponent = 0) {
+    Number x;
+    if (z != 0) {
+        geom::UIntegerAP32& integer = x.GetUInteger();
+        integer = FromMpz(abs(z));
+        int32_t const shift = integer.ShiftRightToOdd(integer);
+        x.SetBiasedExponent(exponent + shift);
+        x.SetSign(z < 0 ? -1 : 1);
+    }
+    return x;
+}
+
 /// A random finite float with its exponent in [minExponent, maxExponent] and a random sign.
 inline float RandomFloat(std::mt19937_64& rng, int minExponent, int maxExponent) {
     std::uniform_int_distribution<int> exponent(minExponent, maxExponent);
