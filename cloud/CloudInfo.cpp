@@ -1,10 +1,10 @@
 #include "cloud/CloudInfo.h"
 
-#include "cloud/Utilities.h"
-
 #include <boost/filesystem/path.hpp>
 #include <ostream>
 #include <utility>
+
+#include "cloud/Utilities.h"
 
 namespace {
 

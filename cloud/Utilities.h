@@ -1,8 +1,8 @@
 #pragma once
 
-#include "config/StringFormat.h"
-
 #include <string>
+
+#include "config/StringFormat.h"
 
 /// Small helpers shared by the cloud writers.
 class Utilities {

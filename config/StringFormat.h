@@ -29,9 +29,8 @@ std::string string_format(const std::string& format, Args... args) {
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #pragma GCC diagnostic ignored "-Wformat-security"
     // The measured length is an int; -1 (an encoding error) widens to a needed size of 0.
-    const std::size_t size =
-        static_cast<std::size_t>(std::snprintf(nullptr, 0, format.c_str(),
-                                               kelvo_detail::FormatArgument(args)...) + 1);
+    const std::size_t size = static_cast<std::size_t>(
+        std::snprintf(nullptr, 0, format.c_str(), kelvo_detail::FormatArgument(args)...) + 1);
     if (size == 0) {
         throw std::runtime_error("Error during formatting.");
     }

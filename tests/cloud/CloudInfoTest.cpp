@@ -1,11 +1,11 @@
-#include "cloud/CloudInfo.h"
-#include "cloud/Utilities.h"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <stdexcept>
 #include <string>
+
+#include "cloud/CloudInfo.h"
+#include "cloud/Utilities.h"
 
 namespace {
 

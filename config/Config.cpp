@@ -1,0 +1,381 @@
+#include "config/Config.h"
+
+#include <cppconn/connection.h>
+#include <cppconn/exception.h>
+#include <cppconn/prepared_statement.h>
+#include <cppconn/resultset.h>
+#include <cppconn/statement.h>
+#include <json/json.h>
+#include <mysql_driver.h>
+
+#include <boost/filesystem/operations.hpp>
+#include <cctype>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+
+#include "config/StringFormat.h"
+
+Config* Config::pinstance_ = nullptr;
+std::mutex Config::mutex_;
+
+namespace {
+
+const char* const kDefaultCfgFile = "./kelvo_tools.json";
+const char* const kDefaultFileModel = "S%d.pcd";
+const char* const kCustomPalletName = "CUSTOM";
+constexpr float kDefaultMinColorMap = 500.0f;
+constexpr float kDefaultMaxColorMap = 3500.0f;
+
+// InitFromDB results.
+constexpr int kInitOk = 0;
+constexpr int kInitDatabaseError = 1;
+constexpr int kInitBadValue = 1001;
+
+constexpr int kExecFailed = -1;
+
+// Line numbers named in the database error reports; log readers key on them.
+constexpr int kLineInitFromDB = 401;
+constexpr int kLineLookupBySession = 499;
+constexpr int kLineLookupByIndex = 567;
+constexpr int kLineSetPalletId = 710;
+constexpr int kLineExecSQL = 742;
+
+/// Prints the three-line report of a database error caught by an operation.
+void ReportSQLException(const sql::SQLException& e, const char* operation, int line) {
+    std::cout << "# ERR: SQLException in " << std::endl;
+    std::cout << "(" << operation << ") on line " << line << std::endl;
+    std::cout << "# ERR: " << e.what() << " (MySQL error code: " << e.getErrorCode()
+              << ", SQLState: " << e.getSQLState() << " )" << std::endl;
+}
+
+/// Identity of an object without a row.
+CloudInfo NoRowIdentity() { return CloudInfo(-1, 0, 0, 0); }
+/// Identity of an object whose lookup failed in the database.
+CloudInfo DatabaseErrorIdentity() { return CloudInfo(-1, -1, 0, 0); }
+
+/// The JSON reader's report spans several indented lines; a run's failure is one line.
+std::string OneLine(const std::string& text) {
+    std::string line;
+    bool blank = false;
+    for (const char c : text) {
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            blank = !line.empty();
+        } else {
+            if (blank) {
+                line += ' ';
+            }
+            blank = false;
+            line += c;
+        }
+    }
+    return line;
+}
+
+/// Reads the bootstrap file; a file that cannot be opened or parsed ends the configuration.
+Json::Value ReadBootstrap(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) {
+        throw std::runtime_error("Unable to open configuration file '" + path + "'");
+    }
+    Json::CharReaderBuilder builder;
+    Json::Value root;
+    std::string errors;
+    if (!Json::parseFromStream(builder, in, &root, &errors)) {
+        throw std::runtime_error("Invalid configuration file '" + path + "': " + OneLine(errors));
+    }
+    return root;
+}
+
+const std::string kSessionLookup =
+    "SELECT a.ID, a.sid, a.AWB, a.NrPackages, a.pallet_op, "
+    "       s.coeff_a, s.coeff_b, s.coeff_c, s.coeff_d "
+    "  FROM awbexport AS a "
+    " INNER JOIN session AS s ON a.sid = s.sid "
+    " WHERE a.sid = ? AND a.NrPackages = %d";
+
+const std::string kIndexLookup =
+    "SELECT a.ID, a.sid, a.AWB, a.NrPackages, a.pallet_op, "
+    "       s.coeff_a AS coeff_a, s.coeff_b AS coeff_b, "
+    "       s.coeff_c AS coeff_c, s.coeff_d AS coeff_d "
+    "  FROM awbexport AS a "
+    " INNER JOIN session AS s ON a.sid = s.sid "
+    " WHERE a.ID = %d";
+
+const std::string kPalletLookup = "SELECT id, product_name, h FROM pallets WHERE id = %d";
+
+}  // namespace
+
+Config::Config(std::string cfgFile)
+    : cfgFile(std::move(cfgFile)), driver(sql::mysql::get_driver_instance()) {}
+
+// Only a configuration that failed to start is ever destroyed; its
+// connection would otherwise stay open for the rest of the process.
+Config::~Config() { delete connection; }
+
+Config* Config::GetInstance(std::string cfgFile) {
+    if (pinstance_ != nullptr) {
+        return pinstance_;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (pinstance_ != nullptr) {
+        return pinstance_;
+    }
+    if (cfgFile.empty()) {
+        if (!boost::filesystem::exists(kDefaultCfgFile)) {
+            throw std::runtime_error(std::string("File not found '") + kDefaultCfgFile + "'");
+        }
+        cfgFile = kDefaultCfgFile;
+    }
+    Config* instance = new Config(cfgFile);
+    try {
+        if (instance->Init() > 0 || instance->InitFromDB() > 0) {
+            delete instance;
+            return nullptr;
+        }
+    } catch (...) {
+        delete instance;
+        throw;
+    }
+    pinstance_ = instance;
+    return pinstance_;
+}
+
+int Config::Init() {
+    const Json::Value root = ReadBootstrap(cfgFile);
+    try {
+        const Json::Value& db = root["config"]["database"];
+        server = db["server"].asString();
+        port = db["port"].asInt();
+        database = db["database"].asString();
+        username = db["username"].asString();
+        password = db["password"].asString();
+    } catch (const Json::Exception& e) {
+        throw std::runtime_error("Invalid configuration file '" + cfgFile + "': " + e.what());
+    }
+
+    baseDataFolder.clear();
+    tmpDataFolder.clear();
+    fileModel = kDefaultFileModel;
+    clusterTollerance = 0.0f;
+    minClusterSize = 0;
+    maxClusterSize = 0;
+    inboundCorrectionH = 0.0f;
+    inboundCorrectionL = 0.0f;
+    inboundCorrectionW = 0.0f;
+    minColorMap = kDefaultMinColorMap;
+    maxColorMap = kDefaultMaxColorMap;
+    colorMapType.clear();
+
+    const std::string address = string_format("tcp://%s:%d", server, port);
+    try {
+        connection = driver->connect(address, username, password);
+        connection->setSchema(database);
+    } catch (const sql::SQLException& e) {
+        throw std::runtime_error("Unable to open database '" + database + "' at " + address + ": " +
+                                 e.what());
+    }
+    return 0;
+}
+
+int Config::InitFromDB() {
+    enum class Type { Text, Decimal, Integer };
+    struct Setting {
+        const char* decClass;
+        const char* key;
+        Type type;
+        std::string Config::*text;
+        float Config::*decimal;
+        int Config::*integer;
+    };
+    static const char* const kConfig = "CONFIG";
+    static const char* const kFineTune = "FINE TUNE";
+    const Setting settings[] = {
+        {kConfig, "base.data.folder", Type::Text, &Config::baseDataFolder, nullptr, nullptr},
+        {kConfig, "tmp.data.folder", Type::Text, &Config::tmpDataFolder, nullptr, nullptr},
+        {kConfig, "data.file.model", Type::Text, &Config::fileModel, nullptr, nullptr},
+        {kConfig, "pcl.cluster.tollerance", Type::Decimal, nullptr, &Config::clusterTollerance,
+         nullptr},
+        {kConfig, "pcl.min.cluster.size", Type::Integer, nullptr, nullptr, &Config::minClusterSize},
+        {kConfig, "pcl.max.cluster.size", Type::Integer, nullptr, nullptr, &Config::maxClusterSize},
+        {kConfig, "pcl.color.map.type", Type::Text, &Config::colorMapType, nullptr, nullptr},
+        {kConfig, "pcl.min.color.map", Type::Decimal, nullptr, &Config::minColorMap, nullptr},
+        {kConfig, "pcl.max.color.map", Type::Decimal, nullptr, &Config::maxColorMap, nullptr},
+        {kConfig, "octree.real.volume.resolution", Type::Decimal, nullptr,
+         &Config::ocTreeRealVolumeResolution, nullptr},
+        {kConfig, "pallet.correction.height", Type::Decimal, nullptr,
+         &Config::palletCorrectionHeight, nullptr},
+        {kConfig, "pcl.pallet.mean.k", Type::Integer, nullptr, nullptr, &Config::palletMeanK},
+        {kConfig, "pcl.pallet.stddev.mul.thresh", Type::Decimal, nullptr,
+         &Config::palletStdDevMulThresh, nullptr},
+        {kFineTune, "inbound.correction.h", Type::Decimal, nullptr, &Config::inboundCorrectionH,
+         nullptr},
+        {kFineTune, "inbound.correction.l", Type::Decimal, nullptr, &Config::inboundCorrectionL,
+         nullptr},
+        {kFineTune, "inbound.correction.w", Type::Decimal, nullptr, &Config::inboundCorrectionW,
+         nullptr},
+        {kFineTune, "real.correction.h", Type::Decimal, nullptr, &Config::realCorrectionH, nullptr},
+        {kFineTune, "real.correction.l", Type::Decimal, nullptr, &Config::realCorrectionL, nullptr},
+        {kFineTune, "real.correction.w", Type::Decimal, nullptr, &Config::realCorrectionW, nullptr},
+    };
+    static const char* const kTypeLetters[] = {"S", "D", "I"};
+
+    try {
+        std::unique_ptr<sql::Statement> statement(connection->createStatement());
+        std::unique_ptr<sql::ResultSet> rows(
+            statement->executeQuery(" SELECT * FROM decode WHERE decactive = 1 "));
+        while (rows->next()) {
+            const std::string decClass = rows->getString("decclass");
+            const std::string key = rows->getString("deckey");
+            const std::string value = rows->getString("decvalue");
+            const std::string type = rows->getString("dectype");
+            for (const Setting& setting : settings) {
+                if (decClass != setting.decClass || key != setting.key ||
+                    type != kTypeLetters[static_cast<int>(setting.type)]) {
+                    continue;
+                }
+                try {
+                    switch (setting.type) {
+                        case Type::Text:
+                            this->*setting.text = value;
+                            break;
+                        case Type::Decimal:
+                            this->*setting.decimal = std::stof(value);
+                            break;
+                        case Type::Integer:
+                            this->*setting.integer = std::stoi(value, nullptr, 10);
+                            break;
+                    }
+                } catch (const std::logic_error& e) {
+                    // Both a text without a number and a number beyond the
+                    // type's range land here (invalid_argument, out_of_range).
+                    std::cerr << "Invalid argument (" << setting.key << "): " << e.what()
+                              << std::endl;
+                    return kInitBadValue;
+                }
+            }
+        }
+    } catch (const sql::SQLException& e) {
+        ReportSQLException(e, "InitFromDB", kLineInitFromDB);
+        return kInitDatabaseError;
+    }
+    return kInitOk;
+}
+
+CloudInfo Config::GetCloudInfo(int index) const {
+    try {
+        std::unique_ptr<sql::Statement> statement(connection->createStatement());
+        std::unique_ptr<sql::ResultSet> row(
+            statement->executeQuery(string_format(kIndexLookup, index)));
+        if (!row->next()) {
+            return NoRowIdentity();
+        }
+        const std::string sid = row->getString("sid");
+        const int n = row->getInt("NrPackages");
+        const int palletOp = row->getInt("pallet_op");
+        return GetCloudInfo(index, sid, n, palletOp, static_cast<float>(row->getDouble("coeff_a")),
+                            static_cast<float>(row->getDouble("coeff_b")),
+                            static_cast<float>(row->getDouble("coeff_c")),
+                            static_cast<float>(row->getDouble("coeff_d")));
+    } catch (const sql::SQLException& e) {
+        ReportSQLException(e, "GetCloudInfo", kLineLookupByIndex);
+        return DatabaseErrorIdentity();
+    }
+}
+
+CloudInfo Config::GetCloudInfo(std::string sid, int n) const {
+    try {
+        // The session id comes from the command line: it is bound, never
+        // pasted into the statement, so no text of it can run as SQL.
+        std::unique_ptr<sql::PreparedStatement> statement(
+            connection->prepareStatement(string_format(kSessionLookup, n)));
+        statement->setString(1, sid);
+        std::unique_ptr<sql::ResultSet> row(statement->executeQuery());
+        if (!row->next()) {
+            return NoRowIdentity();
+        }
+        const int id = row->getInt("ID");
+        const int palletOp = row->getInt("pallet_op");
+        return GetCloudInfo(id, sid, n, palletOp, static_cast<float>(row->getDouble("coeff_a")),
+                            static_cast<float>(row->getDouble("coeff_b")),
+                            static_cast<float>(row->getDouble("coeff_c")),
+                            static_cast<float>(row->getDouble("coeff_d")));
+    } catch (const sql::SQLException& e) {
+        ReportSQLException(e, "GetCloudInfo", kLineLookupBySession);
+        return DatabaseErrorIdentity();
+    }
+}
+
+CloudInfo Config::GetCloudInfo(int id, std::string sid, int n, int palletOp, float a, float b,
+                               float c, float d) const {
+    return CloudInfo(id, n, palletOp, 0, std::move(sid), fileModel, baseDataFolder, a, b, c, d);
+}
+
+void Config::SetPalletId(int id) {
+    palletId = id;
+    try {
+        std::unique_ptr<sql::Statement> statement(connection->createStatement());
+        std::unique_ptr<sql::ResultSet> row(
+            statement->executeQuery(string_format(kPalletLookup, id)));
+        if (row->next()) {
+            palletName = row->getString("product_name");
+            palletHeight = static_cast<float>(row->getDouble("h"));
+        }
+    } catch (const sql::SQLException& e) {
+        ReportSQLException(e, "SetPalletId", kLineSetPalletId);
+    }
+}
+
+void Config::SetPalletHeight(float height) {
+    palletHeight = height;
+    palletId = 0;
+    palletName = kCustomPalletName;
+}
+
+int Config::ExecSQL(std::string sql) const {
+    try {
+        std::unique_ptr<sql::Statement> statement(connection->createStatement());
+        // execute() takes statements with or without a result set; the
+        // query call would report a successful UPDATE as a failure.
+        if (statement->execute(sql)) {
+            std::unique_ptr<sql::ResultSet> unread(statement->getResultSet());
+        }
+        return 0;
+    } catch (const sql::SQLException& e) {
+        ReportSQLException(e, "ExecSQL", kLineExecSQL);
+        return kExecFailed;
+    }
+}
+
+std::ostream& operator<<(std::ostream& os, const Config& config) {
+    os << "Generic config:\n"
+       << "\tConfiguration file: " << config.cfgFile << "\n"
+       << "\tDatabase server: " << config.server << "\n"
+       << "\tDatabase: " << config.database << "\n\n"
+       << "Cloud config:\n"
+       << "\tBase data folder (Cloud path): " << config.baseDataFolder << "\n"
+       << "\tFile model (Cloud file): " << config.fileModel << "\n"
+       << "\tCluster tollerance: " << config.clusterTollerance << "\n"
+       << "\tMin cluster size: " << config.minClusterSize << "\n"
+       << "\tMax cluster size: " << config.maxClusterSize << "\n"
+       << "\tMin color map: " << config.minColorMap << "\n"
+       << "\tMax color map: " << config.maxColorMap << "\n"
+       << "\tColor map type: " << config.colorMapType << "\n"
+       << "\tOcTree Real Volume Resolution: " << config.ocTreeRealVolumeResolution << "\n"
+       << "Fine tune:\n"
+       << "\tInbound correction H: " << config.inboundCorrectionH << "\n"
+       << "\tInbound correction L: " << config.inboundCorrectionL << "\n"
+       << "\tInbound correction W: " << config.inboundCorrectionW << "\n"
+       << "\tReal correction H: " << config.realCorrectionH << "\n"
+       << "\tReal correction L: " << config.realCorrectionL << "\n"
+       << "\tReal correction W: " << config.realCorrectionW << "\n"
+       << "Pallet:\n"
+       << "\tPallet ID: " << config.palletId << "\n"
+       << "\tPallet Name: " << config.palletName << "\n"
+       << "\tPallet Height: " << config.palletHeight << "\n"
+       << "\tPallet Correction Height: " << config.palletCorrectionHeight << "\n"
+       << "\tMean K: " << config.palletMeanK << "\n"
+       << "\tStdDev Mul Thresh: " << config.palletStdDevMulThresh << "\n";
+    return os;
+}

@@ -1,0 +1,356 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+
+#include "config/Config.h"
+#include "run/TestRows.h"
+
+using kelvo_test::Cleanup;
+using kelvo_test::TestDatabase;
+
+namespace {
+
+/// The process's configuration, read from the test database's bootstrap file.
+Config& TheConfig() {
+    Config* config = Config::GetInstance(kelvo_test::RequireEnv("KELVO_TEST_CONFIG"));
+    if (config == nullptr) {
+        throw std::runtime_error("the test configuration could not be created");
+    }
+    return *config;
+}
+
+/// Restores the decode-driven settings a test may have changed.
+void ResetSettings(Config& config) {
+    config.SetBaseDataFolder("");
+    config.SetTmpDataFolder("");
+    config.SetFileModel("S%d.pcd");
+    config.SetClusterTollerance(0.0f);
+    config.SetMinClusterSize(0);
+    config.SetMaxClusterSize(0);
+    config.SetMinColorMap(500.0f);
+    config.SetMaxColorMap(3500.0f);
+    config.SetColorMapType("");
+    config.SetOcTreeRealVolumeResolution(0.0f);
+    config.SetPalletCorrectionHeight(0.0f);
+    config.SetPalletMeanK(0);
+    config.SetPalletStdDevMulThresh(0.0f);
+    config.SetInboundCorrextionH(0.0f);
+    config.SetInboundCorrextionL(0.0f);
+    config.SetInboundCorrextionW(0.0f);
+    config.SetRealCorrextionH(0.0f);
+    config.SetRealCorrextionL(0.0f);
+    config.SetRealCorrextionW(0.0f);
+    config.SetPalletHeight(0.0f);
+}
+
+class ConfigDb : public ::testing::Test {
+protected:
+    void SetUp() override { ResetSettings(config); }
+    void TearDown() override { ResetSettings(config); }
+
+    Config& config = TheConfig();
+    TestDatabase db;
+    Cleanup cleanup{db};
+};
+
+std::string Printed(const Config& config) {
+    std::ostringstream os;
+    os << config;
+    return os.str();
+}
+
+}  // namespace
+
+TEST_F(ConfigDb, InstanceIsCreatedOnceAndLaterPathsAreIgnored) {
+    EXPECT_EQ(Config::GetInstance("/no/such/file.json"), &config);
+    EXPECT_EQ(Config::GetInstance(""), &config);
+    EXPECT_EQ(config.GetCfgFile(), kelvo_test::RequireEnv("KELVO_TEST_CONFIG"));
+    EXPECT_EQ(config.GetServer(), kelvo_test::RequireEnv("KELVO_TEST_DB_HOST"));
+    EXPECT_EQ(std::to_string(config.GetPort()), kelvo_test::RequireEnv("KELVO_TEST_DB_PORT"));
+    EXPECT_EQ(config.GetDatabase(), kelvo_test::RequireEnv("KELVO_TEST_DB_NAME"));
+    EXPECT_EQ(config.GetUsername(), kelvo_test::RequireEnv("KELVO_TEST_DB_USER"));
+    EXPECT_EQ(config.GetPassword(), kelvo_test::RequireEnv("KELVO_TEST_DB_PASSWORD"));
+}
+
+TEST_F(ConfigDb, PrintoutListsEverySettingButTheSecrets) {
+    config.SetBaseDataFolder("/data");
+    config.SetClusterTollerance(0.015f);
+    config.SetMinClusterSize(12);
+    config.SetMaxClusterSize(250000);
+    config.SetColorMapType("#00AFFFFF");
+    config.SetOcTreeRealVolumeResolution(0.02f);
+    config.SetInboundCorrextionH(-0.01f);
+    config.SetRealCorrextionW(1.0f / 3.0f);
+    config.SetPalletHeight(120.0f);
+    config.SetPalletCorrectionHeight(15.5f);
+    config.SetPalletMeanK(50);
+    config.SetPalletStdDevMulThresh(0.5f);
+    const std::string expected =
+        "Generic config:\n"
+        "\tConfiguration file: " +
+        config.GetCfgFile() +
+        "\n"
+        "\tDatabase server: " +
+        config.GetServer() +
+        "\n"
+        "\tDatabase: " +
+        config.GetDatabase() +
+        "\n\n"
+        "Cloud config:\n"
+        "\tBase data folder (Cloud path): /data\n"
+        "\tFile model (Cloud file): S%d.pcd\n"
+        "\tCluster tollerance: 0.015\n"
+        "\tMin cluster size: 12\n"
+        "\tMax cluster size: 250000\n"
+        "\tMin color map: 500\n"
+        "\tMax color map: 3500\n"
+        "\tColor map type: #00AFFFFF\n"
+        "\tOcTree Real Volume Resolution: 0.02\n"
+        "Fine tune:\n"
+        "\tInbound correction H: -0.01\n"
+        "\tInbound correction L: 0\n"
+        "\tInbound correction W: 0\n"
+        "\tReal correction H: 0\n"
+        "\tReal correction L: 0\n"
+        "\tReal correction W: 0.333333\n"
+        "Pallet:\n"
+        "\tPallet ID: 0\n"
+        "\tPallet Name: CUSTOM\n"
+        "\tPallet Height: 120\n"
+        "\tPallet Correction Height: 15.5\n"
+        "\tMean K: 50\n"
+        "\tStdDev Mul Thresh: 0.5\n";
+    EXPECT_EQ(Printed(config), expected);
+}
+
+TEST_F(ConfigDb, DecodeRowsFillEverySetting) {
+    using kelvo_test::SeedDecode;
+    SeedDecode(db, cleanup, "CONFIG", "base.data.folder", "/srv/scans", "S");
+    SeedDecode(db, cleanup, "CONFIG", "tmp.data.folder", "/tmp/scans", "S");
+    SeedDecode(db, cleanup, "CONFIG", "data.file.model", "X%d.pcd", "S");
+    SeedDecode(db, cleanup, "CONFIG", "pcl.cluster.tollerance", "0.015", "D");
+    SeedDecode(db, cleanup, "CONFIG", "pcl.min.cluster.size", "25 apples", "I");
+    SeedDecode(db, cleanup, "CONFIG", "pcl.max.cluster.size", "  900000", "I");
+    SeedDecode(db, cleanup, "CONFIG", "pcl.color.map.type", "4", "S");
+    SeedDecode(db, cleanup, "CONFIG", "pcl.min.color.map", "450.5mm", "D");
+    SeedDecode(db, cleanup, "CONFIG", "pcl.max.color.map", "3000", "D");
+    SeedDecode(db, cleanup, "CONFIG", "octree.real.volume.resolution", "0.01", "D");
+    SeedDecode(db, cleanup, "CONFIG", "pallet.correction.height", "15", "D");
+    SeedDecode(db, cleanup, "CONFIG", "pcl.pallet.mean.k", "50", "I");
+    SeedDecode(db, cleanup, "CONFIG", "pcl.pallet.stddev.mul.thresh", "0.5", "D");
+    SeedDecode(db, cleanup, "FINE TUNE", "inbound.correction.h", "-0.01", "D");
+    SeedDecode(db, cleanup, "FINE TUNE", "inbound.correction.l", "0.02", "D");
+    SeedDecode(db, cleanup, "FINE TUNE", "inbound.correction.w", "0.03", "D");
+    SeedDecode(db, cleanup, "FINE TUNE", "real.correction.h", "0.04", "D");
+    SeedDecode(db, cleanup, "FINE TUNE", "real.correction.l", "0.05", "D");
+    SeedDecode(db, cleanup, "FINE TUNE", "real.correction.w", "0.06", "D");
+
+    ASSERT_EQ(config.InitFromDB(), 0);
+    EXPECT_EQ(config.GetBaseDataFolder(), "/srv/scans");
+    EXPECT_EQ(config.GetTmpDataFolder(), "/tmp/scans");
+    EXPECT_EQ(config.GetFileModel(), "X%d.pcd");
+    EXPECT_FLOAT_EQ(config.GetClusterTollerance(), 0.015f);
+    EXPECT_EQ(config.GetMinClusterSize(), 25);
+    EXPECT_EQ(config.GetMaxClusterSize(), 900000);
+    EXPECT_EQ(config.GetColorMapType(), "4");
+    EXPECT_FLOAT_EQ(config.GetMinColorMap(), 450.5f);
+    EXPECT_FLOAT_EQ(config.GetMaxColorMap(), 3000.0f);
+    EXPECT_FLOAT_EQ(config.GetOcTreeRealVolumeResolution(), 0.01f);
+    EXPECT_FLOAT_EQ(config.GetPalletCorrectionHeight(), 15.0f);
+    EXPECT_EQ(config.GetPalletMeanK(), 50);
+    EXPECT_FLOAT_EQ(config.GetPalletStdDevMulThresh(), 0.5f);
+    EXPECT_FLOAT_EQ(config.GetInboundCorrextionH(), -0.01f);
+    EXPECT_FLOAT_EQ(config.GetInboundCorrextionL(), 0.02f);
+    EXPECT_FLOAT_EQ(config.GetInboundCorrextionW(), 0.03f);
+    EXPECT_FLOAT_EQ(config.GetRealCorrextionH(), 0.04f);
+    EXPECT_FLOAT_EQ(config.GetRealCorrextionL(), 0.05f);
+    EXPECT_FLOAT_EQ(config.GetRealCorrextionW(), 0.06f);
+}
+
+TEST_F(ConfigDb, DecodeRowsMustMatchClassKeyAndTypeExactly) {
+    using kelvo_test::SeedDecode;
+    SeedDecode(db, cleanup, "CONFIG", "pcl.min.cluster.size", "7", "D");
+    SeedDecode(db, cleanup, "FINE TUNE", "base.data.folder", "/wrong", "S");
+    SeedDecode(db, cleanup, "config", "tmp.data.folder", "/wrong", "S");
+    SeedDecode(db, cleanup, "CONFIG", " data.file.model", "W%d.pcd", "S");
+    SeedDecode(db, cleanup, "CONFIG", "pcl.max.cluster.size", "9", "I", 0);
+    SeedDecode(db, cleanup, "CONFIG", "unknown.key", "abc", "I");
+    SeedDecode(db, cleanup, "OTHER", "pcl.pallet.mean.k", "abc", "I");
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(config.InitFromDB(), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(config.GetMinClusterSize(), 0);
+    EXPECT_EQ(config.GetBaseDataFolder(), "");
+    EXPECT_EQ(config.GetTmpDataFolder(), "");
+    EXPECT_EQ(config.GetFileModel(), "S%d.pcd");
+    EXPECT_EQ(config.GetMaxClusterSize(), 0);
+    EXPECT_EQ(config.GetPalletMeanK(), 0);
+}
+
+TEST_F(ConfigDb, UnconvertibleDecodeValuesFailWithTheirMessage) {
+    struct Case {
+        const char* decClass;
+        const char* key;
+        const char* value;
+        const char* type;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"CONFIG", "pcl.min.cluster.size", "apples 25", "I",
+         "Invalid argument (pcl.min.cluster.size): stoi\n"},
+        {"CONFIG", "pcl.pallet.mean.k", "", "I", "Invalid argument (pcl.pallet.mean.k): stoi\n"},
+        {"FINE TUNE", "real.correction.w", "x0.5", "D",
+         "Invalid argument (real.correction.w): stof\n"},
+        // Beyond the type's range: reported like a text without a number.
+        {"CONFIG", "pcl.max.cluster.size", "99999999999", "I",
+         "Invalid argument (pcl.max.cluster.size): stoi\n"},
+        {"CONFIG", "pcl.min.color.map", "1e60", "D",
+         "Invalid argument (pcl.min.color.map): stof\n"},
+    };
+    for (const Case& c : cases) {
+        Cleanup rows(db);
+        kelvo_test::SeedDecode(db, rows, c.decClass, c.key, c.value, c.type);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(config.InitFromDB(), 1001) << c.key;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
+    }
+}
+
+TEST_F(ConfigDb, LookupByIndexReadsTheRowAndItsSession) {
+    config.SetBaseDataFolder("/base");
+    kelvo_test::SeedSession(db, cleanup, "cfg-lookup", {0.25, -0.5, 1.0, -2.125});
+    kelvo_test::SeedObject(db, cleanup, 1001, "cfg-lookup", 4, 3);
+
+    const CloudInfo info = config.GetCloudInfo(1001);
+    EXPECT_EQ(info.GetId(), 1001);
+    EXPECT_EQ(info.GetN(), 4);
+    EXPECT_EQ(info.GetPalletOp(), 3);
+    EXPECT_EQ(info.GetParentId(), 0);
+    EXPECT_EQ(info.GetSid(), "cfg-lookup");
+    EXPECT_EQ(info.GetCoeffA(), 0.25f);
+    EXPECT_EQ(info.GetCoeffB(), -0.5f);
+    EXPECT_EQ(info.GetCoeffC(), 1.0f);
+    EXPECT_EQ(info.GetCoeffD(), -2.125f);
+    EXPECT_EQ(info.GetPath().string(), "/base/cfg-lookup/P/S4.pcd");
+}
+
+TEST_F(ConfigDb, LookupBySessionTakesTheRowIdAndTheGivenIndex) {
+    kelvo_test::SeedSession(db, cleanup, "cfg-session", {0.0, 0.0, 1.0, -0.5});
+    kelvo_test::SeedObject(db, cleanup, 1002, "cfg-session", 1);
+    kelvo_test::SeedObject(db, cleanup, 1003, "cfg-session", 2, 1);
+
+    const CloudInfo info = config.GetCloudInfo("cfg-session", 2);
+    EXPECT_EQ(info.GetId(), 1003);
+    EXPECT_EQ(info.GetN(), 2);
+    EXPECT_EQ(info.GetPalletOp(), 1);
+    EXPECT_EQ(info.GetSid(), "cfg-session");
+    EXPECT_EQ(info.GetCoeffD(), -0.5f);
+
+    const CloudInfo missing = config.GetCloudInfo("cfg-session", 3);
+    EXPECT_EQ(missing.GetId(), -1);
+    EXPECT_EQ(missing.GetN(), 0);
+}
+
+TEST_F(ConfigDb, MissingRowGivesTheNotFoundIdentity) {
+    config.SetBaseDataFolder("/base");
+    const CloudInfo info = config.GetCloudInfo(1999);
+    EXPECT_EQ(info.GetId(), -1);
+    EXPECT_EQ(info.GetN(), 0);
+    EXPECT_EQ(info.GetPalletOp(), 0);
+    EXPECT_EQ(info.GetSid(), "");
+    EXPECT_EQ(info.GetBasePath().string(), "");
+}
+
+TEST_F(ConfigDb, SessionIdWithQuotesIsMatchedLiterallyAndRunsNoSql) {
+    kelvo_test::SeedSession(db, cleanup, "cfg-q'uote\\");
+    kelvo_test::SeedObject(db, cleanup, 1004, "cfg-q'uote\\", 1);
+    kelvo_test::SeedSession(db, cleanup, "cfg-victim");
+    kelvo_test::SeedObject(db, cleanup, 1005, "cfg-victim", 1);
+
+    EXPECT_EQ(config.GetCloudInfo("cfg-q'uote\\", 1).GetId(), 1004);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(config.GetCloudInfo("x' OR '1'='1", 1).GetId(), -1);
+    EXPECT_EQ(config.GetCloudInfo("x'; DELETE FROM awbexport; -- ", 1).GetId(), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_FALSE(kelvo_test::ReadObject(db, 1005).empty());
+}
+
+TEST_F(ConfigDb, PalletById) {
+    kelvo_test::SeedPallet(db, cleanup, 1006, "EUR 1200x800", 144.5);
+    config.SetPalletId(1006);
+    EXPECT_EQ(config.GetPalletId(), 1006);
+    EXPECT_EQ(config.GetPalletName(), "EUR 1200x800");
+    EXPECT_EQ(config.GetPalletHeight(), 144.5f);
+
+    // No row: the id is kept, name and height stay what they were.
+    config.SetPalletId(1007);
+    EXPECT_EQ(config.GetPalletId(), 1007);
+    EXPECT_EQ(config.GetPalletName(), "EUR 1200x800");
+    EXPECT_EQ(config.GetPalletHeight(), 144.5f);
+
+    config.SetPalletHeight(120.0f);
+    EXPECT_EQ(config.GetPalletId(), 0);
+    EXPECT_EQ(config.GetPalletName(), "CUSTOM");
+    EXPECT_EQ(config.GetPalletHeight(), 120.0f);
+}
+
+TEST_F(ConfigDb, ExecSqlAppliesAnUpdateSilently) {
+    kelvo_test::SeedSession(db, cleanup, "cfg-exec");
+    kelvo_test::SeedObject(db, cleanup, 1008, "cfg-exec", 1);
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(
+        config.ExecSQL("UPDATE awbexport SET HPackage = 1.250000, pallet_op = 3 WHERE id = 1008"),
+        0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    const auto row = kelvo_test::ReadObject(db, 1008);
+    EXPECT_EQ(row.at("HPackage"), "1.25");
+    EXPECT_EQ(row.at("pallet_op"), "3");
+
+    // A statement with a result set is accepted too; its rows are dropped unread.
+    EXPECT_EQ(config.ExecSQL("SELECT * FROM awbexport"), 0);
+}
+
+TEST_F(ConfigDb, ExecSqlReportsARejectedStatement) {
+    kelvo_test::SeedSession(db, cleanup, "cfg-reject");
+    kelvo_test::SeedObject(db, cleanup, 1009, "cfg-reject", 1);
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(config.ExecSQL("UPDATE awbexport SET NoSuchColumn = 1 WHERE id = 1009"), -1);
+    const std::string report = testing::internal::GetCapturedStdout();
+    // The server words the message itself; the frame around it is ours.
+    const std::string head =
+        "# ERR: SQLException in \n(ExecSQL) on line 742\n# ERR: Unknown column 'NoSuchColumn'";
+    const std::string tail = " (MySQL error code: 1054, SQLState: 42S22 )\n";
+    EXPECT_EQ(report.substr(0, head.size()), head) << report;
+    ASSERT_GE(report.size(), tail.size());
+    EXPECT_EQ(report.substr(report.size() - tail.size()), tail) << report;
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 3) << report;
+
+    // Two statements in one text are refused as a whole: the second never runs.
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(config.ExecSQL("UPDATE awbexport SET pallet_op = 3 WHERE id = 1009; "
+                             "DELETE FROM awbexport WHERE id = 1009"),
+              -1);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("(ExecSQL) on line 742"),
+              std::string::npos);
+    const auto row = kelvo_test::ReadObject(db, 1009);
+    ASSERT_FALSE(row.empty());
+    EXPECT_EQ(row.at("pallet_op"), "0");
+}
+
+TEST_F(ConfigDb, AssemblingFormCopiesTheConfiguredFolderAndModel) {
+    config.SetBaseDataFolder("/scans");
+    config.SetFileModel("Z%d.pcd");
+    const CloudInfo info = config.GetCloudInfo(7, "s7", 2, 3, 1.0f, 2.0f, 3.0f, 4.0f);
+    std::ostringstream os;
+    os << info;
+    EXPECT_NE(os.str().find("\tFile Model: Z%d.pcd\n\tBase path: /scans\n"), std::string::npos)
+        << os.str();
+    EXPECT_EQ(info.GetParentId(), 0);
+    EXPECT_EQ(info.GetPath().string(), "/scans/s7/P/S2.pcd");
+    EXPECT_EQ(info.GetCoeffD(), 4.0f);
+}

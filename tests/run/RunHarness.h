@@ -1,0 +1,50 @@
+#pragma once
+
+// Helpers for whole runs of the kelvo_tools binary against the test database:
+// a scratch working folder with a bootstrap file, the run itself with its
+// captured output, and small scan files. Rows are seeded with run/TestRows.h.
+
+#include <array>
+#include <boost/filesystem/path.hpp>
+#include <string>
+#include <vector>
+
+#include "run/TestRows.h"
+
+namespace kelvo_test {
+
+/// What one run of the binary printed and returned.
+struct RunResult {
+    int status = -1;  ///< exit status; 128 + signal number when the run was killed
+    std::string out;  ///< standard output
+    std::string err;  ///< standard error
+};
+
+/// A scratch working folder, removed with everything in it on destruction.
+/// It holds a copy of the test database's bootstrap file ("kelvo_tools.json",
+/// the default the binary looks for) unless asked not to.
+class RunDir {
+public:
+    explicit RunDir(bool withBootstrap = true);
+    ~RunDir();
+    RunDir(const RunDir&) = delete;
+    RunDir& operator=(const RunDir&) = delete;
+
+    /// The working folder itself.
+    const boost::filesystem::path& Path() const { return path; }
+    /// A base data folder inside the working folder (not created): pass it with --cloud_path.
+    boost::filesystem::path DataFolder() const { return path / "data"; }
+
+private:
+    boost::filesystem::path path;
+};
+
+/// Runs the binary named by KELVO_TOOLS_BIN (set by CTest) with the given
+/// arguments in the folder `dir`, with no standard input.
+RunResult RunTool(const RunDir& dir, const std::vector<std::string>& args);
+
+/// Writes an ASCII PCD file of x y z points, creating its folders.
+void WriteScan(const boost::filesystem::path& file,
+               const std::vector<std::array<float, 3>>& points);
+
+}  // namespace kelvo_test
