@@ -1,0 +1,5 @@
+#include "cloud/VRMLIndexnameNotDef.h"
+
+const VRMLIndexnameNotDef vrmlIndexnameNotDef;
+
+const char* VRMLIndexnameNotDef::what() const noexcept { return "VRML Index not defined"; }
