@@ -92,6 +92,8 @@ public:
     const VRML& GetVrmlVolVShape() const { return vrmlVolVShape; }
 
     friend std::ostream& operator<<(std::ostream& os, const Cloud& c);
+    /// Lets tests place known results without running the measurements.
+    friend struct CloudTestAccess;
 
 private:
     /// Writes one scene into folder (created one level deep when missing) under pattern.
