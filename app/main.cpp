@@ -7,6 +7,7 @@
 #include <iostream>
 #include <string>
 
+#include "cloud/Cloud.h"
 #include "cloud/CloudInfo.h"
 #include "config/Config.h"
 
@@ -158,6 +159,13 @@ bool Exists(const CloudInfo& info) {
     return info.GetId() > 0 && boost::filesystem::exists(info.GetPath());
 }
 
+/// The working cloud of the run, holding the points of the object's scan file.
+Cloud LoadCloud(const CloudInfo& info) {
+    Cloud cloud(info);
+    cloud.Load();
+    return cloud;
+}
+
 int Run(int argc, char** argv) {
     const po::options_description options = BuildOptions();
     po::variables_map vm;
@@ -192,6 +200,8 @@ int Run(int argc, char** argv) {
         return kExitRefused;
     }
     std::cout << "Found!:" << std::endl;
+
+    Cloud cloud = LoadCloud(info);
     return kExitOk;
 }
 

@@ -2,6 +2,7 @@
 
 #include <pcl/PCLPointCloud2.h>
 #include <pcl/common/io.h>
+#include <pcl/console/print.h>
 #include <pcl/io/pcd_io.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
@@ -22,9 +23,25 @@ namespace {
 
 const char* const kPcdPattern = "S%d.pcd";
 
+/// Keeps the point-cloud library's warnings down while it lives.
+class QuietLibrary {
+public:
+    QuietLibrary() : saved(pcl::console::getVerbosityLevel()) {
+        pcl::console::setVerbosityLevel(pcl::console::L_ERROR);
+    }
+    ~QuietLibrary() { pcl::console::setVerbosityLevel(saved); }
+    QuietLibrary(const QuietLibrary&) = delete;
+    QuietLibrary& operator=(const QuietLibrary&) = delete;
+
+private:
+    pcl::console::VERBOSITY_LEVEL saved;
+};
+
 /// True when the file has a PCD header with x, y and z fields and a data section.
 /// The reader crashes on files without one, so they never reach it.
 bool HasUsableHeader(const std::string& filename) {
+    // Only a guard: its warnings would repeat what the refusal says.
+    QuietLibrary quiet;
     pcl::PCLPointCloud2 header;
     Eigen::Vector4f origin;
     Eigen::Quaternionf orientation;
