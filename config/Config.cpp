@@ -169,6 +169,9 @@ int Config::Init() {
     colorMapType.clear();
 
     const std::string address = string_format("tcp://%s:%d", server, port);
+    // A second Init (reconnecting after a lost connection) replaces the old one.
+    delete connection;
+    connection = nullptr;
     try {
         connection = driver->connect(address, username, password);
         connection->setSchema(database);

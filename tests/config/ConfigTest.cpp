@@ -354,3 +354,37 @@ TEST_F(ConfigDb, AssemblingFormCopiesTheConfiguredFolderAndModel) {
     EXPECT_EQ(info.GetPath().string(), "/scans/s7/P/S2.pcd");
     EXPECT_EQ(info.GetCoeffD(), 4.0f);
 }
+
+TEST_F(ConfigDb, LostConnectionIsReportedAndTheRunGoesOn) {
+    // Cut the configuration's own connection from the outside, as a server
+    // restart would; every operation then reports and returns its neutral result.
+    const auto victims = db.Rows(
+        "SELECT ID FROM information_schema.PROCESSLIST WHERE ID <> CONNECTION_ID() AND USER = " +
+        TestDatabase::Quote(kelvo_test::RequireEnv("KELVO_TEST_DB_USER")));
+    ASSERT_EQ(victims.size(), 1u);
+    db.Exec("KILL CONNECTION " + victims.front().at("ID"));
+
+    testing::internal::CaptureStdout();
+    const CloudInfo byIndex = config.GetCloudInfo(1);
+    const CloudInfo bySession = config.GetCloudInfo("s", 1);
+    config.SetPalletId(1010);
+    const int exec = config.ExecSQL("UPDATE awbexport SET pallet_op = 0 WHERE id = 1010");
+    const std::string report = testing::internal::GetCapturedStdout();
+    config.Init();  // reopen for the tests that follow in this process
+
+    EXPECT_EQ(byIndex.GetId(), -1);
+    EXPECT_EQ(byIndex.GetN(), -1);
+    EXPECT_EQ(bySession.GetId(), -1);
+    EXPECT_EQ(bySession.GetN(), -1);
+    EXPECT_EQ(config.GetPalletId(), 1010);
+    EXPECT_EQ(exec, -1);
+    size_t at = 0;
+    for (const char* frame :
+         {"(GetCloudInfo) on line 567\n# ERR: ", "(GetCloudInfo) on line 499\n# ERR: ",
+          "(SetPalletId) on line 710\n# ERR: ", "(ExecSQL) on line 742\n# ERR: "}) {
+        const std::string expected = std::string("# ERR: SQLException in \n") + frame;
+        at = report.find(expected, at);
+        ASSERT_NE(at, std::string::npos) << expected << "\nin:\n" << report;
+    }
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 12) << report;
+}

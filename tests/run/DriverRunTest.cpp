@@ -311,14 +311,6 @@ TEST_F(DriverRun, BadDecodeValueFailsTheConfiguration) {
     }
 }
 
-TEST_F(DriverRun, DecodeValueOutOfRangeFailsLikeAnUnconvertibleOne) {
-    kelvo_test::SeedDecode(db, cleanup, "CONFIG", "pcl.pallet.mean.k", "4294967296", "I");
-    const RunResult r = Run({"-z", "-i", "1"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "ERROR: Unable to initialize config object!\n");
-    EXPECT_EQ(r.err, "Invalid argument (pcl.pallet.mean.k): stoi\n");
-}
-
 TEST(DriverStartFailure, EachEndsWithOneLineAndStatusOne) {
     RunDir noBootstrap(false);
     const RunResult missing = RunTool(noBootstrap, {"-z", "-i", "1"});
