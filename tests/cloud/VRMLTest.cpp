@@ -44,21 +44,6 @@ TEST(VRMLObj, BoxTextPutsCentreInTranslationAndSizesInSize) {
     EXPECT_EQ(Text(VRMLObj()), BoxText("0 0 0", "0 0 0"));
 }
 
-TEST(VRMLObj, SettersAndGettersMatchFieldOrder) {
-    VRMLObj box;
-    box.SetD1(1);
-    box.SetD2(2);
-    box.SetD3(3);
-    box.SetTransX(4);
-    box.SetTransY(5);
-    box.SetTransZ(6);
-    EXPECT_EQ(Text(box), Text(VRMLObj(1, 2, 3, 4, 5, 6)));
-    EXPECT_EQ(box.GetD1(), 1);
-    EXPECT_EQ(box.GetD3(), 3);
-    EXPECT_EQ(box.GetTransX(), 4);
-    EXPECT_EQ(box.GetTransZ(), 6);
-}
-
 TEST(VRML, SceneTexts) {
     VRML scene;
     EXPECT_EQ(Text(scene), std::string(kHeader) + "\n");
