@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "BruteForce.h"
+#include "MpqReal.h"
+#include "PointSets.h"
+#include "geom/ConvexHull2.h"
+
+namespace {
+
+using geom_test::MpqReal;
+using geom_test::Point;
+using Hull = geom::ConvexHull2<float, MpqReal>;
+
+std::vector<int32_t> FastHull(std::vector<Point> const& p, Hull& hull) {
+    hull(static_cast<int32_t>(p.size()), p.data(), 0.0f);
+    return hull.GetHull();
+}
+
+std::vector<int32_t> ReferenceHull(std::vector<Point> const& p, Hull& hull) {
+    hull.ComputeReference(static_cast<int32_t>(p.size()), p.data(), 0.0f);
+    return hull.GetHull();
+}
+
+TEST(ConvexHull2, FewerThanThreeOrEqualPointsArePointLike) {
+    Hull hull;
+    std::vector<Point> const two = {Point{0.0f, 0.0f}, Point{1.0f, 1.0f}};
+    EXPECT_FALSE(hull(2, two.data(), 0.0f));
+    EXPECT_EQ(hull.GetDimension(), 0);
+    EXPECT_TRUE(hull.GetHull().empty());
+    EXPECT_FALSE(hull(0, nullptr, 0.0f));
+    EXPECT_FALSE(hull(5, nullptr, 0.0f));
+
+    std::vector<Point> const same(7, Point{3.5f, -2.0f});
+    EXPECT_FALSE(hull(7, same.data(), 0.0f));
+    EXPECT_EQ(hull.GetDimension(), 0);
+    EXPECT_TRUE(hull.GetHull().empty());
+}
+
+TEST(ConvexHull2, AxisParallelPointsAreOneDimensional) {
+    std::vector<Point> const p = {Point{0, 0}, Point{1, 0}, Point{2, 0}, Point{5, 0}};
+    Hull hull;
+    EXPECT_FALSE(hull(4, p.data(), 0.0f));
+    EXPECT_EQ(hull.GetDimension(), 1);
+    EXPECT_EQ(hull.GetLine().origin, (Point{0, 0}));
+    EXPECT_EQ(hull.GetLine().direction, (Point{1, 0}));
+    EXPECT_TRUE(hull.GetHull().empty());
+}
+
+TEST(ConvexHull2, SquareTwiceWithCentreStartsAtUpperBridge) {
+    std::vector<Point> const p = {Point{0, 0}, Point{1, 0}, Point{1, 1},
+                                  Point{0, 1}, Point{0, 0}, Point{1, 0},
+                                  Point{1, 1}, Point{0, 1}, Point{0.5f, 0.5f}};
+    std::vector<int32_t> const expected = {3, 0, 1, 2};
+    Hull hull;
+    EXPECT_TRUE(hull(9, p.data(), 0.0f));
+    EXPECT_EQ(hull.GetDimension(), 2);
+    EXPECT_EQ(hull.GetHull(), expected);
+    EXPECT_EQ(hull.GetNumUniquePoints(), 5);
+    EXPECT_EQ(ReferenceHull(p, hull), expected);
+    EXPECT_EQ(hull.GetNumUniquePoints(), 5);
+}
+
+TEST(ConvexHull2, PointsOnEdgesAndSignedZerosAreNotVertices) {
+    std::vector<Point> const p = {Point{-0.0f, 0}, Point{1, 0},     Point{0.5f, 0}, Point{1, 1},
+                                  Point{0, 1},     Point{0, -0.0f}, Point{0, 0.25f}};
+    Hull hull;
+    std::vector<int32_t> const fast = FastHull(p, hull);
+    EXPECT_EQ(hull.GetNumUniquePoints(), 6);
+    EXPECT_EQ(fast.size(), 4u);
+    EXPECT_EQ(fast, ReferenceHull(p, hull));
+    for (int32_t index : fast) {
+        EXPECT_NE(index, 2);
+        EXPECT_NE(index, 5);
+        EXPECT_NE(index, 6);
+    }
+}
+
+TEST(ConvexHull2, ExactlyCollinearPlanarSetHasTwoVertices) {
+    // Integer steps along a slanted line: the float distances from the line are not all 0, so
+    // the classification calls such a set planar while its exact hull is the segment.
+    std::mt19937 rng(7);
+    int32_t planarSeen = 0;
+    for (int32_t trial = 0; trial < 300; ++trial) {
+        std::vector<Point> const p = geom_test::MakeExactlyCollinear(rng, 12);
+        Hull hull;
+        if (!hull(static_cast<int32_t>(p.size()), p.data(), 0.0f)) {
+            continue;
+        }
+        ++planarSeen;
+        std::vector<int32_t> const fast = hull.GetHull();
+        ASSERT_EQ(fast.size(), 2u);
+        auto const extremes = std::minmax_element(p.begin(), p.end());
+        EXPECT_EQ(p[fast[0]], *extremes.first);
+        EXPECT_EQ(p[fast[1]], *extremes.second);
+        EXPECT_EQ(ReferenceHull(p, hull), fast);
+    }
+    EXPECT_GT(planarSeen, 10);
+}
+
+TEST(ConvexHull2, NonFiniteCoordinatesOfPlanarSetFailConversion) {
+    float const nan = std::numeric_limits<float>::quiet_NaN();
+    float const inf = std::numeric_limits<float>::infinity();
+    std::vector<Point> p = {Point{0, 0}, Point{1, 0}, Point{0, 1}, Point{5, inf}, Point{nan, 2}};
+    Hull hull;
+    try {
+        hull(5, p.data(), 0.0f);
+        FAIL() << "no failure";
+    } catch (std::runtime_error const& e) {
+        EXPECT_EQ(std::string(e.what()), "BSNumber does not have a representation for infinities.");
+    }
+    p[3] = Point{5, 5};
+    try {
+        hull.ComputeReference(5, p.data(), 0.0f);
+        FAIL() << "no failure";
+    } catch (std::runtime_error const& e) {
+        EXPECT_EQ(std::string(e.what()), "BSNumber does not have a representation for NaNs.");
+    }
+}
+
+// The filtered fast construction must give exactly the list the plain divide and conquer
+// gives, and both the strict hull that brute force finds.
+TEST(ConvexHull2, FastPathMatchesReferenceAndBruteForce) {
+    std::mt19937 rng(2024);
+    for (auto const& family : geom_test::Families()) {
+        for (int32_t trial = 0; trial < 40; ++trial) {
+            int32_t const n = 3 + static_cast<int32_t>(rng() % 28);
+            std::vector<Point> const p = family.make(rng, n);
+            SCOPED_TRACE(family.name + " trial " + std::to_string(trial));
+            Hull fast, reference;
+            bool const planar = fast(static_cast<int32_t>(p.size()), p.data(), 0.0f);
+            ASSERT_EQ(planar,
+                      reference.ComputeReference(static_cast<int32_t>(p.size()), p.data(), 0.0f));
+            ASSERT_EQ(fast.GetDimension(), reference.GetDimension());
+            EXPECT_EQ(fast.GetLine().origin, reference.GetLine().origin);
+            EXPECT_EQ(fast.GetLine().direction, reference.GetLine().direction);
+            ASSERT_EQ(fast.GetHull(), reference.GetHull());
+            if (!planar) {
+                continue;
+            }
+            EXPECT_EQ(fast.GetNumUniquePoints(), reference.GetNumUniquePoints());
+
+            // Same cycle as brute force, and the smallest index of equal points is listed.
+            std::vector<geom_test::ExactPoint> const expected = geom_test::BruteForceHull(p);
+            std::vector<int32_t> const& h = fast.GetHull();
+            ASSERT_EQ(h.size(), expected.size());
+            size_t offset = 0;
+            while (offset < h.size() && !(geom_test::ToExact(p[h[offset]]) == expected[0])) {
+                ++offset;
+            }
+            ASSERT_LT(offset, h.size());
+            for (size_t k = 0; k < h.size(); ++k) {
+                int32_t const index = h[(offset + k) % h.size()];
+                EXPECT_TRUE(geom_test::ToExact(p[index]) == expected[k]);
+                for (int32_t i = 0; i < index; ++i) {
+                    EXPECT_FALSE(p[i] == p[index]);
+                }
+            }
+            std::vector<geom::Vector<2, MpqReal>> const exact = fast.GetHullPoints();
+            ASSERT_EQ(exact.size(), h.size());
+            for (size_t k = 0; k < h.size(); ++k) {
+                EXPECT_EQ(exact[k][0], MpqReal(p[h[k]][0]));
+                EXPECT_EQ(exact[k][1], MpqReal(p[h[k]][1]));
+            }
+        }
+    }
+}
+
+TEST(ConvexHull2, FastPathMatchesReferenceOnLargerSets) {
+    std::mt19937 rng(99);
+    for (auto const& family : geom_test::Families()) {
+        for (int32_t trial = 0; trial < 6; ++trial) {
+            int32_t const n = 200 + static_cast<int32_t>(rng() % 3000);
+            std::vector<Point> const p = family.make(rng, n);
+            SCOPED_TRACE(family.name + " trial " + std::to_string(trial));
+            Hull fast, reference;
+            fast(static_cast<int32_t>(p.size()), p.data(), 0.0f);
+            reference.ComputeReference(static_cast<int32_t>(p.size()), p.data(), 0.0f);
+            ASSERT_EQ(fast.GetDimension(), reference.GetDimension());
+            ASSERT_EQ(fast.GetHull(), reference.GetHull());
+        }
+    }
+}
+
+}  // namespace
