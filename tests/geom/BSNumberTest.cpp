@@ -117,8 +117,9 @@ TEST(BSNumber, EveryFloatClassRoundTripsExactly) {
 }
 
 TEST(BSNumber, NaNAndInfinityFail) {
-    for (float bad : {std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN(),
-                      std::numeric_limits<float>::signaling_NaN()}) {
+    for (float bad :
+         {std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN(),
+          std::numeric_limits<float>::signaling_NaN()}) {
         try {
             Number x(bad);
             FAIL();
@@ -126,7 +127,8 @@ TEST(BSNumber, NaNAndInfinityFail) {
             EXPECT_STREQ(e.what(), "BSNumber does not have a representation for NaNs.");
         }
     }
-    for (float bad : {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()}) {
+    for (float bad :
+         {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()}) {
         try {
             Number x(bad);
             FAIL();
@@ -208,7 +210,8 @@ TEST(BSNumber, ToFloatAtTheEdgesOfTheRange) {
     EXPECT_EQ(static_cast<float>(aboveHalf), std::numeric_limits<float>::denorm_min());
     EXPECT_TRUE(SameFloat(static_cast<float>(smallest * Number(0.25f)), 0.0f));
     // 1.5 smallest subnormals ties to 2 (even).
-    EXPECT_EQ(static_cast<float>(smallest * Number(1.5f)), 2 * std::numeric_limits<float>::denorm_min());
+    EXPECT_EQ(static_cast<float>(smallest * Number(1.5f)),
+              2 * std::numeric_limits<float>::denorm_min());
     // The largest subnormal plus just over half a unit rounds into the normal range.
     Number const largestSubnormal(FromEncoding(0x007FFFFFu));
     Number const carried = largestSubnormal + smallest * Number(0.75f);
@@ -217,7 +220,8 @@ TEST(BSNumber, ToFloatAtTheEdgesOfTheRange) {
     Number const largest(std::numeric_limits<float>::max());
     Number const unit(std::ldexp(1.0f, 104));
     EXPECT_EQ(static_cast<float>(largest + unit * half), std::numeric_limits<float>::infinity());
-    EXPECT_EQ(static_cast<float>(largest + unit * Number(0.25f)), std::numeric_limits<float>::max());
+    EXPECT_EQ(static_cast<float>(largest + unit * Number(0.25f)),
+              std::numeric_limits<float>::max());
     EXPECT_EQ(static_cast<float>(-(largest * Number(4))), -std::numeric_limits<float>::infinity());
     // Ties between normals go to the even neighbour.
     Number const ulp(std::ldexp(1.0f, -23));

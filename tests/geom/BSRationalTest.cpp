@@ -30,8 +30,8 @@ void ExpectNormalForm(Rational const& r) {
 
 std::vector<Rational> SampleRationals() {
     std::mt19937_64 rng(11);
-    std::vector<Rational> values = {Rational(0), Rational(1), Rational(-1), Rational(3),
-                                    Rational(0.375f), Rational(-7.5f)};
+    std::vector<Rational> values = {Rational(0), Rational(1),      Rational(-1),
+                                    Rational(3), Rational(0.375f), Rational(-7.5f)};
     for (int i = 0; i < 12; ++i) {
         Rational const a(geomtest::RandomFloat(rng, -20, 20));
         Rational const b(geomtest::RandomFloat(rng, -20, 20));

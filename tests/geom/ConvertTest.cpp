@@ -109,7 +109,7 @@ TEST(Convert, SubnormalAndOverflowingFloatResults) {
     float const smallest = std::numeric_limits<float>::denorm_min();
     float const largest = std::numeric_limits<float>::max();
     std::vector<Rational> const values = {
-        Rational(smallest) / Rational(3),        // a third of the smallest: to zero
+        Rational(smallest) / Rational(3),  // a third of the smallest: to zero
         Rational(smallest) * Rational(2) / Rational(3),
         Rational(smallest) * Rational(5) / Rational(2),  // tie between 2 and 3 units
         Rational(std::numeric_limits<float>::min()) / Rational(3),
@@ -121,9 +121,11 @@ TEST(Convert, SubnormalAndOverflowingFloatResults) {
     for (Rational const& r : values) {
         ExpectConvertsLikeTheOracle(r);
         ExpectConvertsLikeTheOracle(-r);
-        EXPECT_TRUE(SameFloat(static_cast<float>(r), RoundToFloat(RoundToPrecision(ToMpq(r), 24, FE_TONEAREST))));
+        EXPECT_TRUE(SameFloat(static_cast<float>(r),
+                              RoundToFloat(RoundToPrecision(ToMpq(r), 24, FE_TONEAREST))));
     }
-    EXPECT_EQ(static_cast<float>(Rational(largest) * Rational(2)), std::numeric_limits<float>::infinity());
+    EXPECT_EQ(static_cast<float>(Rational(largest) * Rational(2)),
+              std::numeric_limits<float>::infinity());
 }
 
 TEST(Convert, InvalidArgumentsFail) {

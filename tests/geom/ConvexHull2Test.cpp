@@ -9,25 +9,39 @@
 #include "BruteForce.h"
 #include "MpqReal.h"
 #include "PointSets.h"
+#include "geom/BSRational.h"
 #include "geom/ConvexHull2.h"
+#include "geom/UIntegerAP32.h"
 
 namespace {
 
 using geom_test::MpqReal;
 using geom_test::Point;
-using Hull = geom::ConvexHull2<float, MpqReal>;
+using Rational = geom::BSRational<geom::UIntegerAP32>;
 
+template <typename Hull>
 std::vector<int32_t> FastHull(std::vector<Point> const& p, Hull& hull) {
     hull(static_cast<int32_t>(p.size()), p.data(), 0.0f);
     return hull.GetHull();
 }
 
+template <typename Hull>
 std::vector<int32_t> ReferenceHull(std::vector<Point> const& p, Hull& hull) {
     hull.ComputeReference(static_cast<int32_t>(p.size()), p.data(), 0.0f);
     return hull.GetHull();
 }
 
-TEST(ConvexHull2, FewerThanThreeOrEqualPointsArePointLike) {
+// The product's exact type and an independent GMP one.
+template <typename ComputeType>
+class ConvexHull2 : public ::testing::Test {
+public:
+    using Hull = geom::ConvexHull2<float, ComputeType>;
+};
+using ComputeTypes = ::testing::Types<Rational, MpqReal>;
+TYPED_TEST_SUITE(ConvexHull2, ComputeTypes);
+
+TYPED_TEST(ConvexHull2, FewerThanThreeOrEqualPointsArePointLike) {
+    using Hull = typename TestFixture::Hull;
     Hull hull;
     std::vector<Point> const two = {Point{0.0f, 0.0f}, Point{1.0f, 1.0f}};
     EXPECT_FALSE(hull(2, two.data(), 0.0f));
@@ -42,7 +56,8 @@ TEST(ConvexHull2, FewerThanThreeOrEqualPointsArePointLike) {
     EXPECT_TRUE(hull.GetHull().empty());
 }
 
-TEST(ConvexHull2, AxisParallelPointsAreOneDimensional) {
+TYPED_TEST(ConvexHull2, AxisParallelPointsAreOneDimensional) {
+    using Hull = typename TestFixture::Hull;
     std::vector<Point> const p = {Point{0, 0}, Point{1, 0}, Point{2, 0}, Point{5, 0}};
     Hull hull;
     EXPECT_FALSE(hull(4, p.data(), 0.0f));
@@ -52,7 +67,8 @@ TEST(ConvexHull2, AxisParallelPointsAreOneDimensional) {
     EXPECT_TRUE(hull.GetHull().empty());
 }
 
-TEST(ConvexHull2, SquareTwiceWithCentreStartsAtUpperBridge) {
+TYPED_TEST(ConvexHull2, SquareTwiceWithCentreStartsAtUpperBridge) {
+    using Hull = typename TestFixture::Hull;
     std::vector<Point> const p = {Point{0, 0}, Point{1, 0}, Point{1, 1},
                                   Point{0, 1}, Point{0, 0}, Point{1, 0},
                                   Point{1, 1}, Point{0, 1}, Point{0.5f, 0.5f}};
@@ -66,7 +82,8 @@ TEST(ConvexHull2, SquareTwiceWithCentreStartsAtUpperBridge) {
     EXPECT_EQ(hull.GetNumUniquePoints(), 5);
 }
 
-TEST(ConvexHull2, PointsOnEdgesAndSignedZerosAreNotVertices) {
+TYPED_TEST(ConvexHull2, PointsOnEdgesAndSignedZerosAreNotVertices) {
+    using Hull = typename TestFixture::Hull;
     std::vector<Point> const p = {Point{-0.0f, 0}, Point{1, 0},     Point{0.5f, 0}, Point{1, 1},
                                   Point{0, 1},     Point{0, -0.0f}, Point{0, 0.25f}};
     Hull hull;
@@ -81,7 +98,8 @@ TEST(ConvexHull2, PointsOnEdgesAndSignedZerosAreNotVertices) {
     }
 }
 
-TEST(ConvexHull2, ExactlyCollinearPlanarSetHasTwoVertices) {
+TYPED_TEST(ConvexHull2, ExactlyCollinearPlanarSetHasTwoVertices) {
+    using Hull = typename TestFixture::Hull;
     // Integer steps along a slanted line: the float distances from the line are not all 0, so
     // the classification calls such a set planar while its exact hull is the segment.
     std::mt19937 rng(7);
@@ -103,7 +121,8 @@ TEST(ConvexHull2, ExactlyCollinearPlanarSetHasTwoVertices) {
     EXPECT_GT(planarSeen, 10);
 }
 
-TEST(ConvexHull2, NonFiniteCoordinatesOfPlanarSetFailConversion) {
+TYPED_TEST(ConvexHull2, NonFiniteCoordinatesOfPlanarSetFailConversion) {
+    using Hull = typename TestFixture::Hull;
     float const nan = std::numeric_limits<float>::quiet_NaN();
     float const inf = std::numeric_limits<float>::infinity();
     std::vector<Point> p = {Point{0, 0}, Point{1, 0}, Point{0, 1}, Point{5, inf}, Point{nan, 2}};
@@ -125,7 +144,8 @@ TEST(ConvexHull2, NonFiniteCoordinatesOfPlanarSetFailConversion) {
 
 // The filtered fast construction must give exactly the list the plain divide and conquer
 // gives, and both the strict hull that brute force finds.
-TEST(ConvexHull2, FastPathMatchesReferenceAndBruteForce) {
+TYPED_TEST(ConvexHull2, FastPathMatchesReferenceAndBruteForce) {
+    using Hull = typename TestFixture::Hull;
     std::mt19937 rng(2024);
     for (auto const& family : geom_test::Families()) {
         for (int32_t trial = 0; trial < 40; ++trial) {
@@ -161,17 +181,18 @@ TEST(ConvexHull2, FastPathMatchesReferenceAndBruteForce) {
                     EXPECT_FALSE(p[i] == p[index]);
                 }
             }
-            std::vector<geom::Vector<2, MpqReal>> const exact = fast.GetHullPoints();
+            std::vector<geom::Vector<2, TypeParam>> const exact = fast.GetHullPoints();
             ASSERT_EQ(exact.size(), h.size());
             for (size_t k = 0; k < h.size(); ++k) {
-                EXPECT_EQ(exact[k][0], MpqReal(p[h[k]][0]));
-                EXPECT_EQ(exact[k][1], MpqReal(p[h[k]][1]));
+                EXPECT_TRUE(exact[k][0] == TypeParam(p[h[k]][0]));
+                EXPECT_TRUE(exact[k][1] == TypeParam(p[h[k]][1]));
             }
         }
     }
 }
 
-TEST(ConvexHull2, FastPathMatchesReferenceOnLargerSets) {
+TYPED_TEST(ConvexHull2, FastPathMatchesReferenceOnLargerSets) {
+    using Hull = typename TestFixture::Hull;
     std::mt19937 rng(99);
     for (auto const& family : geom_test::Families()) {
         for (int32_t trial = 0; trial < 6; ++trial) {

@@ -40,7 +40,8 @@ std::vector<FailureSite> FailureSites() {
     Number corrupt(3);
     corrupt.SetSign(2);
     return {
-        {"GetTrailingBit", "ASSERTION", "Invalid input.", [] { geom::BitHacks::GetTrailingBit(0u); }},
+        {"GetTrailingBit", "ASSERTION", "Invalid input.",
+         [] { geom::BitHacks::GetTrailingBit(0u); }},
         {"SetNumBits", "ERROR", "The number of bits must be nonnegative.",
          [] { Integer().SetNumBits(-5); }},
         {"operator*", "ASSERTION", "Invalid BSNumber.", [corrupt] { (void)(corrupt * Number(5)); }},

@@ -9,15 +9,18 @@
 #include "BruteForce.h"
 #include "MpqReal.h"
 #include "PointSets.h"
+#include "geom/BSRational.h"
 #include "geom/MinimumAreaBox2.h"
+#include "geom/UIntegerAP32.h"
 
 namespace {
 
 using geom_test::MpqReal;
 using geom_test::Point;
-using BoxFinder = geom::MinimumAreaBox2<float, MpqReal>;
+using Rational = geom::BSRational<geom::UIntegerAP32>;
 using Box = geom::OrientedBox<2, float>;
 
+template <typename BoxFinder>
 Box FindBox(BoxFinder& finder, std::vector<Point> const& p, bool calipers = true) {
     return finder(static_cast<int32_t>(p.size()), p.data(), calipers);
 }
@@ -43,7 +46,17 @@ void ExpectContainsAll(Box const& box, std::vector<Point> const& p) {
     }
 }
 
-TEST(MinimumAreaBox2, OnePointOrEqualPointsGiveZeroBoxAtFirstPoint) {
+// The product's exact type and an independent GMP one.
+template <typename ComputeType>
+class MinimumAreaBox2 : public ::testing::Test {
+public:
+    using BoxFinder = geom::MinimumAreaBox2<float, ComputeType>;
+};
+using ComputeTypes = ::testing::Types<Rational, MpqReal>;
+TYPED_TEST_SUITE(MinimumAreaBox2, ComputeTypes);
+
+TYPED_TEST(MinimumAreaBox2, OnePointOrEqualPointsGiveZeroBoxAtFirstPoint) {
+    using BoxFinder = typename TestFixture::BoxFinder;
     BoxFinder finder;
     for (int32_t n : {1, 2, 9}) {
         std::vector<Point> const p(n, Point{1.5f, -2.25f});
@@ -56,7 +69,8 @@ TEST(MinimumAreaBox2, OnePointOrEqualPointsGiveZeroBoxAtFirstPoint) {
     }
 }
 
-TEST(MinimumAreaBox2, TwoDistinctPointsGiveZeroBoxAtFirstPoint) {
+TYPED_TEST(MinimumAreaBox2, TwoDistinctPointsGiveZeroBoxAtFirstPoint) {
+    using BoxFinder = typename TestFixture::BoxFinder;
     BoxFinder finder;
     std::vector<Point> const p = {Point{3, 4}, Point{-1, 7}};
     Box const box = FindBox(finder, p);
@@ -64,7 +78,8 @@ TEST(MinimumAreaBox2, TwoDistinctPointsGiveZeroBoxAtFirstPoint) {
     EXPECT_EQ(box.extent, (Point{0, 0}));
 }
 
-TEST(MinimumAreaBox2, NoPointsGiveZeroBoxAtOrigin) {
+TYPED_TEST(MinimumAreaBox2, NoPointsGiveZeroBoxAtOrigin) {
+    using BoxFinder = typename TestFixture::BoxFinder;
     BoxFinder finder;
     Box const box = finder(0, nullptr, true);
     EXPECT_EQ(box.center, (Point{0, 0}));
@@ -76,7 +91,8 @@ TEST(MinimumAreaBox2, NoPointsGiveZeroBoxAtOrigin) {
     EXPECT_EQ(finder(-3, &one, true).extent, (Point{0, 0}));
 }
 
-TEST(MinimumAreaBox2, AxisParallelLineGivesSegment) {
+TYPED_TEST(MinimumAreaBox2, AxisParallelLineGivesSegment) {
+    using BoxFinder = typename TestFixture::BoxFinder;
     BoxFinder finder;
     std::vector<Point> const p = {Point{0, 0}, Point{4, 0}, Point{1, 0}};
     Box const box = FindBox(finder, p);
@@ -87,13 +103,14 @@ TEST(MinimumAreaBox2, AxisParallelLineGivesSegment) {
     EXPECT_EQ(finder.GetHull(), (std::vector<int32_t>{0, 1}));
 }
 
-TEST(MinimumAreaBox2, ExactlyCollinearPlanarSetGivesSegment) {
+TYPED_TEST(MinimumAreaBox2, ExactlyCollinearPlanarSetGivesSegment) {
+    using BoxFinder = typename TestFixture::BoxFinder;
     // Float classification finds these planar; their exact hull is a segment.
     std::mt19937 rng(7);
     int32_t seen = 0;
     for (int32_t trial = 0; trial < 300 && seen < 20; ++trial) {
         std::vector<Point> const p = geom_test::MakeExactlyCollinear(rng, 12);
-        geom::ConvexHull2<float, MpqReal> hull;
+        geom::ConvexHull2<float, TypeParam> hull;
         if (!hull(static_cast<int32_t>(p.size()), p.data(), 0.0f)) {
             continue;
         }
@@ -112,7 +129,8 @@ TEST(MinimumAreaBox2, ExactlyCollinearPlanarSetGivesSegment) {
     EXPECT_GT(seen, 10);
 }
 
-TEST(MinimumAreaBox2, FourByTwoRectangleWithInteriorEdgeAndRepeatedPoints) {
+TYPED_TEST(MinimumAreaBox2, FourByTwoRectangleWithInteriorEdgeAndRepeatedPoints) {
+    using BoxFinder = typename TestFixture::BoxFinder;
     std::vector<Point> p = {Point{0, 0}, Point{4, 0}, Point{4, 2},
                             Point{0, 2}, Point{1, 1}, Point{3, 0.5f}};
     BoxFinder finder;
@@ -148,7 +166,8 @@ TEST(MinimumAreaBox2, FourByTwoRectangleWithInteriorEdgeAndRepeatedPoints) {
 
 // An octagon with four exactly equal least rectangles: the calipers keep the first one met
 // when walking the hull edges counterclockwise from the edge that ends at hull vertex 0.
-TEST(MinimumAreaBox2, EqualRectanglesKeepTheFirstMet) {
+TYPED_TEST(MinimumAreaBox2, EqualRectanglesKeepTheFirstMet) {
+    using BoxFinder = typename TestFixture::BoxFinder;
     std::vector<Point> const p = {Point{2, -1},  Point{2, 1},  Point{1, 2},
                                   Point{-1, 2},  Point{-2, 1}, Point{-2, -1},
                                   Point{-1, -2}, Point{1, -2}, Point{0, 0}};
@@ -171,14 +190,15 @@ TEST(MinimumAreaBox2, EqualRectanglesKeepTheFirstMet) {
 }
 
 // Against brute force over all hull edges, with exact rationals; and both searches agree.
-TEST(MinimumAreaBox2, LeastAreaOverHullEdgesContainingAllPoints) {
+TYPED_TEST(MinimumAreaBox2, LeastAreaOverHullEdgesContainingAllPoints) {
+    using BoxFinder = typename TestFixture::BoxFinder;
     std::mt19937 rng(31);
     for (auto const& family : geom_test::Families()) {
         for (int32_t trial = 0; trial < 25; ++trial) {
             int32_t const n = 3 + static_cast<int32_t>(rng() % 25);
             std::vector<Point> const p = family.make(rng, n);
             SCOPED_TRACE(family.name + " trial " + std::to_string(trial));
-            geom::ConvexHull2<float, MpqReal> hull;
+            geom::ConvexHull2<float, TypeParam> hull;
             if (!hull(static_cast<int32_t>(p.size()), p.data(), 0.0f) ||
                 hull.GetHull().size() < 3) {
                 continue;
@@ -196,6 +216,28 @@ TEST(MinimumAreaBox2, LeastAreaOverHullEdgesContainingAllPoints) {
             EXPECT_GE(box.extent[0], 0.0f);
             EXPECT_GE(box.extent[1], 0.0f);
             ExpectContainsAll(box, p);
+        }
+    }
+}
+
+// Two independent exact types must give bit-identical rectangles.
+TEST(MinimumAreaBox2Exact, RationalAndGmpGiveIdenticalRectangles) {
+    std::mt19937 rng(77);
+    for (auto const& family : geom_test::Families()) {
+        for (int32_t trial = 0; trial < 20; ++trial) {
+            std::vector<Point> const p = family.make(rng, 3 + static_cast<int32_t>(rng() % 200));
+            SCOPED_TRACE(family.name + " trial " + std::to_string(trial));
+            geom::MinimumAreaBox2<float, Rational> product;
+            geom::MinimumAreaBox2<float, MpqReal> oracle;
+            Box const a = FindBox(product, p);
+            Box const b = FindBox(oracle, p);
+            EXPECT_EQ(a.center, b.center);
+            EXPECT_EQ(a.axis[0], b.axis[0]);
+            EXPECT_EQ(a.axis[1], b.axis[1]);
+            EXPECT_EQ(a.extent, b.extent);
+            EXPECT_EQ(product.GetHull(), oracle.GetHull());
+            EXPECT_EQ(product.GetSupport(), oracle.GetSupport());
+            EXPECT_EQ(product.GetArea(), oracle.GetArea());
         }
     }
 }
