@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 #include <string>
 
 #include "config/Config.h"
@@ -55,12 +54,6 @@ protected:
     Cleanup cleanup{db};
 };
 
-std::string Printed(const Config& config) {
-    std::ostringstream os;
-    os << config;
-    return os.str();
-}
-
 }  // namespace
 
 TEST_F(ConfigDb, InstanceIsCreatedOnceAndLaterPathsAreIgnored) {
@@ -72,57 +65,6 @@ TEST_F(ConfigDb, InstanceIsCreatedOnceAndLaterPathsAreIgnored) {
     EXPECT_EQ(config.GetDatabase(), kelvo_test::RequireEnv("KELVO_TEST_DB_NAME"));
     EXPECT_EQ(config.GetUsername(), kelvo_test::RequireEnv("KELVO_TEST_DB_USER"));
     EXPECT_EQ(config.GetPassword(), kelvo_test::RequireEnv("KELVO_TEST_DB_PASSWORD"));
-}
-
-TEST_F(ConfigDb, PrintoutListsEverySettingButTheSecrets) {
-    config.SetBaseDataFolder("/data");
-    config.SetClusterTollerance(0.015f);
-    config.SetMinClusterSize(12);
-    config.SetMaxClusterSize(250000);
-    config.SetColorMapType("#00AFFFFF");
-    config.SetOcTreeRealVolumeResolution(0.02f);
-    config.SetInboundCorrextionH(-0.01f);
-    config.SetRealCorrextionW(1.0f / 3.0f);
-    config.SetPalletHeight(120.0f);
-    config.SetPalletCorrectionHeight(15.5f);
-    config.SetPalletMeanK(50);
-    config.SetPalletStdDevMulThresh(0.5f);
-    const std::string expected =
-        "Generic config:\n"
-        "\tConfiguration file: " +
-        config.GetCfgFile() +
-        "\n"
-        "\tDatabase server: " +
-        config.GetServer() +
-        "\n"
-        "\tDatabase: " +
-        config.GetDatabase() +
-        "\n\n"
-        "Cloud config:\n"
-        "\tBase data folder (Cloud path): /data\n"
-        "\tFile model (Cloud file): S%d.pcd\n"
-        "\tCluster tollerance: 0.015\n"
-        "\tMin cluster size: 12\n"
-        "\tMax cluster size: 250000\n"
-        "\tMin color map: 500\n"
-        "\tMax color map: 3500\n"
-        "\tColor map type: #00AFFFFF\n"
-        "\tOcTree Real Volume Resolution: 0.02\n"
-        "Fine tune:\n"
-        "\tInbound correction H: -0.01\n"
-        "\tInbound correction L: 0\n"
-        "\tInbound correction W: 0\n"
-        "\tReal correction H: 0\n"
-        "\tReal correction L: 0\n"
-        "\tReal correction W: 0.333333\n"
-        "Pallet:\n"
-        "\tPallet ID: 0\n"
-        "\tPallet Name: CUSTOM\n"
-        "\tPallet Height: 120\n"
-        "\tPallet Correction Height: 15.5\n"
-        "\tMean K: 50\n"
-        "\tStdDev Mul Thresh: 0.5\n";
-    EXPECT_EQ(Printed(config), expected);
 }
 
 TEST_F(ConfigDb, DecodeRowsFillEverySetting) {
@@ -340,19 +282,6 @@ TEST_F(ConfigDb, ExecSqlReportsARejectedStatement) {
     const auto row = kelvo_test::ReadObject(db, 1009);
     ASSERT_FALSE(row.empty());
     EXPECT_EQ(row.at("pallet_op"), "0");
-}
-
-TEST_F(ConfigDb, AssemblingFormCopiesTheConfiguredFolderAndModel) {
-    config.SetBaseDataFolder("/scans");
-    config.SetFileModel("Z%d.pcd");
-    const CloudInfo info = config.GetCloudInfo(7, "s7", 2, 3, 1.0f, 2.0f, 3.0f, 4.0f);
-    std::ostringstream os;
-    os << info;
-    EXPECT_NE(os.str().find("\tFile Model: Z%d.pcd\n\tBase path: /scans\n"), std::string::npos)
-        << os.str();
-    EXPECT_EQ(info.GetParentId(), 0);
-    EXPECT_EQ(info.GetPath().string(), "/scans/s7/P/S2.pcd");
-    EXPECT_EQ(info.GetCoeffD(), 4.0f);
 }
 
 TEST_F(ConfigDb, LostConnectionIsReportedAndTheRunGoesOn) {
