@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
@@ -24,15 +25,10 @@ public:
     }
 
     /// The integer `number`, exactly.
-    BSNumber(int32_t number) : sign(0), biasedExponent(0) {
-        if (number != 0) {
-            // Negating in unsigned arithmetic keeps the most negative value: it becomes 2^31.
-            uint32_t const magnitude =
-                (number < 0 ? 0u - static_cast<uint32_t>(number) : static_cast<uint32_t>(number));
-            sign = (number < 0 ? -1 : 1);
-            biasedExponent = BitHacks::GetTrailingBit(magnitude);
-            uinteger = UInteger(magnitude);
-        }
+    BSNumber(int32_t number)
+        : sign(number < 0 ? -1 : (number > 0 ? 1 : 0)),
+          biasedExponent(number != 0 ? BitHacks::GetTrailingBit(Magnitude(number)) : 0),
+          uinteger(Magnitude(number)) {
         GEOM_REPORT_ASSERTION(IsValid(), "Invalid BSNumber.");
     }
 
@@ -223,10 +219,13 @@ public:
             result.sign = productSign;
             result.biasedExponent = a.biasedExponent + b.biasedExponent;
             // Products of odd integers are odd; a factor 1 (a power of two) needs no multiply.
+            int32_t const numBits = a.uinteger.GetNumBits() + b.uinteger.GetNumBits();
             if (a.uinteger.GetNumBits() == 1) {
                 result.uinteger = b.uinteger;
             } else if (b.uinteger.GetNumBits() == 1) {
                 result.uinteger = a.uinteger;
+            } else if (numBits <= UInteger::kWideBits) {
+                result.uinteger.SetWide(a.uinteger.GetWide() * b.uinteger.GetWide());
             } else {
                 result.uinteger.Mul(a.uinteger, b.uinteger);
             }
@@ -311,11 +310,38 @@ public:
     }
 
 private:
+    // Negating in unsigned arithmetic keeps the most negative value: it becomes 2^31.
+    static uint32_t Magnitude(int32_t number) {
+        return number < 0 ? 0u - static_cast<uint32_t>(number) : static_cast<uint32_t>(number);
+    }
+
     // result's integer and exponent = |x| + |y| or |x| - |y|, aligned at the smaller exponent.
     template <bool kSubtract>
     static void CombineMagnitudes(BSNumber const& x, BSNumber const& y, BSNumber& result) {
         UInteger& sum = result.uinteger;
         int32_t const diff = x.biasedExponent - y.biasedExponent;
+        int32_t const shift0 = std::max(diff, 0);
+        int32_t const shift1 = std::max(-diff, 0);
+        // One bit of room for the carry of a sum.
+        if (std::max(x.uinteger.GetNumBits() + shift0, y.uinteger.GetNumBits() + shift1) <
+            UInteger::kWideBits) {
+            using Wide = typename UInteger::Wide;
+            Wide const a = x.uinteger.GetWide() << shift0;
+            Wide const b = y.uinteger.GetWide() << shift1;
+            Wide combined = (kSubtract ? a - b : a + b);
+            // Equal magnitudes take the general path, which reports them.
+            if (combined != 0) {
+                int32_t exponent = std::min(x.biasedExponent, y.biasedExponent);
+                if (diff == 0) {
+                    int32_t const zeros = UInteger::GetTrailingBit(combined);
+                    combined >>= zeros;
+                    exponent += zeros;
+                }
+                sum.SetWide(combined);
+                result.biasedExponent = exponent;
+                return;
+            }
+        }
         if (diff == 0) {
             // Sums and differences of two odd integers are even.
             Apply<kSubtract>(sum, x.uinteger, y.uinteger);

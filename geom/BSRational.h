@@ -169,11 +169,12 @@ private:
     // Denominators are odd integers in [1, 2), so the only one with a single bit is 1.
     static bool IsOne(Number const& d) { return d.GetUInteger().GetNumBits() == 1; }
 
-    static BSRational FromIntegral(Number n) {
-        BSRational result;
-        result.numerator = std::move(n);
-        return result;
-    }
+    struct OverOne {};
+
+    // n/1: a numerator from a product or sum of numbers over 1 needs no normalizing.
+    BSRational(Number&& n, OverOne) : numerator(std::move(n)), denominator(1) {}
+
+    static BSRational FromIntegral(Number&& n) { return BSRational(std::move(n), OverOne()); }
 
     // Moves the denominator's sign and power of two into the numerator.
     void Normalize() {

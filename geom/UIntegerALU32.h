@@ -10,12 +10,56 @@ namespace geom {
 
 /// Arithmetic on unsigned integers stored in 32-bit blocks, least significant first.
 ///
-/// `UInteger` derives from this class and supplies GetNumBits, SetNumBits, GetSize, GetBits,
-/// GetBack, SetBack and SetAllBitsToZero; every operation writes its result into the object it is
-/// called on. The result may be one of the operands.
+/// `UInteger` derives from this class and supplies GetNumBits, SetNumBits, SetNumBitsForOverwrite,
+/// GetSize, GetBits, GetBack, SetBack and SetAllBitsToZero; every operation writes its result into
+/// the object it is called on. The result may be one of the operands.
 template <typename UInteger>
 class UIntegerALU32 {
 public:
+    /// Native word for integers of up to kWideBits bits, the common short case.
+    __extension__ typedef unsigned __int128 Wide;
+    static constexpr int32_t kWideBits = 128;
+
+    /// The value as a native word; requires at most kWideBits bits.
+    Wide GetWide() const {
+        UInteger const& self = Self();
+        uint32_t const* bits = self.GetBits().data();
+        Wide value = 0;
+        for (int32_t i = self.GetSize() - 1; i >= 0; --i) {
+            value = (value << kBlockBits) | bits[i];
+        }
+        return value;
+    }
+
+    /// This = value, with the bit length of value.
+    void SetWide(Wide value) {
+        UInteger& self = Self();
+        if (value == 0) {
+            self.SetNumBits(0);
+            return;
+        }
+        uint32_t blocks[kWideBits / kBlockBits];
+        int32_t top = -1;
+        for (int32_t i = 0; i < kWideBits / kBlockBits; ++i) {
+            blocks[i] = static_cast<uint32_t>(value >> (kBlockBits * i));
+            if (blocks[i] != 0) {
+                top = i;
+            }
+        }
+        self.SetNumBitsForOverwrite(kBlockBits * top + BitHacks::GetLeadingBit(blocks[top]) + 1);
+        std::copy(blocks, blocks + top + 1, self.GetBits().data());
+    }
+
+    /// Number of trailing zero bits of a nonzero native word.
+    static int32_t GetTrailingBit(Wide value) {
+        int32_t shift = 0;
+        while (static_cast<uint32_t>(value) == 0) {
+            value >>= kBlockBits;
+            shift += kBlockBits;
+        }
+        return shift + BitHacks::GetTrailingBit(static_cast<uint32_t>(value));
+    }
+
     /// This = a + b.
     void Add(UInteger const& a, UInteger const& b) {
         int32_t const numBits0 = a.GetNumBits();
@@ -26,7 +70,7 @@ public:
         int32_t const maxSize = std::max(size0, size1);
 
         UInteger& result = Self();
-        result.SetNumBits(maxBits + 1);
+        result.SetNumBitsForOverwrite(maxBits + 1);
         uint32_t const* bits0 = a.GetBits().data();
         uint32_t const* bits1 = b.GetBits().data();
         uint32_t* bits = result.GetBits().data();
@@ -58,7 +102,7 @@ public:
         int32_t const size1 = b.GetSize();
 
         UInteger& result = Self();
-        result.SetNumBits(numBits0);
+        result.SetNumBitsForOverwrite(numBits0);
         uint32_t const* bits0 = a.GetBits().data();
         uint32_t const* bits1 = b.GetBits().data();
         uint32_t* bits = result.GetBits().data();
@@ -103,7 +147,7 @@ public:
             result.SetNumBits(0);
             return;
         }
-        result.SetNumBits(a.GetNumBits() + b.GetNumBits());
+        result.SetNumBitsForOverwrite(a.GetNumBits() + b.GetNumBits());
         result.SetAllBitsToZero();
         int32_t const size = result.GetSize();
         uint32_t const* bits0 = a.GetBits().data();
@@ -136,7 +180,7 @@ public:
         }
         int32_t const size0 = a.GetSize();
         UInteger& result = Self();
-        result.SetNumBits(numBits0 + shift);
+        result.SetNumBitsForOverwrite(numBits0 + shift);
         int32_t const size = result.GetSize();
         uint32_t const* bits0 = a.GetBits().data();
         uint32_t* bits = result.GetBits().data();
@@ -181,7 +225,7 @@ public:
         UInteger& result = Self();
         bool const inPlace = (&a == &result);
         if (!inPlace) {
-            result.SetNumBits(numBits);
+            result.SetNumBitsForOverwrite(numBits);
         }
         int32_t const size = (numBits - 1) / kBlockBits + 1;
         uint32_t* bits = result.GetBits().data();

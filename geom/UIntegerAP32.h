@@ -79,9 +79,15 @@ public:
         /// Sets the block count; blocks kept keep their values, new blocks are 0.
         void resize(int32_t newCount) {
             Reserve(newCount);
-            if (newCount > count) {
-                std::fill(storage + count, storage + newCount, 0u);
+            for (int32_t i = count; i < newCount; ++i) {
+                storage[i] = 0;
             }
+            count = newCount;
+        }
+
+        /// Sets the block count; new blocks hold garbage until the caller writes them.
+        void resizeForOverwrite(int32_t newCount) {
+            Reserve(newCount);
             count = newCount;
         }
 
@@ -119,8 +125,13 @@ public:
 
         // Expects this vector empty.
         void CopyFrom(Blocks const& other) {
-            Reserve(other.count);
-            std::memcpy(storage, other.storage, sizeof(uint32_t) * static_cast<size_t>(other.count));
+            if (other.count <= kInlineCapacity && !OnHeap()) {
+                // A fixed-size copy of the whole inline room beats a call for a few blocks.
+                std::memcpy(local, other.storage, sizeof(local));
+            } else {
+                Reserve(other.count);
+                std::memcpy(storage, other.storage, sizeof(uint32_t) * static_cast<size_t>(other.count));
+            }
             count = other.count;
         }
 
@@ -132,7 +143,7 @@ public:
                 other.storage = other.local;
                 other.capacity = kInlineCapacity;
             } else {
-                std::memcpy(local, other.local, sizeof(uint32_t) * static_cast<size_t>(other.count));
+                std::memcpy(local, other.local, sizeof(local));
             }
             count = other.count;
             other.count = 0;
@@ -182,6 +193,13 @@ public:
         GEOM_REPORT_ERROR(number >= 0, "The number of bits must be nonnegative.");
         numBits = number;
         bits.resize(number > 0 ? (number - 1) / kBlockBits + 1 : 0);
+    }
+
+    /// SetNumBits for a caller that writes every block itself: new blocks are not cleared.
+    void SetNumBitsForOverwrite(int32_t number) {
+        GEOM_REPORT_ERROR(number >= 0, "The number of bits must be nonnegative.");
+        numBits = number;
+        bits.resizeForOverwrite(number > 0 ? (number - 1) / kBlockBits + 1 : 0);
     }
 
     /// Index of the leading 1 plus one; 0 for zero.

@@ -69,9 +69,13 @@ TEST(Convert, ExactTiesAndPowersOfTwo) {
     for (int32_t precision : {1, 2, 5, 24, 40}) {
         for (int m : {1, 2, 3, 6, 7}) {
             mpz_class const units = (mpz_class(1) << (precision - 1)) + m;
+            // A long odd factor on both sides keeps the tie but forces the long division
+            // onto integers wider than any native word.
+            mpz_class const longFactor = (mpz_class(1) << 200) + 12345;
             for (int sign : {1, -1}) {
                 mpz_class const num = sign * (2 * units + 1);
                 ExpectConvertsLikeTheOracle(MakeRational(num, 1, -precision));
+                ExpectConvertsLikeTheOracle(MakeRational(num * longFactor, longFactor, -precision));
             }
         }
         // Largest significand plus a half: rounding up carries into the next power of two.
