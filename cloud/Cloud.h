@@ -1,12 +1,12 @@
 #pragma once
 
-#include "cloud/CloudInfo.h"
-#include "cloud/VRML.h"
-
 #include <Eigen/Geometry>
 #include <iosfwd>
 #include <memory>
 #include <string>
+
+#include "cloud/CloudInfo.h"
+#include "cloud/VRML.h"
 
 // The point types are only named here; the files that touch points include
 // the point-cloud headers themselves.
@@ -34,18 +34,26 @@ public:
 
     /// Loads the cloud's own PCD file (x, y, z only); throws CloudFilenameNotDef when missing.
     void Load();
+    /// Loads the named PCD file (x, y, z only); throws CloudFilenameNotDef when missing.
     void Load(std::string filename);
     /// Writes the cloud as ASCII PCD into its own folder.
     void Save();
+    /// Writes the cloud as ASCII PCD to the named file; its folder must exist.
     void Save(std::string filename);
     /// Writes the cloud as ASCII PCD into the session's pallet folder.
     void SavePallet();
 
+    /// Surface cubes as "S<n>_0.wrl" in the cloud's folder.
     void SaveSurface();
+    /// Surface cubes as "S<n>_0.wrl" in the pallet folder.
     void SaveSurfacePallet();
+    /// Full-height columns as "S<n>_2.wrl" in the cloud's folder.
     void SaveVolSurface();
+    /// Full-height columns as "S<n>_2.wrl" in the pallet folder.
     void SaveVolSurfacePallet();
+    /// Top-down columns as "S<n>_1.wrl" in the cloud's folder.
     void SaveVolVShape();
+    /// Top-down columns as "S<n>_1.wrl" in the pallet folder.
     void SaveVolVShapePallet();
 
     /// Writes the JSON data file "S<n>.json" into the cloud's folder.
@@ -65,12 +73,18 @@ public:
     /// Paints every point by its distance from the floor plane, or with a custom colour.
     void ColorMap();
 
+    /// The working cloud itself, shared with the caller.
     PointCloudRGBPtr getCloud() const { return cloud; }
+    /// Copies src's header and points into the working cloud, which keeps its identity.
     void setCloud(const PointCloudRGBPtr& src);
+    /// Copies x, y, z of src into the working cloud, which keeps its identity.
     void setCloud(const PointCloudXYZPtr& src);
 
+    /// A copy of the cloud's identity.
     CloudInfo GetCloudInfo() const { return cloudInfo; }
+    /// No insert statement exists for a cloud; always empty.
     std::string GetQueryInsert() const { return std::string(); }
+    /// Makes the cloud its own parent, moving its own files to the folder named after its id.
     void SelfParent() { cloudInfo.SelfParent(); }
 
     // Read access to the results, for callers and tests.
@@ -91,6 +105,7 @@ public:
     const VRML& GetVrmlVolSurface() const { return vrmlVolSurface; }
     const VRML& GetVrmlVolVShape() const { return vrmlVolVShape; }
 
+    /// Identity, point count, inbound corners, sizes and volumes, one per line.
     friend std::ostream& operator<<(std::ostream& os, const Cloud& c);
     /// Lets tests place known results without running the measurements.
     friend struct CloudTestAccess;
