@@ -6,14 +6,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "GmpOracle.h"
 #include "geom/Vector.h"
 
-namespace geom_test {
+namespace geomtest {
 
 using ExactPoint = geom::Vector<2, mpq_class>;
 
 inline ExactPoint ToExact(geom::Vector<2, float> const& p) {
-    return ExactPoint{mpq_class(static_cast<double>(p[0])), mpq_class(static_cast<double>(p[1]))};
+    return ExactPoint{ToMpq(p[0]), ToMpq(p[1])};
 }
 
 inline int32_t Orientation(ExactPoint const& a, ExactPoint const& b, ExactPoint const& c) {
@@ -111,4 +112,4 @@ inline mpq_class BruteForceMinArea(std::vector<ExactPoint> const& hull) {
     return best;
 }
 
-}  // namespace geom_test
+}  // namespace geomtest

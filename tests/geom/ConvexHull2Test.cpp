@@ -15,8 +15,8 @@
 
 namespace {
 
-using geom_test::MpqReal;
-using geom_test::Point;
+using geomtest::MpqReal;
+using geomtest::Point;
 using Rational = geom::BSRational<geom::UIntegerAP32>;
 
 template <typename Hull>
@@ -105,7 +105,7 @@ TYPED_TEST(ConvexHull2, ExactlyCollinearPlanarSetHasTwoVertices) {
     std::mt19937 rng(7);
     int32_t planarSeen = 0;
     for (int32_t trial = 0; trial < 300; ++trial) {
-        std::vector<Point> const p = geom_test::MakeExactlyCollinear(rng, 12);
+        std::vector<Point> const p = geomtest::MakeExactlyCollinear(rng, 12);
         Hull hull;
         if (!hull(static_cast<int32_t>(p.size()), p.data(), 0.0f)) {
             continue;
@@ -147,7 +147,7 @@ TYPED_TEST(ConvexHull2, NonFiniteCoordinatesOfPlanarSetFailConversion) {
 TYPED_TEST(ConvexHull2, FastPathMatchesReferenceAndBruteForce) {
     using Hull = typename TestFixture::Hull;
     std::mt19937 rng(2024);
-    for (auto const& family : geom_test::Families()) {
+    for (auto const& family : geomtest::Families()) {
         for (int32_t trial = 0; trial < 40; ++trial) {
             int32_t const n = 3 + static_cast<int32_t>(rng() % 28);
             std::vector<Point> const p = family.make(rng, n);
@@ -166,17 +166,17 @@ TYPED_TEST(ConvexHull2, FastPathMatchesReferenceAndBruteForce) {
             EXPECT_EQ(fast.GetNumUniquePoints(), reference.GetNumUniquePoints());
 
             // Same cycle as brute force, and the smallest index of equal points is listed.
-            std::vector<geom_test::ExactPoint> const expected = geom_test::BruteForceHull(p);
+            std::vector<geomtest::ExactPoint> const expected = geomtest::BruteForceHull(p);
             std::vector<int32_t> const& h = fast.GetHull();
             ASSERT_EQ(h.size(), expected.size());
             size_t offset = 0;
-            while (offset < h.size() && !(geom_test::ToExact(p[h[offset]]) == expected[0])) {
+            while (offset < h.size() && !(geomtest::ToExact(p[h[offset]]) == expected[0])) {
                 ++offset;
             }
             ASSERT_LT(offset, h.size());
             for (size_t k = 0; k < h.size(); ++k) {
                 int32_t const index = h[(offset + k) % h.size()];
-                EXPECT_TRUE(geom_test::ToExact(p[index]) == expected[k]);
+                EXPECT_TRUE(geomtest::ToExact(p[index]) == expected[k]);
                 for (int32_t i = 0; i < index; ++i) {
                     EXPECT_FALSE(p[i] == p[index]);
                 }
@@ -194,7 +194,7 @@ TYPED_TEST(ConvexHull2, FastPathMatchesReferenceAndBruteForce) {
 TYPED_TEST(ConvexHull2, FastPathMatchesReferenceOnLargerSets) {
     using Hull = typename TestFixture::Hull;
     std::mt19937 rng(99);
-    for (auto const& family : geom_test::Families()) {
+    for (auto const& family : geomtest::Families()) {
         for (int32_t trial = 0; trial < 6; ++trial) {
             int32_t const n = 200 + static_cast<int32_t>(rng() % 3000);
             std::vector<Point> const p = family.make(rng, n);

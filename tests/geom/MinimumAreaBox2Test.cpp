@@ -15,8 +15,8 @@
 
 namespace {
 
-using geom_test::MpqReal;
-using geom_test::Point;
+using geomtest::MpqReal;
+using geomtest::Point;
 using Rational = geom::BSRational<geom::UIntegerAP32>;
 using Box = geom::OrientedBox<2, float>;
 
@@ -109,7 +109,7 @@ TYPED_TEST(MinimumAreaBox2, ExactlyCollinearPlanarSetGivesSegment) {
     std::mt19937 rng(7);
     int32_t seen = 0;
     for (int32_t trial = 0; trial < 300 && seen < 20; ++trial) {
-        std::vector<Point> const p = geom_test::MakeExactlyCollinear(rng, 12);
+        std::vector<Point> const p = geomtest::MakeExactlyCollinear(rng, 12);
         geom::ConvexHull2<float, TypeParam> hull;
         if (!hull(static_cast<int32_t>(p.size()), p.data(), 0.0f)) {
             continue;
@@ -193,7 +193,7 @@ TYPED_TEST(MinimumAreaBox2, EqualRectanglesKeepTheFirstMet) {
 TYPED_TEST(MinimumAreaBox2, LeastAreaOverHullEdgesContainingAllPoints) {
     using BoxFinder = typename TestFixture::BoxFinder;
     std::mt19937 rng(31);
-    for (auto const& family : geom_test::Families()) {
+    for (auto const& family : geomtest::Families()) {
         for (int32_t trial = 0; trial < 25; ++trial) {
             int32_t const n = 3 + static_cast<int32_t>(rng() % 25);
             std::vector<Point> const p = family.make(rng, n);
@@ -206,8 +206,8 @@ TYPED_TEST(MinimumAreaBox2, LeastAreaOverHullEdgesContainingAllPoints) {
             BoxFinder calipers, exhaustive;
             Box const box = FindBox(calipers, p, true);
             Box const other = FindBox(exhaustive, p, false);
-            mpq_class const least = geom_test::BruteForceMinArea(geom_test::BruteForceHull(p));
-            EXPECT_EQ(calipers.GetArea(), MpqReal::RoundToFloat(least));
+            mpq_class const least = geomtest::BruteForceMinArea(geomtest::BruteForceHull(p));
+            EXPECT_EQ(calipers.GetArea(), geomtest::RoundToFloat(least));
             EXPECT_EQ(exhaustive.GetArea(), calipers.GetArea());
             EXPECT_EQ(calipers.GetHull(), hull.GetHull());
             ExpectAxesTurnedExactly(box);
@@ -223,7 +223,7 @@ TYPED_TEST(MinimumAreaBox2, LeastAreaOverHullEdgesContainingAllPoints) {
 // Two independent exact types must give bit-identical rectangles.
 TEST(MinimumAreaBox2Exact, RationalAndGmpGiveIdenticalRectangles) {
     std::mt19937 rng(77);
-    for (auto const& family : geom_test::Families()) {
+    for (auto const& family : geomtest::Families()) {
         for (int32_t trial = 0; trial < 20; ++trial) {
             std::vector<Point> const p = family.make(rng, 3 + static_cast<int32_t>(rng() % 200));
             SCOPED_TRACE(family.name + " trial " + std::to_string(trial));

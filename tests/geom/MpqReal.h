@@ -4,11 +4,11 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
-#include <limits>
 #include <stdexcept>
 
-namespace geom_test {
+#include "FloatOracle.h"
+
+namespace geomtest {
 
 /// GMP rational with the number interface the geometry templates compute with; an
 /// independent exact type for checking them.
@@ -27,7 +27,6 @@ public:
     }
     explicit MpqReal(mpq_class const& v) : value(v) {}
 
-    mpq_class const& Get() const { return value; }
     int32_t GetSign() const { return sgn(value); }
 
     MpqReal operator-() const { return MpqReal(mpq_class(-value)); }
@@ -56,40 +55,14 @@ public:
 
     bool operator<(MpqReal const& o) const { return value < o.value; }
     bool operator>(MpqReal const& o) const { return value > o.value; }
-    bool operator<=(MpqReal const& o) const { return value <= o.value; }
-    bool operator>=(MpqReal const& o) const { return value >= o.value; }
     bool operator==(MpqReal const& o) const { return value == o.value; }
     bool operator!=(MpqReal const& o) const { return value != o.value; }
 
-    /// Nearest float, ties to even (finite range only).
-    explicit operator float() const { return RoundToFloat(value); }
-
-    static float RoundToFloat(mpq_class const& q) {
-        float const guess = static_cast<float>(q.get_d());
-        float best = guess;
-        mpq_class bestError = abs(mpq_class(static_cast<double>(guess)) - q);
-        for (float candidate : {std::nextafter(guess, -std::numeric_limits<float>::infinity()),
-                                std::nextafter(guess, std::numeric_limits<float>::infinity())}) {
-            if (!std::isfinite(candidate)) {
-                continue;
-            }
-            mpq_class const error = abs(mpq_class(static_cast<double>(candidate)) - q);
-            if (error < bestError || (error == bestError && IsEven(candidate))) {
-                best = candidate;
-                bestError = error;
-            }
-        }
-        return best;
-    }
+    /// Nearest float, ties to even.
+    explicit operator float() const { return geomtest::RoundToFloat(value); }
 
 private:
-    static bool IsEven(float f) {
-        uint32_t bits;
-        std::memcpy(&bits, &f, sizeof(bits));
-        return (bits & 1u) == 0;
-    }
-
     mpq_class value;
 };
 
-}  // namespace geom_test
+}  // namespace geomtest

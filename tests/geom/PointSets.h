@@ -8,7 +8,7 @@
 
 #include "geom/Vector.h"
 
-namespace geom_test {
+namespace geomtest {
 
 using Point = geom::Vector<2, float>;
 
@@ -243,4 +243,4 @@ inline std::vector<PointSetFamily> const& Families() {
     return families;
 }
 
-}  // namespace geom_test
+}  // namespace geomtest
