@@ -65,6 +65,19 @@ void BM_MinimumAreaBox(benchmark::State& state) {
     }
 }
 
+// After depalletizing every point may come twice: the cloud is doubled by a projection that
+// can keep x and y.
+void BM_MinimumAreaBoxDoubled(benchmark::State& state) {
+    std::vector<Point> points = MakeFootprint(static_cast<int32_t>(state.range(0)) / 2, 1);
+    points.insert(points.end(), points.begin(), points.end());
+    for (auto _ : state) {
+        geom::MinimumAreaBox2<float, Rational> finder;
+        geom::OrientedBox<2, float> box =
+            finder(static_cast<int32_t>(points.size()), points.data(), true);
+        benchmark::DoNotOptimize(box);
+    }
+}
+
 void BM_ConvexHull(benchmark::State& state) {
     std::vector<Point> const points = MakeFootprint(static_cast<int32_t>(state.range(0)), 1);
     for (auto _ : state) {
@@ -87,6 +100,7 @@ constexpr int64_t kFootprint200k = 200000;
 constexpr int64_t kFootprint1M = 1000000;
 
 BENCHMARK(BM_MinimumAreaBox)->Arg(kFootprint200k)->Arg(kFootprint1M)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MinimumAreaBoxDoubled)->Arg(kFootprint1M)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvexHull)->Arg(kFootprint200k)->Arg(kFootprint1M)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvexHullReference)
     ->Arg(kFootprint200k)
