@@ -57,6 +57,13 @@ public:
     /// Delivers the report as a warning.
     void Warning() const { Deliver(Listener::kWarning); }
 
+    /// Delivers an assertion or error report and throws its bare message.
+    [[noreturn]] __attribute__((noinline, cold)) static void ReportAndThrow(
+        int32_t kind, char const* file, char const* function, int32_t line, char const* message) {
+        Logger(file, function, line, message).Deliver(kind);
+        throw std::runtime_error(message);
+    }
+
     /// Registers a listener; it must stay alive until unsubscribed.
     static void Subscribe(Listener* listener) {
         std::lock_guard<std::mutex> lock(Mutex());
@@ -104,26 +111,27 @@ private:
 }  // namespace geom
 
 // Report sites: when the condition fails, the report goes out and assertions and errors then
-// throw std::runtime_error carrying the bare message; warnings let the caller carry on.
-#define GEOM_REPORT_ASSERTION(condition, message)                                 \
-    do {                                                                          \
-        if (!(condition)) {                                                       \
-            ::geom::Logger(__FILE__, __func__, __LINE__, message).Assertion();   \
-            throw std::runtime_error(message);                                    \
-        }                                                                         \
+// throw std::runtime_error carrying the bare message; warnings let the caller carry on. The
+// failure path lives out of line so that the checks cost a compare and a branch.
+#define GEOM_REPORT_ASSERTION(condition, message)                                              \
+    do {                                                                                       \
+        if (__builtin_expect(!(condition), 0)) {                                               \
+            ::geom::Logger::ReportAndThrow(::geom::Logger::Listener::kAssertion, __FILE__,     \
+                                           __func__, __LINE__, message);                       \
+        }                                                                                      \
     } while (false)
 
-#define GEOM_REPORT_ERROR(condition, message)                                     \
-    do {                                                                          \
-        if (!(condition)) {                                                       \
-            ::geom::Logger(__FILE__, __func__, __LINE__, message).Error();       \
-            throw std::runtime_error(message);                                    \
-        }                                                                         \
+#define GEOM_REPORT_ERROR(condition, message)                                                  \
+    do {                                                                                       \
+        if (__builtin_expect(!(condition), 0)) {                                               \
+            ::geom::Logger::ReportAndThrow(::geom::Logger::Listener::kError, __FILE__,         \
+                                           __func__, __LINE__, message);                       \
+        }                                                                                      \
     } while (false)
 
-#define GEOM_REPORT_WARNING(condition, message)                                   \
-    do {                                                                          \
-        if (!(condition)) {                                                       \
-            ::geom::Logger(__FILE__, __func__, __LINE__, message).Warning();     \
-        }                                                                         \
+#define GEOM_REPORT_WARNING(condition, message)                                                \
+    do {                                                                                       \
+        if (__builtin_expect(!(condition), 0)) {                                               \
+            ::geom::Logger(__FILE__, __func__, __LINE__, message).Warning();                   \
+        }                                                                                      \
     } while (false)
