@@ -1,0 +1,64 @@
+#include "measure/OcTreeHits.h"
+
+#include <octomap/OcTree.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kKeyBits = 16;
+constexpr std::uint64_t kKeyMask = (std::uint64_t{1} << kKeyBits) - 1;
+// Half the key range of a 16-level tree: the key of coordinate 0.
+constexpr double kKeyOffset = 32768.0;
+
+std::uint64_t Pack(const octomap::OcTreeKey& key) {
+    return (std::uint64_t{key[0]} << (2 * kKeyBits)) | (std::uint64_t{key[1]} << kKeyBits) |
+           std::uint64_t{key[2]};
+}
+
+octomap::OcTreeKey Unpack(std::uint64_t packed) {
+    return octomap::OcTreeKey(static_cast<octomap::key_type>((packed >> (2 * kKeyBits)) & kKeyMask),
+                              static_cast<octomap::key_type>((packed >> kKeyBits) & kKeyMask),
+                              static_cast<octomap::key_type>(packed & kKeyMask));
+}
+
+}  // namespace
+
+OcTreeHits::OcTreeHits(const octomap::OcTree& tree)
+    : resolutionFactor(1.0 / tree.getResolution()) {}
+
+bool OcTreeHits::add(float x, float y, float z) {
+    // The same cell arithmetic as the tree's own, checked in floating point
+    // first so that no far-away coordinate overflows the integer key.
+    octomap::key_type k[3];
+    const float coords[3] = {x, y, z};
+    for (int i = 0; i < 3; ++i) {
+        const double scaled = std::floor(resolutionFactor * coords[i]) + kKeyOffset;
+        if (!(scaled >= 0.0 && scaled < 2.0 * kKeyOffset)) {
+            return false;
+        }
+        k[i] = static_cast<octomap::key_type>(scaled);
+    }
+    keys.push_back(Pack(octomap::OcTreeKey(k[0], k[1], k[2])));
+    return true;
+}
+
+void OcTreeHits::applyTo(octomap::OcTree& tree) {
+    std::sort(keys.begin(), keys.end());
+    const float hit = tree.getProbHitLog();
+    const float ceiling = tree.getClampingThresMaxLog();
+    for (std::size_t i = 0; i < keys.size();) {
+        std::size_t j = i;
+        // Repeats the tree's per-hit arithmetic: add, clamp, and no change once at the ceiling.
+        float logOdds = 0.0f;
+        for (; j < keys.size() && keys[j] == keys[i]; ++j) {
+            if (logOdds < ceiling) {
+                logOdds = std::min(logOdds + hit, ceiling);
+            }
+        }
+        tree.updateNode(Unpack(keys[i]), logOdds, false);
+        i = j;
+    }
+    keys.clear();
+}

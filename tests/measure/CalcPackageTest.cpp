@@ -1,0 +1,95 @@
+#include <Eigen/Geometry>
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "MeasureTest.h"
+
+namespace {
+
+class CalcPackageTest : public MeasureTest {
+protected:
+    static std::vector<pcl::PointXYZRGB> CubeCorners(float edge) {
+        std::vector<pcl::PointXYZRGB> points;
+        for (int i = 0; i < 8; ++i) {
+            points.push_back(Point(i & 1 ? edge : 0.0f, i & 2 ? edge : 0.0f, i & 4 ? edge : 0.0f));
+        }
+        return points;
+    }
+
+    static float Package(const std::vector<pcl::PointXYZRGB>& points) {
+        Cloud cloud = CloudOf(points);
+        cloud.CalcPackage();
+        return cloud.GetVolPackage();
+    }
+};
+
+TEST_F(CalcPackageTest, CubeCornersGiveTheCubeVolume) {
+    EXPECT_NEAR(Package(CubeCorners(1.0f)), 1.0f, 1e-6f);
+    EXPECT_NEAR(Package(CubeCorners(0.5f)), 0.125f, 1e-6f);
+}
+
+TEST_F(CalcPackageTest, SevenPointsOrNoneGiveZero) {
+    std::vector<pcl::PointXYZRGB> seven = CubeCorners(1.0f);
+    seven.pop_back();
+    EXPECT_EQ(Package(seven), 0.0f);
+    EXPECT_EQ(Package({}), 0.0f);
+}
+
+TEST_F(CalcPackageTest, MovingOrTurningTheCloudChangesNothing) {
+    // A 0.6 x 0.4 x 0.3 box with points inside and on its faces.
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<pcl::PointXYZRGB> box = CubeCorners(1.0f);
+    for (auto& p : box) {
+        p.x *= 0.6f;
+        p.y *= 0.4f;
+        p.z *= 0.3f;
+    }
+    for (int i = 0; i < 500; ++i) {
+        box.push_back(Point(0.6f * unit(random), 0.4f * unit(random), 0.3f * unit(random)));
+    }
+    const float expected = 0.6f * 0.4f * 0.3f;
+    EXPECT_NEAR(Package(box), expected, 1e-5f);
+
+    for (float angle : {0.3f, 1.1f, 2.5f}) {
+        const Eigen::Affine3f move = Eigen::Translation3f(3.0f, -2.0f, 1.5f) *
+                                     Eigen::AngleAxisf(angle, Eigen::Vector3f::UnitZ()) *
+                                     Eigen::AngleAxisf(angle / 2, Eigen::Vector3f::UnitX());
+        std::vector<pcl::PointXYZRGB> moved;
+        for (const auto& p : box) {
+            const Eigen::Vector3f q = move * Eigen::Vector3f(p.x, p.y, p.z);
+            moved.push_back(Point(q.x(), q.y(), q.z()));
+        }
+        EXPECT_NEAR(Package(moved), expected, 1e-5f) << angle;
+    }
+}
+
+TEST_F(CalcPackageTest, FlatOrStraightCloudsHaveNoVolume) {
+    std::vector<pcl::PointXYZRGB> plate;
+    std::vector<pcl::PointXYZRGB> line;
+    for (int i = 0; i < 10; ++i) {
+        for (int j = 0; j < 10; ++j) {
+            plate.push_back(Point(0.1f * i, 0.05f * j, 1.25f));
+        }
+        line.push_back(Point(0.1f * i, 0.2f * i, 0.3f * i));
+    }
+    EXPECT_EQ(Package(plate), 0.0f);
+    EXPECT_EQ(Package(line), 0.0f);
+    // Many copies of one point.
+    EXPECT_EQ(Package(std::vector<pcl::PointXYZRGB>(20, Point(1.0f, 2.0f, 3.0f))), 0.0f);
+}
+
+TEST_F(CalcPackageTest, PointsWithoutCoordinatesAreLeftOut) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    std::vector<pcl::PointXYZRGB> points = CubeCorners(1.0f);
+    points.insert(points.begin() + 3, Point(nan, nan, nan));
+    points.push_back(Point(0.5f, inf, 0.5f));
+    EXPECT_NEAR(Package(points), 1.0f, 1e-6f);
+    // Seven finite points are too few, whatever else the cloud holds.
+    points.erase(points.begin());
+    EXPECT_EQ(Package(points), 0.0f);
+}
+
+}  // namespace

@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+#include <octomap/OcTree.h>
+
+#include <algorithm>
+#include <array>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "measure/OcTreeHits.h"
+
+namespace {
+
+using Leaf = std::tuple<double, double, double, double, float>;
+
+std::vector<Leaf> Leaves(const octomap::OcTree& tree) {
+    std::vector<Leaf> leaves;
+    for (auto it = tree.begin(), end = tree.end(); it != end; ++it) {
+        leaves.emplace_back(it.getX(), it.getY(), it.getZ(), it.getSize(), it->getLogOdds());
+    }
+    std::sort(leaves.begin(), leaves.end());
+    return leaves;
+}
+
+int MergedLeaves(const std::vector<Leaf>& leaves, double res) {
+    return static_cast<int>(std::count_if(
+        leaves.begin(), leaves.end(), [res](const Leaf& l) { return std::get<3>(l) > 1.5 * res; }));
+}
+
+// Inserting point by point, as the tree is meant to be filled, and batching
+// the hits per cell must give the same leaves: same cells, sizes and values.
+TEST(OcTreeHitsTest, BatchedHitsBuildTheSameTreeAsSingleHits) {
+    for (unsigned seed : {1u, 2u, 3u}) {
+        std::mt19937 random(seed);
+        // A small block so that cells get many hits, reach the clamp and merge,
+        // with some cells hit only a few times so that merges also fail.
+        std::uniform_int_distribution<int> dense(0, 3);
+        std::uniform_int_distribution<int> sparse(4, 7);
+        std::uniform_int_distribution<int> cell(0, 7);
+        std::uniform_real_distribution<float> within(0.05f, 0.95f);
+        const float res = 0.02f;
+        std::vector<std::array<float, 3>> points;
+        for (int i = 0; i < 4000; ++i) {
+            const int x = i % 10 == 0 ? sparse(random) : dense(random);
+            points.push_back({(x + within(random)) * res - 0.08f,
+                              (cell(random) + within(random)) * res,
+                              (cell(random) / 2 + within(random)) * res + 1.0f});
+        }
+
+        octomap::OcTree single(res);
+        for (const auto& p : points) {
+            single.updateNode(octomap::point3d(p[0], p[1], p[2]), true, false);
+        }
+        octomap::OcTree batched(res);
+        OcTreeHits hits(batched);
+        for (const auto& p : points) {
+            ASSERT_TRUE(hits.add(p[0], p[1], p[2]));
+        }
+        hits.applyTo(batched);
+
+        const std::vector<Leaf> expected = Leaves(single);
+        EXPECT_GT(MergedLeaves(expected, res), 0) << "the data should exercise merging";
+        EXPECT_LT(MergedLeaves(expected, res), static_cast<int>(expected.size()));
+        EXPECT_EQ(Leaves(batched), expected) << seed;
+    }
+}
+
+TEST(OcTreeHitsTest, PointsBeyondTheTreeAreRefused) {
+    octomap::OcTree tree(0.01);
+    OcTreeHits hits(tree);
+    EXPECT_TRUE(hits.add(327.0f, -327.0f, 0.0f));
+    EXPECT_FALSE(hits.add(328.0f, 0.0f, 0.0f));
+    EXPECT_FALSE(hits.add(0.0f, -1e30f, 0.0f));
+    hits.applyTo(tree);
+    EXPECT_EQ(tree.getNumLeafNodes(), 1u);
+}
+
+}  // namespace
