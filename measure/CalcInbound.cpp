@@ -1,12 +1,4 @@
-#include "cloud/Cloud.h"
-#include "config/Config.h"
-#include "geom/BSRational.h"
-#include "geom/MinimumAreaBox2.h"
-#include "geom/OrientedBox.h"
-#include "geom/UIntegerAP32.h"
-#include "geom/Vector.h"
-#include "measure/ConfigAccess.h"
-
+#include <pcl/common/io.h>
 #include <pcl/common/point_tests.h>
 #include <pcl/common/transforms.h>
 #include <pcl/point_cloud.h>
@@ -18,12 +10,20 @@
 #include <cstdint>
 #include <vector>
 
+#include "cloud/Cloud.h"
+#include "config/Config.h"
+#include "geom/BSRational.h"
+#include "geom/MinimumAreaBox2.h"
+#include "geom/OrientedBox.h"
+#include "geom/UIntegerAP32.h"
+#include "geom/Vector.h"
+#include "measure/ConfigAccess.h"
+
 namespace {
 
 using Point2 = geom::Vector<2, float>;
 using Rectangle = geom::OrientedBox<2, float>;
-using ExactBox =
-    geom::MinimumAreaBox2<float, geom::BSRational<geom::UIntegerAP32>>;
+using ExactBox = geom::MinimumAreaBox2<float, geom::BSRational<geom::UIntegerAP32>>;
 
 // z range start values: a cloud lying entirely above 100 m (or below -100 m)
 // keeps them.
@@ -52,128 +52,134 @@ constexpr int kCorners = 8;
 enum Axis { kX = 0, kY = 1, kZ = 2 };
 enum Size { kH = 0, kL = 1, kW = 2 };
 
-} // namespace
+}  // namespace
 
 void Cloud::CalcInbound() {
-  const Config &config = ConfigAccess::Get();
+    const Config& config = ConfigAccess::Get();
 
-  std::vector<Point2> footprint;
-  footprint.reserve(cloud->size());
-  float zMin = kZMinStart;
-  float zMax = kZMaxStart;
-  for (const pcl::PointXYZRGB &p : cloud->points) {
-    // A point without coordinates has no place in the footprint.
-    if (!pcl::isFinite(p)) {
-      continue;
+    std::vector<Point2> footprint;
+    footprint.reserve(cloud->size());
+    float zMin = kZMinStart;
+    float zMax = kZMaxStart;
+    for (const pcl::PointXYZRGB& p : cloud->points) {
+        // A point without coordinates has no place in the footprint.
+        if (!pcl::isFinite(p)) {
+            continue;
+        }
+        footprint.push_back(Point2{p.x, p.y});
+        if (p.z < zMin) {
+            zMin = p.z;
+        }
+        if (p.z > zMax) {
+            zMax = p.z;
+        }
     }
-    footprint.push_back(Point2{p.x, p.y});
-    if (p.z < zMin) {
-      zMin = p.z;
+
+    inboundTransform = Eigen::Affine3f::Identity();
+    if (footprint.empty()) {
+        // Nothing to measure: zero box, zero sizes, an unturned copy.
+        for (auto& row : inboundCorners) {
+            std::fill(std::begin(row), std::end(row), 0.0f);
+        }
+        std::fill(std::begin(inboundSize), std::end(inboundSize), 0.0f);
+        volInbound = 0.0f;
+        inboundAngle = 0.0f;
+        inboundCenterX = 0.0f;
+        inboundCenterY = 0.0f;
+        pcl::copyPointCloud(*cloud, *alignedCloud);
+        return;
     }
-    if (p.z > zMax) {
-      zMax = p.z;
+
+    ExactBox minimumAreaBox;
+    const Rectangle rectangle =
+        minimumAreaBox(static_cast<std::int32_t>(footprint.size()), footprint.data(), true);
+    std::array<Point2, 4> vertices;
+    rectangle.GetVertices(vertices);
+
+    for (int i = 0; i < kBaseCorners; ++i) {
+        for (int j = 0; j < 2; ++j) {
+            const int k = i + kBaseCorners * j;
+            inboundCorners[kX][k] = vertices[kCornerOrder[i]][0];
+            inboundCorners[kY][k] = vertices[kCornerOrder[i]][1];
+            inboundCorners[kZ][k] = j == 0 ? zMin : zMax;
+        }
     }
-  }
 
-  inboundTransform = Eigen::Affine3f::Identity();
-  if (footprint.empty()) {
-    // Nothing to measure: zero box, zero sizes, an unturned copy.
-    for (auto &row : inboundCorners) {
-      std::fill(std::begin(row), std::end(row), 0.0f);
+    const auto side = [this](int from, int to) {
+        const float ex = inboundCorners[kX][from] - inboundCorners[kX][to];
+        const float ey = inboundCorners[kY][from] - inboundCorners[kY][to];
+        return std::sqrt(ex * ex + ey * ey);
+    };
+    const float h = std::fabs(zMax - zMin) + config.GetInboundCorrextionH();
+    const float l = side(0, 1) + config.GetInboundCorrextionL();
+    const float w = side(1, 2) + config.GetInboundCorrextionW();
+    inboundSize[kH] = h;
+    inboundSize[kL] = l;
+    inboundSize[kW] = w;
+    volInbound = (h * l) * w;
+    if (w > l) {
+        inboundSize[kL] = w;
+        inboundSize[kW] = l;
     }
-    std::fill(std::begin(inboundSize), std::end(inboundSize), 0.0f);
-    volInbound = 0.0f;
-    inboundAngle = 0.0f;
-    inboundCenterX = 0.0f;
-    inboundCenterY = 0.0f;
-    pcl::copyPointCloud(*cloud, *alignedCloud);
-    return;
-  }
 
-  ExactBox minimumAreaBox;
-  const Rectangle rectangle = minimumAreaBox(
-      static_cast<std::int32_t>(footprint.size()), footprint.data(), true);
-  std::array<Point2, 4> vertices;
-  rectangle.GetVertices(vertices);
-
-  for (int i = 0; i < kBaseCorners; ++i) {
-    for (int j = 0; j < 2; ++j) {
-      const int k = i + kBaseCorners * j;
-      inboundCorners[kX][k] = vertices[kCornerOrder[i]][0];
-      inboundCorners[kY][k] = vertices[kCornerOrder[i]][1];
-      inboundCorners[kZ][k] = j == 0 ? zMin : zMax;
+    // The corner with the smallest y and the one with the largest x; the
+    // first in A..H order wins a tie.
+    float yMin = kCornerSearchStart;
+    float xMax = -kCornerSearchStart;
+    float xMin = kCornerSearchStart;
+    float yMax = -kCornerSearchStart;
+    float xAtYMin = 0.0f;
+    float yAtXMax = 0.0f;
+    for (int k = 0; k < kCorners; ++k) {
+        const float x = inboundCorners[kX][k];
+        const float y = inboundCorners[kY][k];
+        if (y < yMin) {
+            yMin = y;
+            xAtYMin = x;
+        }
+        if (x > xMax) {
+            xMax = x;
+            yAtXMax = y;
+        }
+        xMin = std::min(xMin, x);
+        yMax = std::max(yMax, y);
     }
-  }
 
-  const auto side = [this](int from, int to) {
-    const float ex = inboundCorners[kX][from] - inboundCorners[kX][to];
-    const float ey = inboundCorners[kY][from] - inboundCorners[kY][to];
-    return std::sqrt(ex * ex + ey * ey);
-  };
-  const float h = std::fabs(zMax - zMin) + config.GetInboundCorrextionH();
-  const float l = side(0, 1) + config.GetInboundCorrextionL();
-  const float w = side(1, 2) + config.GetInboundCorrextionW();
-  inboundSize[kH] = h;
-  inboundSize[kL] = l;
-  inboundSize[kW] = w;
-  volInbound = (h * l) * w;
-  if (w > l) {
-    inboundSize[kL] = w;
-    inboundSize[kW] = l;
-  }
-
-  // The corner with the smallest y and the one with the largest x; the
-  // first in A..H order wins a tie.
-  float yMin = kCornerSearchStart;
-  float xMax = -kCornerSearchStart;
-  float xMin = kCornerSearchStart;
-  float yMax = -kCornerSearchStart;
-  float xAtYMin = 0.0f;
-  float yAtXMax = 0.0f;
-  for (int k = 0; k < kCorners; ++k) {
-    const float x = inboundCorners[kX][k];
-    const float y = inboundCorners[kY][k];
-    if (y < yMin) {
-      yMin = y;
-      xAtYMin = x;
+    const float run = xMax - xAtYMin;
+    const float rise = yMin - yAtXMax;
+    // A rectangle already parallel to the axes needs no turn. The corner test
+    // alone misses the one whose first corner has the largest x and y: there
+    // the lowest and the rightmost corner face each other across the
+    // diagonal, and turning by that diagonal would tilt the copy off the axes.
+    const float sideX = inboundCorners[kX][1] - inboundCorners[kX][0];
+    const float sideY = inboundCorners[kY][1] - inboundCorners[kY][0];
+    const bool axisParallel =
+        std::fabs(sideX) <= kTurnTolerance || std::fabs(sideY) <= kTurnTolerance;
+    const bool turned =
+        !axisParallel && std::fabs(run) > kTurnTolerance && std::fabs(rise) > kTurnTolerance;
+    if (!turned) {
+        pcl::copyPointCloud(*cloud, *alignedCloud);
+        return;
     }
-    if (x > xMax) {
-      xMax = x;
-      yAtXMax = y;
-    }
-    xMin = std::min(xMin, x);
-    yMax = std::max(yMax, y);
-  }
 
-  const float run = xMax - xAtYMin;
-  const float rise = yMin - yAtXMax;
-  const bool turned =
-      std::fabs(run) > kTurnTolerance && std::fabs(rise) > kTurnTolerance;
-  if (!turned) {
-    pcl::copyPointCloud(*cloud, *alignedCloud);
-    return;
-  }
+    // Turning by the angle between the y axis and the side from the lowest
+    // corner to the rightmost one lays the rectangle onto the axes.
+    const float d = std::sqrt(run * run + rise * rise);
+    // Rounding may push the cosine a hair past 1 for a nearly upright side.
+    inboundAngle = std::acos(std::min((yAtXMax - yMin) / d, 1.0f));
+    inboundCenterX = (xMax + xMin) / 2;
+    inboundCenterY = (yMax + yMin) / 2;
 
-  // Turning by the angle between the y axis and the side from the lowest
-  // corner to the rightmost one lays the rectangle onto the axes.
-  const float d = std::sqrt(run * run + rise * rise);
-  // Rounding may push the cosine a hair past 1 for a nearly upright side.
-  inboundAngle = std::acos(std::min((yAtXMax - yMin) / d, 1.0f));
-  inboundCenterX = (xMax + xMin) / 2;
-  inboundCenterY = (yMax + yMin) / 2;
+    Eigen::Matrix4f toCenter = Eigen::Matrix4f::Identity();
+    toCenter(0, 3) = -inboundCenterX;
+    toCenter(1, 3) = -inboundCenterY;
+    PointCloudRGB centred;
+    pcl::transformPointCloud(*cloud, centred, toCenter, true);
 
-  Eigen::Matrix4f toCenter = Eigen::Matrix4f::Identity();
-  toCenter(0, 3) = -inboundCenterX;
-  toCenter(1, 3) = -inboundCenterY;
-  PointCloudRGB centred;
-  pcl::transformPointCloud(*cloud, centred, toCenter, true);
+    inboundTransform(0, 3) = inboundCenterX;
+    inboundTransform(1, 3) = inboundCenterY;
+    inboundTransform.rotate(Eigen::AngleAxisf(-inboundAngle, Eigen::Vector3f::UnitZ()));
 
-  inboundTransform(0, 3) = inboundCenterX;
-  inboundTransform(1, 3) = inboundCenterY;
-  inboundTransform.rotate(
-      Eigen::AngleAxisf(-inboundAngle, Eigen::Vector3f::UnitZ()));
-
-  const Eigen::Affine3f turn(
-      Eigen::AngleAxisf(inboundAngle, Eigen::Vector3f::UnitZ()));
-  pcl::transformPointCloud(centred, *alignedCloud, turn, true);
+    const Eigen::Affine3f turn(Eigen::AngleAxisf(inboundAngle, Eigen::Vector3f::UnitZ()));
+    pcl::transformPointCloud(centred, *alignedCloud, turn, true);
 }
