@@ -197,13 +197,21 @@ TYPED_TEST(ConvexHull2, FastPathMatchesReferenceOnLargerSets) {
     for (auto const& family : geomtest::Families()) {
         for (int32_t trial = 0; trial < 6; ++trial) {
             int32_t const n = 200 + static_cast<int32_t>(rng() % 3000);
-            std::vector<Point> const p = family.make(rng, n);
+            std::vector<Point> p = family.make(rng, n);
             SCOPED_TRACE(family.name + " trial " + std::to_string(trial));
-            Hull fast, reference;
-            fast(static_cast<int32_t>(p.size()), p.data(), 0.0f);
-            reference.ComputeReference(static_cast<int32_t>(p.size()), p.data(), 0.0f);
-            ASSERT_EQ(fast.GetDimension(), reference.GetDimension());
-            ASSERT_EQ(fast.GetHull(), reference.GetHull());
+            // Also with the first half of the points repeated, which moves the median of the
+            // distinct points away from the median of all points.
+            for (int32_t copies = 1; copies <= 2; ++copies) {
+                if (copies == 2) {
+                    p.insert(p.end(), p.begin(), p.begin() + p.size() / 2);
+                }
+                Hull fast, reference;
+                fast(static_cast<int32_t>(p.size()), p.data(), 0.0f);
+                reference.ComputeReference(static_cast<int32_t>(p.size()), p.data(), 0.0f);
+                ASSERT_EQ(fast.GetDimension(), reference.GetDimension());
+                ASSERT_EQ(fast.GetHull(), reference.GetHull());
+                ASSERT_EQ(fast.GetNumUniquePoints(), reference.GetNumUniquePoints());
+            }
         }
     }
 }
