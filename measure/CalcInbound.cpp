@@ -151,10 +151,11 @@ void Cloud::CalcInbound() {
     // alone misses the one whose first corner has the largest x and y: there
     // the lowest and the rightmost corner face each other across the
     // diagonal, and turning by that diagonal would tilt the copy off the axes.
-    const float sideX = inboundCorners[kX][1] - inboundCorners[kX][0];
-    const float sideY = inboundCorners[kY][1] - inboundCorners[kY][0];
+    const auto flat = [this](int axis, int from, int to) {
+        return std::fabs(inboundCorners[axis][to] - inboundCorners[axis][from]) <= kTurnTolerance;
+    };
     const bool axisParallel =
-        std::fabs(sideX) <= kTurnTolerance || std::fabs(sideY) <= kTurnTolerance;
+        (flat(kX, 0, 1) && flat(kY, 1, 2)) || (flat(kY, 0, 1) && flat(kX, 1, 2));
     const bool turned =
         !axisParallel && std::fabs(run) > kTurnTolerance && std::fabs(rise) > kTurnTolerance;
     if (!turned) {

@@ -117,6 +117,12 @@ TEST_F(CalcRealTest, NegativeCorrectionsMakeBorderCellsAlongTheLongerSide) {
     Measure(Steps(6, 10));
     EXPECT_NEAR(cloud.GetVolSurface(), 24 * kCellArea * kFullHeight, 1e-7f);
     EXPECT_NEAR(cloud.GetVolVShape(), 12 * kCellArea * kFullHeight, 1e-7f);
+
+    // Border widths up to a millimetre make no border cells.
+    config().SetRealCorrextionL(-0.0005f);
+    config().SetRealCorrextionW(0.0009f);
+    Measure(Steps(10, 6));
+    EXPECT_NEAR(cloud.GetVolSurface(), 60 * kCellArea * kFullHeight, 1e-7f);
 }
 
 TEST_F(CalcRealTest, BorderSearchesStepOverHoles) {
@@ -133,13 +139,6 @@ TEST_F(CalcRealTest, BorderSearchesStepOverHoles) {
     EXPECT_NEAR(cloud.GetVolSurface(), 23 * kCellArea * kFullHeight, 1e-7f);
     EXPECT_NEAR(cloud.GetVolVShape(), 12 * kCellArea * kFullHeight, 1e-7f);
     EXPECT_EQ(cloud.GetVrmlSurface().size(), 59);
-}
-
-TEST_F(CalcRealTest, TinyCorrectionsMakeNoBorder) {
-    config().SetRealCorrextionL(-0.0005f);
-    config().SetRealCorrextionW(0.0009f);
-    Measure(Steps(10, 6));
-    EXPECT_NEAR(cloud.GetVolSurface(), 60 * kCellArea * kFullHeight, 1e-7f);
 }
 
 TEST_F(CalcRealTest, MergedCellsAreNeverColumnHeads) {
