@@ -34,10 +34,27 @@ public:
         Normalize();
     }
 
+    /// Deep copy.
     BSRational(BSRational const& other) = default;
-    BSRational(BSRational&& other) noexcept = default;
+
+    /// Takes over the numbers; the source is left as 0/1, still a valid value.
+    BSRational(BSRational&& other) noexcept
+        : numerator(std::move(other.numerator)), denominator(std::move(other.denominator)) {
+        other.denominator = Number(1);
+    }
+
+    /// Deep copy.
     BSRational& operator=(BSRational const& other) = default;
-    BSRational& operator=(BSRational&& other) noexcept = default;
+
+    /// Takes over the numbers; the source is left as 0/1, still a valid value.
+    BSRational& operator=(BSRational&& other) noexcept {
+        if (this != &other) {
+            numerator = std::move(other.numerator);
+            denominator = std::move(other.denominator);
+            other.denominator = Number(1);
+        }
+        return *this;
+    }
 
     /// The numerator, carrying the sign.
     Number const& GetNumerator() const { return numerator; }
@@ -64,53 +81,43 @@ public:
     /// Exact sum.
     friend BSRational operator+(BSRational const& a, BSRational const& b) {
         if (IsOne(a.denominator) && IsOne(b.denominator)) {
-            return FromIntegral(a.numerator + b.numerator);
+            return BSRational(OverOne(), [&] { return a.numerator + b.numerator; });
         }
-        Number n = a.numerator * b.denominator + a.denominator * b.numerator;
-        if (n.GetSign() == 0) {
-            return BSRational();
-        }
-        return BSRational(std::move(n), a.denominator * b.denominator);
+        return BSRational(
+            FromParts(),
+            [&] { return a.numerator * b.denominator + a.denominator * b.numerator; },
+            [&] { return a.denominator * b.denominator; });
     }
 
     /// Exact difference.
     friend BSRational operator-(BSRational const& a, BSRational const& b) {
         if (IsOne(a.denominator) && IsOne(b.denominator)) {
-            return FromIntegral(a.numerator - b.numerator);
+            return BSRational(OverOne(), [&] { return a.numerator - b.numerator; });
         }
-        Number n = a.numerator * b.denominator - a.denominator * b.numerator;
-        if (n.GetSign() == 0) {
-            return BSRational();
-        }
-        return BSRational(std::move(n), a.denominator * b.denominator);
+        return BSRational(
+            FromParts(),
+            [&] { return a.numerator * b.denominator - a.denominator * b.numerator; },
+            [&] { return a.denominator * b.denominator; });
     }
 
     /// Exact product.
     friend BSRational operator*(BSRational const& a, BSRational const& b) {
-        Number n = a.numerator * b.numerator;
-        if (n.GetSign() == 0) {
-            return BSRational();
-        }
         if (IsOne(a.denominator) && IsOne(b.denominator)) {
-            return FromIntegral(std::move(n));
+            return BSRational(OverOne(), [&] { return a.numerator * b.numerator; });
         }
-        return BSRational(std::move(n), a.denominator * b.denominator);
+        return BSRational(
+            FromParts(), [&] { return a.numerator * b.numerator; },
+            [&] { return a.denominator * b.denominator; });
     }
 
     /// Exact quotient; b = 0 fails.
     friend BSRational operator/(BSRational const& a, BSRational const& b) {
         GEOM_REPORT_ASSERTION(b.numerator.GetSign() != 0,
                               "Division by zero in BSRational::operator/.");
-        Number n = a.numerator * b.denominator;
-        if (n.GetSign() == 0) {
-            return BSRational();
-        }
-        Number d = a.denominator * b.numerator;
-        if (d.GetSign() < 0) {
-            n.SetSign(-n.GetSign());
-            d.SetSign(1);
-        }
-        return BSRational(std::move(n), std::move(d));
+        // A negative denominator has its sign moved into the numerator by the normal form.
+        return BSRational(
+            FromParts(), [&] { return a.numerator * b.denominator; },
+            [&] { return a.denominator * b.numerator; });
     }
 
     /// Adds b.
@@ -170,11 +177,24 @@ private:
     static bool IsOne(Number const& d) { return d.GetUInteger().GetNumBits() == 1; }
 
     struct OverOne {};
+    struct FromParts {};
 
-    // n/1: a numerator from a product or sum of numbers over 1 needs no normalizing.
-    BSRational(Number&& n, OverOne) : numerator(std::move(n)), denominator(1) {}
+    // The results of arithmetic are built in place, straight from the expressions that compute
+    // their parts: moving a freshly written number costs more than the short sums themselves.
 
-    static BSRational FromIntegral(Number&& n) { return BSRational(std::move(n), OverOne()); }
+    // makeNumerator()/1, for operands over 1 whose result needs no normal form.
+    template <typename MakeNumerator>
+    BSRational(OverOne, MakeNumerator&& makeNumerator)
+        : numerator(makeNumerator()), denominator(1) {}
+
+    // makeNumerator()/makeDenominator() in normal form; the denominator, never zero here, is
+    // only computed for a nonzero numerator since zero is always 0/1.
+    template <typename MakeNumerator, typename MakeDenominator>
+    BSRational(FromParts, MakeNumerator&& makeNumerator, MakeDenominator&& makeDenominator)
+        : numerator(makeNumerator()),
+          denominator(numerator.GetSign() != 0 ? makeDenominator() : Number(1)) {
+        Normalize();
+    }
 
     // Moves the denominator's sign and power of two into the numerator.
     void Normalize() {

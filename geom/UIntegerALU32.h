@@ -38,26 +38,23 @@ public:
             self.SetNumBits(0);
             return;
         }
-        uint32_t blocks[kWideBits / kBlockBits];
-        int32_t top = -1;
-        for (int32_t i = 0; i < kWideBits / kBlockBits; ++i) {
-            blocks[i] = static_cast<uint32_t>(value >> (kBlockBits * i));
-            if (blocks[i] != 0) {
-                top = i;
-            }
+        uint64_t const high = static_cast<uint64_t>(value >> kWordBits);
+        uint64_t const low = static_cast<uint64_t>(value);
+        // A native word has its own leading-zero count; the table lookup is for 32-bit blocks.
+        int32_t const numBits = (high != 0 ? 2 * kWordBits - __builtin_clzll(high)
+                                            : kWordBits - __builtin_clzll(low));
+        self.SetNumBitsForOverwrite(numBits);
+        uint32_t* bits = self.GetBits().data();
+        for (int32_t i = 0; i < self.GetSize(); ++i) {
+            bits[i] = static_cast<uint32_t>(value >> (kBlockBits * i));
         }
-        self.SetNumBitsForOverwrite(kBlockBits * top + BitHacks::GetLeadingBit(blocks[top]) + 1);
-        std::copy(blocks, blocks + top + 1, self.GetBits().data());
     }
 
     /// Number of trailing zero bits of a nonzero native word.
     static int32_t GetTrailingBit(Wide value) {
-        int32_t shift = 0;
-        while (static_cast<uint32_t>(value) == 0) {
-            value >>= kBlockBits;
-            shift += kBlockBits;
-        }
-        return shift + BitHacks::GetTrailingBit(static_cast<uint32_t>(value));
+        uint64_t const low = static_cast<uint64_t>(value);
+        return low != 0 ? __builtin_ctzll(low)
+                        : kWordBits + __builtin_ctzll(static_cast<uint64_t>(value >> kWordBits));
     }
 
     /// This = a + b.
@@ -333,6 +330,7 @@ public:
 
 private:
     static constexpr int32_t kBlockBits = 32;
+    static constexpr int32_t kWordBits = 64;
     static constexpr int32_t kPrefixTopBit = 63;
 
     UInteger& Self() { return static_cast<UInteger&>(*this); }

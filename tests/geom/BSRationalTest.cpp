@@ -65,6 +65,14 @@ TEST(BSRational, Constructions) {
     Rational source(Number(7), Number(3));
     Rational moved(std::move(source));
     EXPECT_EQ(ToMpq(moved), mpq_class(7, 3));
+    // The source stays usable as zero.
+    ExpectNormalForm(source);
+    EXPECT_EQ(ToMpq(source + moved), mpq_class(7, 3));
+    Rational assigned;
+    assigned = std::move(moved);
+    ExpectNormalForm(moved);
+    EXPECT_EQ(moved.GetSign(), 0);
+    EXPECT_EQ(ToMpq(assigned), mpq_class(7, 3));
 }
 
 TEST(BSRational, ThirdsAddUpToOne) {
