@@ -201,9 +201,15 @@ public:
         std::fill(bits, bits + blockShift, 0u);
     }
 
-    /// This = a with its trailing zero bits removed; returns their number. `a` is nonzero.
+    /// This = a with its trailing zero bits removed; returns their number. Zero stays zero.
     int32_t ShiftRightToOdd(UInteger const& a) {
         int32_t const size0 = a.GetSize();
+        if (size0 == 0) {
+            // Only a broken precondition gets here (an equal subtraction); the caller's
+            // validity check reports it.
+            Self().SetNumBits(0);
+            return 0;
+        }
         uint32_t const* bits0 = a.GetBits().data();
         int32_t lowBlock = 0;
         while (bits0[lowBlock] == 0) {

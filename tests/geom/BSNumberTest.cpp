@@ -150,6 +150,11 @@ TEST(BSNumber, ArithmeticAndOrderAgreeWithExactRationals) {
     values.emplace_back(3);
     values.push_back(values[0] * values[1] * values[2]);
     values.push_back(values[3] * values[4] + values[5]);
+    // Integers longer than the native 128-bit words.
+    Number const odd(2147483647);
+    values.push_back(odd * odd * odd * odd * odd);
+    values.push_back(-(odd * odd * odd * values[6]));
+    values.push_back(values[7] * odd * odd * odd * odd);
     for (Number const& a : values) {
         mpq_class const qa = ToMpq(a);
         for (Number const& b : values) {

@@ -107,6 +107,24 @@ TEST(Logger, EqualSubtractionWarnsAndCarriesOn) {
               std::string::npos);
 }
 
+TEST(Logger, EqualMagnitudesInSubIgnoreSignWarnThenFailValidity) {
+    RecordingListener listener(geom::Logger::Listener::kAll);
+    Number const odd(2147483647);
+    Number const big = odd * odd * odd * odd * odd;  // 155 bits, beyond the native words
+    for (Number const& x : {Number(5), big}) {
+        listener.texts.clear();
+        try {
+            Number::SubIgnoreSign(x, x, 1);
+            ADD_FAILURE();
+        } catch (std::runtime_error const& e) {
+            EXPECT_STREQ(e.what(), "Invalid BSNumber.");
+        }
+        ASSERT_EQ(listener.texts.size(), 2u);
+        EXPECT_EQ(listener.texts[0].rfind("\nGEOM WARNING:\n", 0), 0u);
+        EXPECT_NE(listener.texts[1].find("\nFunc: SubIgnoreSign\n"), std::string::npos);
+    }
+}
+
 TEST(Logger, ListenersOnlyReceiveTheKindsTheyAskFor) {
     RecordingListener warnings(geom::Logger::Listener::kWarning);
     RecordingListener errors(geom::Logger::Listener::kError);
