@@ -333,7 +333,7 @@ private:
             if (combined != 0) {
                 int32_t exponent = std::min(x.biasedExponent, y.biasedExponent);
                 if (diff == 0) {
-                    int32_t const zeros = UInteger::GetTrailingBit(combined);
+                    int32_t const zeros = UInteger::CountTrailingZeros(combined);
                     combined >>= zeros;
                     exponent += zeros;
                 }

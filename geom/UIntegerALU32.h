@@ -51,7 +51,7 @@ public:
     }
 
     /// Number of trailing zero bits of a nonzero native word.
-    static int32_t GetTrailingBit(Wide value) {
+    static int32_t CountTrailingZeros(Wide value) {
         uint64_t const low = static_cast<uint64_t>(value);
         return low != 0 ? __builtin_ctzll(low)
                         : kWordBits + __builtin_ctzll(static_cast<uint64_t>(value >> kWordBits));
