@@ -100,6 +100,44 @@ void CompareDeterminants(benchmark::State& state) {
 }
 BENCHMARK(CompareDeterminants);
 
+// Rectangle areas as the caliper search forms and compares them: the product of two dot
+// products of edge vectors over a squared edge length.
+std::vector<Rational> Areas() {
+    std::vector<Rational> const v = ExactCoordinates();
+    std::vector<Rational> areas;
+    for (size_t i = 0; i + 8 <= v.size(); i += 8) {
+        Rational const ex = v[i + 2] - v[i], ey = v[i + 3] - v[i + 1];
+        Rational const wx = v[i + 4] - v[i], wy = v[i + 5] - v[i + 1];
+        Rational const hx = v[i + 6] - v[i], hy = v[i + 7] - v[i + 1];
+        areas.push_back((ex * wx + ey * wy) * (ex * hy - ey * hx) / (ex * ex + ey * ey));
+    }
+    return areas;
+}
+
+void RectangleArea(benchmark::State& state) {
+    std::vector<Rational> const v = ExactCoordinates();
+    size_t i = 0;
+    for (auto _ : state) {
+        Rational const ex = v[i + 2] - v[i], ey = v[i + 3] - v[i + 1];
+        Rational const wx = v[i + 4] - v[i], wy = v[i + 5] - v[i + 1];
+        Rational const hx = v[i + 6] - v[i], hy = v[i + 7] - v[i + 1];
+        Rational const area = (ex * wx + ey * wy) * (ex * hy - ey * hx) / (ex * ex + ey * ey);
+        benchmark::DoNotOptimize(area);
+        i = (i + 8) % (v.size() - 8);
+    }
+}
+BENCHMARK(RectangleArea);
+
+void CompareAreas(benchmark::State& state) {
+    std::vector<Rational> const areas = Areas();
+    size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(areas[i] < areas[i + 1]);
+        i = (i + 2) % (areas.size() - 1);
+    }
+}
+BENCHMARK(CompareAreas);
+
 // Quotients like those of the rectangle search, rounded back to float.
 void QuotientToFloat(benchmark::State& state) {
     std::vector<Rational> const v = ExactCoordinates();

@@ -104,9 +104,13 @@ public:
         bool OnHeap() const { return storage != local; }
 
         void Reserve(int32_t wanted) {
-            if (wanted <= capacity) {
-                return;
+            if (wanted > capacity) {
+                Grow(wanted);
             }
+        }
+
+        // Rare: only integers longer than the inline room get here.
+        __attribute__((noinline)) void Grow(int32_t wanted) {
             int32_t const grown = std::max(wanted, 2 * capacity);
             uint32_t* fresh = new uint32_t[static_cast<size_t>(grown)];
             std::memcpy(fresh, storage, sizeof(uint32_t) * static_cast<size_t>(count));
@@ -172,7 +176,7 @@ public:
         if (number > 0) {
             int32_t const first = BitHacks::GetTrailingBit(number);
             numBits = BitHacks::GetLeadingBit(number) - first + 1;
-            bits.resize(1);
+            bits.resizeForOverwrite(1);
             bits[0] = number >> first;
         }
     }
