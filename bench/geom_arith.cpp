@@ -100,16 +100,22 @@ void CompareDeterminants(benchmark::State& state) {
 }
 BENCHMARK(CompareDeterminants);
 
-// Rectangle areas as the caliper search forms and compares them: the product of two dot
-// products of edge vectors over a squared edge length.
+// A rectangle area as the caliper search forms it from four points starting at v[i]: the
+// product of two dot products of edge vectors over a squared edge length.
+Rational Area(std::vector<Rational> const& v, size_t i) {
+    Rational const ex = v[i + 2] - v[i], ey = v[i + 3] - v[i + 1];
+    Rational const wx = v[i + 4] - v[i], wy = v[i + 5] - v[i + 1];
+    Rational const hx = v[i + 6] - v[i], hy = v[i + 7] - v[i + 1];
+    return (ex * wx + ey * wy) * (ex * hy - ey * hx) / (ex * ex + ey * ey);
+}
+
+constexpr size_t kAreaStride = 8;
+
 std::vector<Rational> Areas() {
     std::vector<Rational> const v = ExactCoordinates();
     std::vector<Rational> areas;
-    for (size_t i = 0; i + 8 <= v.size(); i += 8) {
-        Rational const ex = v[i + 2] - v[i], ey = v[i + 3] - v[i + 1];
-        Rational const wx = v[i + 4] - v[i], wy = v[i + 5] - v[i + 1];
-        Rational const hx = v[i + 6] - v[i], hy = v[i + 7] - v[i + 1];
-        areas.push_back((ex * wx + ey * wy) * (ex * hy - ey * hx) / (ex * ex + ey * ey));
+    for (size_t i = 0; i + kAreaStride <= v.size(); i += kAreaStride) {
+        areas.push_back(Area(v, i));
     }
     return areas;
 }
@@ -118,12 +124,8 @@ void RectangleArea(benchmark::State& state) {
     std::vector<Rational> const v = ExactCoordinates();
     size_t i = 0;
     for (auto _ : state) {
-        Rational const ex = v[i + 2] - v[i], ey = v[i + 3] - v[i + 1];
-        Rational const wx = v[i + 4] - v[i], wy = v[i + 5] - v[i + 1];
-        Rational const hx = v[i + 6] - v[i], hy = v[i + 7] - v[i + 1];
-        Rational const area = (ex * wx + ey * wy) * (ex * hy - ey * hx) / (ex * ex + ey * ey);
-        benchmark::DoNotOptimize(area);
-        i = (i + 8) % (v.size() - 8);
+        benchmark::DoNotOptimize(Area(v, i));
+        i = (i + kAreaStride) % (v.size() - kAreaStride);
     }
 }
 BENCHMARK(RectangleArea);

@@ -63,6 +63,22 @@ std::vector<Number> WideNumbers() {
 
 }  // namespace
 
+TEST(IEEEBinary, FieldsOfTheEncoding) {
+    using Bits = geom::IEEEBinary<float, unsigned int, 32, 24>;
+    Bits const minusOneAndHalf(-1.5f);
+    EXPECT_EQ(minusOneAndHalf.GetSign(), 1u);
+    EXPECT_EQ(minusOneAndHalf.GetBiased(), 127u);
+    EXPECT_EQ(minusOneAndHalf.GetTrailing(), 0x400000u);
+    Bits built;
+    built.SetEncoding(0u, 254u, 0x7FFFFFu);
+    EXPECT_EQ(built.GetNumber(), std::numeric_limits<float>::max());
+    built.SetEncoding(0u, 0u, 1u);
+    EXPECT_EQ(built.GetNumber(), std::numeric_limits<float>::denorm_min());
+    EXPECT_EQ(Bits::kExponentBias, 127);
+    EXPECT_EQ(Bits::kMinExponent, -126);
+    EXPECT_EQ(Bits::kMinSubnormalExponent, -149);
+}
+
 TEST(BSNumber, FromInt32) {
     Number const twelve(12);
     EXPECT_EQ(twelve.GetSign(), 1);
