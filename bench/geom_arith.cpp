@@ -145,7 +145,8 @@ void QuotientToFloat(benchmark::State& state) {
     std::vector<Rational> const v = ExactCoordinates();
     std::vector<Rational> quotients;
     for (size_t i = 0; i + 4 <= v.size(); i += 4) {
-        quotients.push_back((v[i] * v[i + 3] - v[i + 2] * v[i + 1]) / (v[i] * v[i] + v[i + 1] * v[i + 1]));
+        quotients.push_back((v[i] * v[i + 3] - v[i + 2] * v[i + 1]) /
+                            (v[i] * v[i] + v[i + 1] * v[i + 1]));
     }
     size_t i = 0;
     for (auto _ : state) {

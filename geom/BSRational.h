@@ -84,8 +84,7 @@ public:
             return BSRational(OverOne(), [&] { return a.numerator + b.numerator; });
         }
         return BSRational(
-            FromParts(),
-            [&] { return a.numerator * b.denominator + a.denominator * b.numerator; },
+            FromParts(), [&] { return a.numerator * b.denominator + a.denominator * b.numerator; },
             [&] { return a.denominator * b.denominator; });
     }
 
@@ -95,8 +94,7 @@ public:
             return BSRational(OverOne(), [&] { return a.numerator - b.numerator; });
         }
         return BSRational(
-            FromParts(),
-            [&] { return a.numerator * b.denominator - a.denominator * b.numerator; },
+            FromParts(), [&] { return a.numerator * b.denominator - a.denominator * b.numerator; },
             [&] { return a.denominator * b.denominator; });
     }
 

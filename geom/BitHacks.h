@@ -20,8 +20,8 @@ public:
         value |= value >> 8;
         value |= value >> 16;
         static constexpr std::array<int32_t, 32> kLeadingTable = {
-            0,  9,  1,  10, 13, 21, 2,  29, 11, 14, 16, 18, 22, 25, 3, 30,
-            8,  12, 20, 28, 15, 17, 24, 7,  19, 27, 23, 6,  26, 5,  4, 31};
+            0, 9,  1,  10, 13, 21, 2,  29, 11, 14, 16, 18, 22, 25, 3, 30,
+            8, 12, 20, 28, 15, 17, 24, 7,  19, 27, 23, 6,  26, 5,  4, 31};
         return kLeadingTable[static_cast<uint32_t>(value * kLeadingMultiplier) >> kSlotShift];
     }
 

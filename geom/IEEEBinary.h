@@ -52,7 +52,8 @@ public:
 
     /// Sets the encoding from its three fields.
     void SetEncoding(UInt sign, UInt biased, UInt trailing) {
-        encoding = static_cast<UInt>((sign << kSignShift) | (biased << kNumTrailingBits) | trailing);
+        encoding =
+            static_cast<UInt>((sign << kSignShift) | (biased << kNumTrailingBits) | trailing);
     }
 
     /// The sign bit.

@@ -113,25 +113,25 @@ private:
 // Report sites: when the condition fails, the report goes out and assertions and errors then
 // throw std::runtime_error carrying the bare message; warnings let the caller carry on. The
 // failure path lives out of line so that the checks cost a compare and a branch.
-#define GEOM_REPORT_ASSERTION(condition, message)                                              \
-    do {                                                                                       \
-        if (__builtin_expect(!(condition), 0)) {                                               \
-            ::geom::Logger::ReportAndThrow(::geom::Logger::Listener::kAssertion, __FILE__,     \
-                                           __func__, __LINE__, message);                       \
-        }                                                                                      \
+#define GEOM_REPORT_ASSERTION(condition, message)                                          \
+    do {                                                                                   \
+        if (__builtin_expect(!(condition), 0)) {                                           \
+            ::geom::Logger::ReportAndThrow(::geom::Logger::Listener::kAssertion, __FILE__, \
+                                           __func__, __LINE__, message);                   \
+        }                                                                                  \
     } while (false)
 
-#define GEOM_REPORT_ERROR(condition, message)                                                  \
-    do {                                                                                       \
-        if (__builtin_expect(!(condition), 0)) {                                               \
-            ::geom::Logger::ReportAndThrow(::geom::Logger::Listener::kError, __FILE__,         \
-                                           __func__, __LINE__, message);                       \
-        }                                                                                      \
+#define GEOM_REPORT_ERROR(condition, message)                                                    \
+    do {                                                                                         \
+        if (__builtin_expect(!(condition), 0)) {                                                 \
+            ::geom::Logger::ReportAndThrow(::geom::Logger::Listener::kError, __FILE__, __func__, \
+                                           __LINE__, message);                                   \
+        }                                                                                        \
     } while (false)
 
-#define GEOM_REPORT_WARNING(condition, message)                                                \
-    do {                                                                                       \
-        if (__builtin_expect(!(condition), 0)) {                                               \
-            ::geom::Logger(__FILE__, __func__, __LINE__, message).Warning();                   \
-        }                                                                                      \
+#define GEOM_REPORT_WARNING(condition, message)                              \
+    do {                                                                     \
+        if (__builtin_expect(!(condition), 0)) {                             \
+            ::geom::Logger(__FILE__, __func__, __LINE__, message).Warning(); \
+        }                                                                    \
     } while (false)

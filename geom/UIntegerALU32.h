@@ -41,8 +41,8 @@ public:
         uint64_t const high = static_cast<uint64_t>(value >> kWordBits);
         uint64_t const low = static_cast<uint64_t>(value);
         // A native word has its own leading-zero count; the table lookup is for 32-bit blocks.
-        int32_t const numBits = (high != 0 ? 2 * kWordBits - __builtin_clzll(high)
-                                            : kWordBits - __builtin_clzll(low));
+        int32_t const numBits =
+            (high != 0 ? 2 * kWordBits - __builtin_clzll(high) : kWordBits - __builtin_clzll(low));
         self.SetNumBitsForOverwrite(numBits);
         uint32_t* bits = self.GetBits().data();
         for (int32_t i = 0; i < self.GetSize(); ++i) {
@@ -124,7 +124,8 @@ public:
             --top;
         }
         bool const nonzero = (top >= 0);
-        GEOM_REPORT_WARNING(nonzero,
+        GEOM_REPORT_WARNING(
+            nonzero,
             "The difference of the number is zero, which violates the precondition n0 > n1.");
         result.SetNumBits(nonzero ? kBlockBits * top + BitHacks::GetLeadingBit(bits[top]) + 1 : 0);
     }
@@ -216,7 +217,8 @@ public:
             ++lowBlock;
         }
         int32_t const shift = kBlockBits * lowBlock + BitHacks::GetTrailingBit(bits0[lowBlock]);
-        int32_t const leading = kBlockBits * (size0 - 1) + BitHacks::GetLeadingBit(bits0[size0 - 1]);
+        int32_t const leading =
+            kBlockBits * (size0 - 1) + BitHacks::GetLeadingBit(bits0[size0 - 1]);
         int32_t const numBits = leading - shift + 1;
         if (shift == 0) {
             if (&a != &Self()) {
@@ -367,7 +369,8 @@ private:
         if (offset == 0) {
             return bits[block];
         }
-        uint32_t const upper = (block + 1 < x.GetSize() ? bits[block + 1] << (kBlockBits - offset) : 0u);
+        uint32_t const upper =
+            (block + 1 < x.GetSize() ? bits[block + 1] << (kBlockBits - offset) : 0u);
         return (bits[block] >> offset) | upper;
     }
 };

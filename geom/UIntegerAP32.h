@@ -96,8 +96,7 @@ public:
 
         /// Equal counts and equal blocks.
         bool operator==(Blocks const& other) const {
-            return count == other.count &&
-                   std::equal(storage, storage + count, other.storage);
+            return count == other.count && std::equal(storage, storage + count, other.storage);
         }
 
     private:
@@ -137,7 +136,8 @@ public:
 #pragma GCC diagnostic pop
             } else {
                 Reserve(other.count);
-                std::memcpy(storage, other.storage, sizeof(uint32_t) * static_cast<size_t>(other.count));
+                std::memcpy(storage, other.storage,
+                            sizeof(uint32_t) * static_cast<size_t>(other.count));
             }
             count = other.count;
         }

@@ -5,8 +5,8 @@
 #include <cfenv>
 #include <cfloat>
 #include <cmath>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "GmpOracle.h"
@@ -77,8 +77,6 @@ inline float RoundToFloat(mpq_class const& q) {
 }
 
 /// Same float, bit for bit (distinguishes the zeros).
-inline bool SameFloat(float a, float b) {
-    return std::memcmp(&a, &b, sizeof(float)) == 0;
-}
+inline bool SameFloat(float a, float b) { return std::memcmp(&a, &b, sizeof(float)) == 0; }
 
 }  // namespace geomtest
