@@ -3,6 +3,8 @@
 
 #include <boost/filesystem/operations.hpp>
 #include <boost/program_options.hpp>
+#include <pcl/point_cloud.h>
+#include <pcl/point_types.h>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -10,6 +12,7 @@
 #include "cloud/Cloud.h"
 #include "cloud/CloudInfo.h"
 #include "config/Config.h"
+#include "measure/CloudCollection.h"
 
 namespace po = boost::program_options;
 
@@ -166,6 +169,55 @@ Cloud LoadCloud(const CloudInfo& info) {
     return cloud;
 }
 
+/// Inbound box, package volume and octree volumes of the cloud as it stands, then its printout.
+void Measure(Cloud& cloud) {
+    cloud.CalcInbound();
+    cloud.CalcPackage();
+    cloud.CalcReal();
+    std::cout << cloud << std::endl;
+}
+
+/// Measures the cloud with and without its pallet, writes the pallet folder's
+/// files and stores the results in the object's row. False, with nothing
+/// written, when the pallet cut leaves no points: zeros would overwrite the row.
+bool DepalletStep(Cloud& cloud, const Config& config) {
+    std::cout << "Begin depallet" << std::endl;
+    Measure(cloud);
+    cloud.CalcDepallet();
+    if (cloud.getCloud()->empty()) {
+        std::cout << "ERROR: Nothing left of the cloud after removing the pallet!" << std::endl;
+        return false;
+    }
+    Measure(cloud);
+    cloud.ColorMap();
+    cloud.SelfParent();
+    cloud.SavePallet();
+    cloud.SaveSurfacePallet();
+    cloud.SaveVolSurfacePallet();
+    cloud.SaveVolVShapePallet();
+    config.ExecSQL(cloud.SaveDataSQL());
+    std::cout << cloud.SaveDataSQL() << std::endl;
+    return true;
+}
+
+/// Splits a copy of the cloud into the objects standing side by side; when
+/// there are several, measures each and writes its files.
+void SplitStep(const Cloud& cloud) {
+    std::cout << "Begin split" << std::endl;
+    CloudCollection collection(cloud);
+    if (collection.size() <= 1) {
+        std::cout << "Nothing to split" << std::endl << "Split: " << collection.size() << std::endl;
+        return;
+    }
+    std::cout << "Split: " << collection.size() << std::endl;
+    for (int i = 0; i < collection.size(); ++i) {
+        Measure(collection.get(i));
+    }
+    collection.save();
+    collection.saveVolume();
+    collection.saveData();
+}
+
 int Run(int argc, char** argv) {
     const po::options_description options = BuildOptions();
     po::variables_map vm;
@@ -202,6 +254,12 @@ int Run(int argc, char** argv) {
     std::cout << "Found!:" << std::endl;
 
     Cloud cloud = LoadCloud(info);
+    if ((request.depalletById || request.depalletByHeight) && !DepalletStep(cloud, *config)) {
+        return kExitRefused;
+    }
+    if (request.split) {
+        SplitStep(cloud);
+    }
     return kExitOk;
 }
 

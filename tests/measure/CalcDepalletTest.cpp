@@ -1,0 +1,138 @@
+#include "ScanCloud.h"
+
+#include <cmath>
+
+namespace {
+
+const CloudInfo kFlatFloor(1, 1, 0, 0, "S", "S%d.pcd", "/nonexistent", 0.0f, 0.0f, 1.0f, -1.5f);
+
+class CalcDepallet : public testing::Test {
+protected:
+    void SetUp() override {
+        config = TestConfig();
+        ASSERT_NE(config, nullptr);
+        savedCorrection = config->GetPalletCorrectionHeight();
+    }
+    void TearDown() override {
+        if (config) config->SetPalletCorrectionHeight(savedCorrection);
+    }
+
+    /// Runs the cut on the points with a pallet height and correction in millimetres.
+    PointCloudRGBPtr Depallet(const std::vector<pcl::PointXYZRGB>& points, float palletMm, float correctionMm,
+                              const CloudInfo& info = kFlatFloor) {
+        config->SetPalletHeight(palletMm);
+        config->SetPalletCorrectionHeight(correctionMm);
+        Cloud c(info);
+        c.setCloud(MakeCloud(points));
+        c.CalcDepallet();
+        return c.getCloud();
+    }
+
+    Config* config = nullptr;
+    float savedCorrection = 0.0f;
+};
+
+// The floor point, and two points either side of a whole-millimetre limit.
+std::vector<pcl::PointXYZRGB> AroundLimit(float kept, float dropped) {
+    return {MakePoint(0, 0, 1.5f, 1), MakePoint(0.1f, 0.2f, kept, 2), MakePoint(0.3f, 0.4f, dropped, 3)};
+}
+
+}  // namespace
+
+TEST_F(CalcDepallet, BelowTwoMillimetresLeavesTheCloudAlone) {
+    const auto points = AroundLimit(1.0f, 1.49f);
+    const auto out = Depallet(points, 1.9f, 0.0f);
+    ASSERT_EQ(out->size(), points.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        EXPECT_EQ(out->points[i].z, points[i].z);
+    }
+    // 2.0 mm is a pallet: the floor point goes, the others come back doubled.
+    EXPECT_EQ(Depallet(points, 2.0f, 0.0f)->size(), 4u);
+}
+
+TEST_F(CalcDepallet, CutsInWholeMillimetresAndKeepsThePointAtTheLimit) {
+    // zMax 1.5, pallet 125, correction 5: the limit is 1370 mm.
+    const auto out = Depallet(AroundLimit(1.3705f, 1.3712f), 125.0f, 5.0f);
+    ASSERT_EQ(out->size(), 2u);
+    EXPECT_EQ(out->points[0].r, 2);
+    EXPECT_FLOAT_EQ(out->points[0].z, 1.3705f);
+    // Its double lies on the pallet's top face, same place and colour.
+    EXPECT_EQ(out->points[1].r, 2);
+    EXPECT_FLOAT_EQ(out->points[1].x, 0.1f);
+    EXPECT_FLOAT_EQ(out->points[1].y, 0.2f);
+    EXPECT_FLOAT_EQ(out->points[1].z, 1.5f - 0.125f);
+}
+
+TEST_F(CalcDepallet, LimitIsFormedInSinglePrecision) {
+    // 1.5 - 0.144 - 0.010 is 1.34599996 in floats: the limit is 1345, so a
+    // point at 1346.2 mm goes although exact arithmetic would keep it.
+    const auto out = Depallet(AroundLimit(1.3459f, 1.3462f), 144.0f, 10.0f);
+    ASSERT_EQ(out->size(), 2u);
+    EXPECT_EQ(out->points[0].r, 2);
+    // A point exactly at the float limit stays.
+    const float limit = (1.5f - 0.144f) - 0.01f;
+    EXPECT_EQ(Depallet(AroundLimit(limit, 1.3462f), 144.0f, 10.0f)->size(), 2u);
+}
+
+TEST_F(CalcDepallet, NegativeCorrectionKeepsPointsInsideThePalletLayer) {
+    // Pallet top at 1.375; a correction of -5 mm keeps down to 1.380.
+    const auto out = Depallet(AroundLimit(1.379f, 1.381f), 125.0f, -5.0f);
+    ASSERT_EQ(out->size(), 2u);
+    EXPECT_FLOAT_EQ(out->points[0].z, 1.379f);
+}
+
+TEST_F(CalcDepallet, CloudInsideThePalletLayerEndsEmpty) {
+    EXPECT_EQ(Depallet({MakePoint(0, 0, 1.5f), MakePoint(1, 1, 1.45f), MakePoint(2, 2, 1.41f)}, 144.0f, 0.0f)->size(),
+              0u);
+    EXPECT_EQ(Depallet({}, 144.0f, 0.0f)->size(), 0u);
+}
+
+TEST_F(CalcDepallet, MissingPointsGoWithThePallet) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    auto points = AroundLimit(1.2f, 1.45f);
+    points.push_back(MakePoint(nan, nan, nan, 9));
+    points.push_back(MakePoint(0.5f, 0.5f, nan, 10));
+    const auto out = Depallet(points, 125.0f, 0.0f);
+    ASSERT_EQ(out->size(), 2u);
+    for (const auto& p : out->points) {
+        EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
+    }
+}
+
+TEST_F(CalcDepallet, ScanOfABoxOnAPalletKeepsTheGoodsAndClosesTheirBottom) {
+    const ScanScene scene = ScanScene::BoxOnPallet(30.0);
+    const auto scan = ScanCloud(scene, 20000);
+    float zMax = -100.0f;
+    for (const auto& p : scan->points) zMax = std::max(zMax, p.z);
+    const float top = zMax - ScanScene::kPalletHeight;
+
+    CloudInfo info(1, 1, 0, 0, "S", "", "/nonexistent", 0.0f, 0.0f, 1.0f, -ScanScene::kFloorZ);
+    const auto out = Depallet({scan->points.begin(), scan->points.end()}, 144.0f, 10.0f, info);
+
+    // Every survivor twice: the first half as it was, the second on the top face.
+    ASSERT_GT(out->size(), 1000u);
+    ASSERT_EQ(out->size() % 2, 0u);
+    const std::size_t half = out->size() / 2;
+    float zLargest = -100.0f;
+    for (std::size_t i = 0; i < half; ++i) {
+        const auto& p = out->points[i];
+        const auto& q = out->points[half + i];
+        EXPECT_LE(p.z, top - 0.0099f);
+        EXPECT_FLOAT_EQ(q.x, p.x);
+        EXPECT_FLOAT_EQ(q.y, p.y);
+        EXPECT_FLOAT_EQ(q.z, top);
+        EXPECT_EQ(q.rgba, p.rgba);
+        zLargest = std::max({zLargest, p.z, q.z});
+    }
+    EXPECT_FLOAT_EQ(zLargest, top);
+    // Nothing of the pallet is left: the footprint is the box's.
+    const ScanScene::Box box = scene.Goods().front();
+    for (std::size_t i = 0; i < half; ++i) {
+        EXPECT_TRUE(box.covers(out->points[i].x, out->points[i].y, 0.01f));
+    }
+    // The filter dropped some points but kept most of the goods.
+    std::size_t goods = 0;
+    for (const auto& p : scan->points) goods += p.z <= top - 0.01f ? 1 : 0;
+    EXPECT_LT(half, goods);
+    EXPECT_GT(half, goods / 2);
+}
