@@ -46,14 +46,19 @@ read -r A B C D < <(sed -n 's/^plane=//p' "$WORK/scan-truth.txt")
 step "Seeding the shipment: session with its floor plane, the row, the pallet, the settings"
 sql <<SQL
 INSERT INTO session (sid, coeff_a, coeff_b, coeff_c, coeff_d) VALUES ('$SID', $A, $B, $C, $D);
-INSERT INTO awbexport (ID, sid, AWB, NrPackages, pallet_op) VALUES ($ID, '$SID', 'DEMO-AWB-1', $NR, 0);
+INSERT INTO awbexport (ID, sid, AWB, NrPackages, pallet_op) VALUES ($ID, '$SID', 'DEMO-AWB-1', $NR, 2);
 INSERT INTO pallets (id, product_name, h) VALUES ($PALLET, 'EPAL Euro pallet', 144);
 INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('CONFIG', 'base.data.folder', '$DATA', 'S');
 SQL
 sql <"$ROOT/scripts/run-settings.sql"
 
-step "Running: kelvo_tools --index $ID --depallet_by_id $PALLET --split (output in $WORK/run.log)"
-(cd "$WORK" && "$BUILD/kelvo_tools" --index "$ID" --depallet_by_id "$PALLET" --split) >"$WORK/run.log"
+step "Running: kelvo_tools --index $ID --depallet_by_id $PALLET --split (output in $WORK/run.log and run.err)"
+if ! (cd "$WORK" && "$BUILD/kelvo_tools" --index "$ID" --depallet_by_id "$PALLET" --split) \
+       >"$WORK/run.log" 2>"$WORK/run.err"; then
+  echo "The run failed:" >&2
+  tail -n 5 "$WORK/run.log" "$WORK/run.err" >&2
+  exit 1
+fi
 grep -E '^(Found!:|Begin depallet|Begin split|Split: |Nothing to split)' "$WORK/run.log"
 
 step "The row after the run"

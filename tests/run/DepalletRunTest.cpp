@@ -49,7 +49,7 @@ TEST_F(DepalletRun, ByPalletIdMeasuresTheGoodsAndUpdatesTheRow) {
     SeedRunSettings(db, cleanup);
     SeedPallet(db, cleanup, 5001, "EPAL", ScanScene::kPalletHeight * 1000.0);
     const ScanScene scene = ScanScene::BoxOnPallet(30.0);
-    const fs::path scan = SeedScan(db, cleanup, dir, 5001, "dep5001", 4, scene);
+    const fs::path scan = SeedScan(db, cleanup, dir, 5001, "dep5001", 4, scene, kPalletToRemove);
     const std::string before = ReadText(scan);
 
     const RunResult run = RunTool(dir, {"-i", "5001", "-d", "5001", "-p", dir.DataFolder().string()});
@@ -79,7 +79,7 @@ TEST_F(DepalletRun, ByPalletIdMeasuresTheGoodsAndUpdatesTheRow) {
 TEST_F(DepalletRun, ByHeightFindsTheObjectThroughItsSession) {
     SeedRunSettings(db, cleanup);
     const ScanScene scene = ScanScene::BoxOnPallet(-20.0);
-    const fs::path scan = SeedScan(db, cleanup, dir, 5002, "dep5002", 2, scene);
+    const fs::path scan = SeedScan(db, cleanup, dir, 5002, "dep5002", 2, scene, 1);
     const std::string before = ReadText(scan);
 
     const RunResult run =
@@ -99,8 +99,11 @@ TEST_F(DepalletRun, PalletBelowTwoMillimetresCutsNothing) {
     const RunResult run = RunTool(dir, {"-i", "5003", "-e", "1.9", "-p", dir.DataFolder().string()});
     ExpectDepalletResults(run, scan, before, 1);
     EXPECT_EQ(ReadPcd(scan.parent_path() / "P" / "S1.pcd").size(), ReadPcd(scan).size());
-    // Measured with the pallet: goods and pallet together.
-    EXPECT_NEAR(Column(ReadObject(db, 5003), "HPackage"), scene.GoodsHeight() + ScanScene::kPalletHeight, 0.015);
+    // Measured with the pallet: goods and pallet together. A row that asked
+    // for no pallet operation keeps code 0.
+    const auto row = ReadObject(db, 5003);
+    EXPECT_NEAR(Column(row, "HPackage"), scene.GoodsHeight() + ScanScene::kPalletHeight, 0.015);
+    EXPECT_EQ(row.at("pallet_op"), "0");
 }
 
 TEST_F(DepalletRun, CutFollowsWholeMillimetres) {
@@ -136,7 +139,7 @@ TEST_F(DepalletRun, CutFollowsWholeMillimetres) {
 TEST_F(DepalletRun, ScanWithMissingPointsIsMeasured) {
     SeedRunSettings(db, cleanup);
     const ScanScene scene = ScanScene::BoxOnPallet(15.0);
-    const fs::path scan = SeedScan(db, cleanup, dir, 5005, "dep5005", 3, scene, 0.05);
+    const fs::path scan = SeedScan(db, cleanup, dir, 5005, "dep5005", 3, scene, kPalletToRemove, 0.05);
     const std::string before = ReadText(scan);
 
     const RunResult run = RunTool(dir, {"-i", "5005", "-e", "144", "-p", dir.DataFolder().string()});
@@ -145,4 +148,19 @@ TEST_F(DepalletRun, ScanWithMissingPointsIsMeasured) {
         ASSERT_TRUE(std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]));
     }
     EXPECT_NEAR(Column(ReadObject(db, 5005), "HPackage"), scene.GoodsHeight(), 0.015);
+}
+
+TEST_F(DepalletRun, PalletTallerThanTheScanLeavesRowAndFoldersAlone) {
+    SeedRunSettings(db, cleanup);
+    const fs::path scan = SeedScan(db, cleanup, dir, 5006, "dep5006", 1, ScanScene::BoxOnPallet(0.0), kPalletToRemove);
+
+    const RunResult run = RunTool(dir, {"-i", "5006", "-e", "2000", "-p", dir.DataFolder().string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("ERROR: Nothing left of the cloud after removing the pallet!\n"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.out.find("UPDATE awbexport"), std::string::npos);
+    EXPECT_FALSE(fs::exists(scan.parent_path() / "P"));
+    const auto row = ReadObject(db, 5006);
+    EXPECT_EQ(row.at("HPackage"), "NULL");
+    EXPECT_EQ(row.at("pallet_op"), std::to_string(kPalletToRemove));
 }

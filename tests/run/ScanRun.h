@@ -31,18 +31,21 @@ inline void SeedRunSettings(TestDatabase& db, Cleanup& cleanup) {
     SeedDecode(db, cleanup, "CONFIG", "octree.real.volume.resolution", "0.02", "D");
 }
 
+/// Pallet operation code of a row that waits for its pallet to be removed.
+constexpr int kPalletToRemove = 2;
+
 /// The object's row and session, and its scan written to data/sid/S<n>.pcd; returns the scan's path.
 inline boost::filesystem::path SeedScan(TestDatabase& db, Cleanup& cleanup, const RunDir& dir, int id,
                                         const std::string& sid, int n, const ScanScene& scene,
-                                        double nanFraction = 0.0, std::size_t points = kScanPoints) {
+                                        int palletOp = 0, double nanFraction = 0.0) {
     float a, b, c, d;
     scene.Plane(a, b, c, d);
     SeedSession(db, cleanup, sid, {a, b, c, d});
-    SeedObject(db, cleanup, id, sid, n);
+    SeedObject(db, cleanup, id, sid, n, palletOp);
     const boost::filesystem::path folder = dir.DataFolder() / sid;
     boost::filesystem::create_directories(folder);
     const boost::filesystem::path scan = folder / ("S" + std::to_string(n) + ".pcd");
-    EXPECT_TRUE(ScanScene::WritePcd(scan.string(), scene.Sample(points, ScanScene::kDefaultNoise, nanFraction, 7)));
+    EXPECT_TRUE(ScanScene::WritePcd(scan.string(), scene.Sample(kScanPoints, ScanScene::kDefaultNoise, nanFraction, 7)));
     return scan;
 }
 

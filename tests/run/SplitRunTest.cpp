@@ -94,7 +94,7 @@ TEST_F(SplitRun, StackedBoxesHaveNothingToSplit) {
 TEST_F(SplitRun, SplitAfterDepalletCutsTheGoodsWithoutThePallet) {
     SeedRunSettings(db, cleanup);
     const ScanScene scene = ScanScene::PalletSideBySide(45.0);
-    const fs::path scan = SeedScan(db, cleanup, dir, 5103, "spl5103", 2, scene);
+    const fs::path scan = SeedScan(db, cleanup, dir, 5103, "spl5103", 2, scene, kPalletToRemove);
 
     const RunResult run = RunTool(dir, Args({"-i", "5103", "-e", "144", "-z"}, dir));
     ASSERT_EQ(run.status, 0) << run.out << run.err;
@@ -125,7 +125,7 @@ TEST_F(SplitRun, SmallClustersAreDroppedWithoutGapsInTheNumbering) {
 
 TEST_F(SplitRun, MissingPointsJoinNoCluster) {
     SeedRunSettings(db, cleanup);
-    const fs::path scan = SeedScan(db, cleanup, dir, 5105, "spl5105", 1, ScanScene::SideBySide(60.0), 0.05);
+    const fs::path scan = SeedScan(db, cleanup, dir, 5105, "spl5105", 1, ScanScene::SideBySide(60.0), 0, 0.05);
     const RunResult run = RunTool(dir, Args({"-i", "5105", "-z"}, dir));
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("Split: 2\n"), std::string::npos) << run.out;
