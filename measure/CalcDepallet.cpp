@@ -9,6 +9,7 @@
 #include <pcl/point_types.h>
 
 #include <cmath>
+#include <cstdint>
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include <pcl/segmentation/extract_clusters.h>
 
 #include <cmath>
+#include <cstdint>
 #include <ostream>
 
 namespace {
@@ -115,14 +116,18 @@ void CloudCollection::saveData() {
 }
 
 Cloud& CloudCollection::get(int i) {
-    if (i < 0 || i >= size()) {
-        throw cloudCollectionIndexnameNotDef;
-    }
-    return *clouds[static_cast<std::size_t>(i)];
+    return *clouds[checked(i)];
 }
 
 const Cloud& CloudCollection::get(int i) const {
-    return const_cast<CloudCollection*>(this)->get(i);
+    return *clouds[checked(i)];
+}
+
+std::size_t CloudCollection::checked(int i) const {
+    if (i < 0 || i >= size()) {
+        throw cloudCollectionIndexnameNotDef;
+    }
+    return static_cast<std::size_t>(i);
 }
 
 std::ostream& operator<<(std::ostream& os, const CloudCollection& collection) {

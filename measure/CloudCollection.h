@@ -38,5 +38,8 @@ public:
     friend std::ostream& operator<<(std::ostream& os, const CloudCollection& collection);
 
 private:
+    /// i as a position in clouds; throws CloudCollectionIndexnameNotDef when out of range.
+    std::size_t checked(int i) const;
+
     std::vector<std::unique_ptr<Cloud>> clouds;
 };
