@@ -5,16 +5,14 @@
 #include "cloud/Cloud.h"
 #include "config/Config.h"
 #include "measure/CloudCollection.h"
+#include "measure/FootprintClusters.h"
 #include "tools/ScanScene.h"
 
 #include <benchmark/benchmark.h>
 #include <boost/filesystem.hpp>
-#include <pcl/PointIndices.h>
 #include <pcl/common/io.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
-#include <pcl/search/kdtree.h>
-#include <pcl/segmentation/extract_clusters.h>
 
 #include <cstdlib>
 #include <iostream>
@@ -111,22 +109,11 @@ void SplitCollection(benchmark::State& state) {
     }
 }
 
-/// The clustering alone on the flattened depalletized cloud: tree and extraction.
+/// The clustering alone, on the depalletized cloud.
 void ClusteringOnly(benchmark::State& state) {
-    PointCloudRGBPtr flat(new PointCloudRGB(Scan(static_cast<std::size_t>(state.range(0)), true)));
-    for (auto& p : flat->points) p.z = 0.0f;
+    const PointCloudRGB& cloud = Scan(static_cast<std::size_t>(state.range(0)), true);
     for (auto _ : state) {
-        pcl::search::KdTree<pcl::PointXYZRGB>::Ptr tree(new pcl::search::KdTree<pcl::PointXYZRGB>(true));
-        tree->setInputCloud(flat);
-        std::vector<pcl::PointIndices> clusters;
-        pcl::EuclideanClusterExtraction<pcl::PointXYZRGB> extraction;
-        extraction.setClusterTolerance(kClusterTolerance);
-        extraction.setMinClusterSize(kMinCluster);
-        extraction.setMaxClusterSize(kMaxCluster);
-        extraction.setSearchMethod(tree);
-        extraction.setInputCloud(flat);
-        extraction.extract(clusters);
-        benchmark::DoNotOptimize(clusters.size());
+        benchmark::DoNotOptimize(FootprintClusters::Extract(cloud, kClusterTolerance, kMinCluster, kMaxCluster));
     }
 }
 

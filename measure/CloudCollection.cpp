@@ -2,15 +2,11 @@
 
 #include "config/Config.h"
 #include "measure/CloudCollectionIndexnameNotDef.h"
+#include "measure/FootprintClusters.h"
 
-#include <pcl/PointIndices.h>
-#include <pcl/common/io.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
-#include <pcl/search/kdtree.h>
-#include <pcl/segmentation/extract_clusters.h>
 
-#include <cmath>
 #include <cstdint>
 #include <ostream>
 
@@ -18,10 +14,6 @@ namespace {
 
 // Smaller clusters are specks of noise, too few points to measure a box on.
 constexpr std::size_t kMinPointsPerCloud = 12;
-
-bool IsFinite(const pcl::PointXYZRGB& p) {
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
-}
 
 }  // namespace
 
@@ -33,45 +25,19 @@ void CloudCollection::split(Cloud c) {
     clear();
     Config* config = Config::GetInstance("");
 
-    PointCloudRGB full;
-    pcl::copyPointCloud(*c.getCloud(), full);
-    PointCloudRGBPtr flat(new PointCloudRGB(full));
-    // Missing points (NaN) take no part in the clustering: the search tree
-    // cannot place them and a query with one is undefined.
-    pcl::IndicesPtr finite(new pcl::Indices);
-    finite->reserve(flat->points.size());
-    for (std::size_t i = 0; i < flat->points.size(); ++i) {
-        auto& p = flat->points[i];
-        p.z = 0.0f;
-        if (IsFinite(p)) {
-            finite->push_back(static_cast<pcl::index_t>(i));
-        }
-    }
-    if (finite->empty()) {
-        return;
-    }
-
-    pcl::search::KdTree<pcl::PointXYZRGB>::Ptr tree(new pcl::search::KdTree<pcl::PointXYZRGB>(true));
-    tree->setInputCloud(flat);
-
-    std::vector<pcl::PointIndices> clusters;
-    pcl::EuclideanClusterExtraction<pcl::PointXYZRGB> extraction;
-    extraction.setClusterTolerance(static_cast<double>(config->GetClusterTollerance()));
-    extraction.setMinClusterSize(config->GetMinClusterSize());
-    extraction.setMaxClusterSize(config->GetMaxClusterSize());
-    extraction.setSearchMethod(tree);
-    extraction.setInputCloud(flat);
-    if (finite->size() < flat->points.size()) {
-        extraction.setIndices(finite);
-    }
-    extraction.extract(clusters);
+    // The parent's points are only read; the clusters get copies.
+    const PointCloudRGB& full = *c.getCloud();
+    const auto clusters =
+        FootprintClusters::Extract(full, config->GetClusterTollerance(),
+                                   static_cast<std::uint32_t>(config->GetMinClusterSize()),
+                                   static_cast<std::uint32_t>(config->GetMaxClusterSize()));
 
     const CloudInfo parent = c.GetCloudInfo();
     int k = 1;
     for (const auto& cluster : clusters) {
         PointCloudRGBPtr points(new PointCloudRGB);
-        points->points.reserve(cluster.indices.size());
-        for (const auto index : cluster.indices) {
+        points->points.reserve(cluster.size());
+        for (const int index : cluster) {
             points->points.push_back(full.points[static_cast<std::size_t>(index)]);
         }
         points->width = static_cast<std::uint32_t>(points->points.size());
