@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times whole runs of kelvo_tools on generated scans of two boxes on a pallet
 # (200k and 1M points): depallet only, split only, both. Prints the median
-# wall time of REPEATS runs each. Step shares come from bench_runs
+# wall time of REPEATS runs each ("split" alone finds one cluster: the pallet
+# joins the boxes). Step shares come from bench_runs
 # (build with -DKELVO_BUILD_BENCH=ON).
 # Usage: bench/run_bench.sh [BUILD_DIR] [REPEATS]   (expects kelvo_tools and kelvo_scangen built)
 set -euo pipefail
@@ -43,7 +44,7 @@ for points in 200000 1000000; do
     read -ra opts <<<"${run#*:}"
     for _ in $(seq "$REPEATS"); do
       start=$(date +%s.%N)
-      (cd "$WORK" && "$BUILD/kelvo_tools" -i "$id" "${opts[@]}" >/dev/null)
+      (cd "$WORK" && "$BUILD/kelvo_tools" -i "$id" "${opts[@]}" >/dev/null 2>&1)
       awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f\n", b - a }'
     done | median | xargs printf '%-9s %-16s %s\n' "$points" "$name"
   done
