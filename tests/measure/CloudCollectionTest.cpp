@@ -1,12 +1,10 @@
 #include "ScanCloud.h"
 #include "measure/CloudCollection.h"
 #include "measure/CloudCollectionIndexnameNotDef.h"
+#include "measure/FootprintClusters.h"
 
 #include <algorithm>
 #include <cmath>
-#include <map>
-#include <numeric>
-#include <set>
 #include <sstream>
 
 namespace {
@@ -48,51 +46,6 @@ protected:
     std::string savedFolder;
     std::string savedModel;
 };
-
-/// Connected groups of the footprints (z ignored) with links shorter than
-/// tolerance, by union-find over a grid of tolerance-sized cells; each group
-/// lists its point indices in increasing order.
-std::vector<std::vector<int>> FootprintGroups(const PointCloudRGB& cloud, float tolerance) {
-    std::vector<int> parent(cloud.size());
-    std::iota(parent.begin(), parent.end(), 0);
-    auto find = [&](int i) {
-        while (parent[i] != i) i = parent[i] = parent[parent[i]];
-        return i;
-    };
-    std::map<std::pair<long, long>, std::vector<int>> cells;
-    auto cellOf = [&](const pcl::PointXYZRGB& p) {
-        return std::make_pair(static_cast<long>(std::floor(p.x / tolerance)),
-                              static_cast<long>(std::floor(p.y / tolerance)));
-    };
-    for (int i = 0; i < static_cast<int>(cloud.size()); ++i) {
-        if (std::isfinite(cloud[i].x)) cells[cellOf(cloud[i])].push_back(i);
-    }
-    const double t2 = static_cast<double>(tolerance) * tolerance;
-    for (const auto& [cell, members] : cells) {
-        for (long dx = -1; dx <= 1; ++dx) {
-            for (long dy = -1; dy <= 1; ++dy) {
-                auto other = cells.find({cell.first + dx, cell.second + dy});
-                if (other == cells.end()) continue;
-                for (int i : members) {
-                    for (int j : other->second) {
-                        const double ex = cloud[i].x - cloud[j].x, ey = cloud[i].y - cloud[j].y;
-                        if (ex * ex + ey * ey < t2) parent[find(i)] = find(j);
-                    }
-                }
-            }
-        }
-    }
-    std::map<int, std::vector<int>> groups;
-    for (const auto& [cell, members] : cells) {
-        for (int i : members) groups[find(i)].push_back(i);
-    }
-    std::vector<std::vector<int>> out;
-    for (auto& [root, members] : groups) {
-        std::sort(members.begin(), members.end());
-        out.push_back(members);
-    }
-    return out;
-}
 
 /// Indices in parent of the child's points, matched in order; empty when the
 /// child is not an ordered selection of the parent's points.
@@ -142,18 +95,15 @@ TEST_F(CloudCollectionTest, TwoBoxesSideBySideGiveTwoCloudsLargerFirst) {
     EXPECT_NE(parent.getCloud()->points[0].z, 0.0f);
 }
 
-TEST_F(CloudCollectionTest, ClustersMatchConnectedFootprintsOfTheParent) {
+TEST_F(CloudCollectionTest, ChildrenHoldTheirClusterPointsInParentOrder) {
     ScanScene scene = ScanScene::SideBySideWithSpecks(10.0);
     scene.AddBox(0.2f, 0.2f, 0.1f, -0.4f, -0.6f, 0.3f, ScanScene::kFloorZ);
     const auto points = ScanCloud(scene, 6000, 0.02);
     CloudCollection collection(Parent(points));
 
-    // Groups the clustering returns (at least 1 point) and keeps (at least 12).
-    auto groups = FootprintGroups(*points, kTolerance);
-    std::stable_sort(groups.begin(), groups.end(),
-                     [](const auto& a, const auto& b) { return a.size() > b.size(); });
+    // Clusters of at least 12 points, in the clustering's order.
     std::vector<std::vector<int>> kept;
-    for (const auto& g : groups) {
+    for (const auto& g : FootprintClusters::Extract(*points, kTolerance, 1, kUnlimited)) {
         if (g.size() >= 12) kept.push_back(g);
     }
     ASSERT_EQ(kept.size(), 3u);
