@@ -8,6 +8,7 @@
 
 #include "cloud/Cloud.h"
 #include "measure/FinitePoints.h"
+#include "measure/QuietStderr.h"
 
 namespace {
 
@@ -29,10 +30,13 @@ void Cloud::CalcPackage() {
     hull.setDimension(3);
     PointCloudRGB hullPoints;
     std::vector<pcl::Vertices> polygons;
-    hull.reconstruct(hullPoints, polygons);
+    {
+        const QuietStderr quiet;
+        hull.reconstruct(hullPoints, polygons);
+    }
 
-    // A flat or straight cloud has no 3D hull; the library then reports on
-    // its own and yields no polygons, and the volume stays 0.
+    // A flat or straight cloud has no 3D hull; the library then yields no
+    // polygons, and the volume stays 0.
     const double volume = hull.getTotalVolume();
     if (!polygons.empty() && std::isfinite(volume)) {
         volPackage = static_cast<float>(volume);

@@ -1,7 +1,9 @@
 #include <Eigen/Geometry>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <random>
+#include <string>
 
 #include "MeasureTest.h"
 
@@ -90,6 +92,23 @@ TEST_F(CalcPackageTest, PointsWithoutCoordinatesAreLeftOut) {
     // Seven finite points are too few, whatever else the cloud holds.
     points.erase(points.begin());
     EXPECT_EQ(Package(points), 0.0f);
+}
+
+// The hull library prints statistics and precision complaints on standard
+// error; a measurement must leave that stream to the tool's own messages.
+TEST_F(CalcPackageTest, LeavesStandardErrorQuiet) {
+    std::vector<pcl::PointXYZRGB> flat;
+    for (int i = 0; i < 20; ++i) {
+        flat.push_back(Point(0.1f * (i % 5), 0.1f * (i / 5), 1.0f));
+    }
+    testing::internal::CaptureStderr();
+    const float box = Package(CubeCorners(1.0f));
+    const float plate = Package(flat);
+    std::fprintf(stderr, "after\n");
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NEAR(box, 1.0f, 1e-6f);
+    EXPECT_EQ(plate, 0.0f);
+    EXPECT_EQ(err, "after\n");
 }
 
 }  // namespace
