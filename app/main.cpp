@@ -1,10 +1,11 @@
 // kelvo_tools: measures one scanned object named by its shipment row or by
 // its session and internal index, removing the pallet and/or splitting it.
 
-#include <boost/filesystem/operations.hpp>
-#include <boost/program_options.hpp>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
+
+#include <boost/filesystem/operations.hpp>
+#include <boost/program_options.hpp>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -245,6 +246,13 @@ int Run(int argc, char** argv) {
     }
     ApplyOverrides(vm, *config);
     std::cout << *config << std::endl;
+
+    // Without its pallet row the pallet height is not the pallet's: the cut
+    // would be wrong while the row still got marked as depalletized.
+    if (request.depalletById && !config->IsPalletKnown()) {
+        std::cout << "ERROR: Pallet not found: " << config->GetPalletId() << std::endl;
+        return kExitRefused;
+    }
 
     const CloudInfo info = LookUp(*config, request);
     if (!Exists(info)) {

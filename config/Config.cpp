@@ -317,6 +317,7 @@ CloudInfo Config::GetCloudInfo(int id, std::string sid, int n, int palletOp, flo
 
 void Config::SetPalletId(int id) {
     palletId = id;
+    palletKnown = false;
     try {
         std::unique_ptr<sql::Statement> statement(connection->createStatement());
         std::unique_ptr<sql::ResultSet> row(
@@ -324,6 +325,7 @@ void Config::SetPalletId(int id) {
         if (row->next()) {
             palletName = row->getString("product_name");
             palletHeight = static_cast<float>(row->getDouble("h"));
+            palletKnown = true;
         }
     } catch (const sql::SQLException& e) {
         ReportSQLException(e, "SetPalletId", kLineSetPalletId);
@@ -332,6 +334,7 @@ void Config::SetPalletId(int id) {
 
 void Config::SetPalletHeight(float height) {
     palletHeight = height;
+    palletKnown = true;
     palletId = 0;
     palletName = kCustomPalletName;
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "cloud/CloudInfo.h"
-
 #include <iosfwd>
 #include <mutex>
 #include <string>
+
+#include "cloud/CloudInfo.h"
 
 namespace sql {
 class Driver;
@@ -87,6 +87,9 @@ public:
 
     /// Stores the pallet id and reads the pallet's name and height (mm) from the database.
     void SetPalletId(int id);
+    /// False after SetPalletId found no pallet row (or the database failed), so the
+    /// pallet height is not the pallet's own; true after a found row or SetPalletHeight.
+    bool IsPalletKnown() const { return palletKnown; }
     /// A custom pallet: the given height (mm), id 0, name "CUSTOM".
     void SetPalletHeight(float height);
 
@@ -134,6 +137,7 @@ private:
     int palletId = 0;
     std::string palletName;
     float palletHeight = 0.0f;
+    bool palletKnown = false;
     float palletCorrectionHeight = 0.0f;
     int palletMeanK = 0;
     float palletStdDevMulThresh = 0.0f;

@@ -1,7 +1,7 @@
-#include "run/ScanRun.h"
-
 #include <algorithm>
 #include <cmath>
+
+#include "run/ScanRun.h"
 
 namespace fs = boost::filesystem;
 using namespace kelvo_test;
@@ -19,7 +19,8 @@ double Column(const std::map<std::string, std::string>& row, const std::string& 
 
 /// What every depallet run leaves: the pallet folder's four files, the update
 /// applied three times over on standard output, the scan as it was.
-void ExpectDepalletResults(const RunResult& run, const fs::path& scan, const std::string& scanBefore, int n) {
+void ExpectDepalletResults(const RunResult& run, const fs::path& scan,
+                           const std::string& scanBefore, int n) {
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("Found!:\n"), std::string::npos);
     EXPECT_NE(run.out.find("Begin depallet\n"), std::string::npos);
@@ -52,13 +53,15 @@ TEST_F(DepalletRun, ByPalletIdMeasuresTheGoodsAndUpdatesTheRow) {
     const fs::path scan = SeedScan(db, cleanup, dir, 5001, "dep5001", 4, scene, kPalletToRemove);
     const std::string before = ReadText(scan);
 
-    const RunResult run = RunTool(dir, {"-i", "5001", "-d", "5001", "-p", dir.DataFolder().string()});
+    const RunResult run =
+        RunTool(dir, {"-i", "5001", "-d", "5001", "-p", dir.DataFolder().string()});
     ExpectDepalletResults(run, scan, before, 4);
 
     const auto row = ReadObject(db, 5001);
     ASSERT_FALSE(row.empty());
     EXPECT_EQ(row.at("pallet_op"), "3");
-    const double h = Column(row, "HPackage"), l = Column(row, "LPackage"), w = Column(row, "WPackage");
+    const double h = Column(row, "HPackage"), l = Column(row, "LPackage"),
+                 w = Column(row, "WPackage");
     const ScanScene::Box box = scene.Goods().front();
     EXPECT_NEAR(h, scene.GoodsHeight(), 0.015);
     EXPECT_NEAR(std::max(l, w), box.length, 0.02);
@@ -96,7 +99,8 @@ TEST_F(DepalletRun, PalletBelowTwoMillimetresCutsNothing) {
     const fs::path scan = SeedScan(db, cleanup, dir, 5003, "dep5003", 1, scene);
     const std::string before = ReadText(scan);
 
-    const RunResult run = RunTool(dir, {"-i", "5003", "-e", "1.9", "-p", dir.DataFolder().string()});
+    const RunResult run =
+        RunTool(dir, {"-i", "5003", "-e", "1.9", "-p", dir.DataFolder().string()});
     ExpectDepalletResults(run, scan, before, 1);
     EXPECT_EQ(ReadPcd(scan.parent_path() / "P" / "S1.pcd").size(), ReadPcd(scan).size());
     // Measured with the pallet: goods and pallet together. A row that asked
@@ -115,7 +119,7 @@ TEST_F(DepalletRun, CutFollowsWholeMillimetres) {
     std::vector<std::array<float, 3>> points;
     for (int i = 0; i < 4; ++i) {
         for (int j = 0; j < 4; ++j) {
-            points.push_back({0.1f * i, 0.1f * j, 1.3705f});         // 1370: kept
+            points.push_back({0.1f * i, 0.1f * j, 1.3705f});          // 1370: kept
             points.push_back({0.1f * i + 0.05f, 0.1f * j, 1.3712f});  // 1371: cut
         }
     }
@@ -124,7 +128,8 @@ TEST_F(DepalletRun, CutFollowsWholeMillimetres) {
     const fs::path scan = dir.DataFolder() / "dep5004" / "S1.pcd";
     WriteScan(scan, points);
 
-    const RunResult run = RunTool(dir, {"-i", "5004", "-e", "125", "-p", dir.DataFolder().string()});
+    const RunResult run =
+        RunTool(dir, {"-i", "5004", "-e", "125", "-p", dir.DataFolder().string()});
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     const auto kept = ReadPcd(scan.parent_path() / "P" / "S1.pcd");
     ASSERT_EQ(kept.size(), 32u);
@@ -139,10 +144,12 @@ TEST_F(DepalletRun, CutFollowsWholeMillimetres) {
 TEST_F(DepalletRun, ScanWithMissingPointsIsMeasured) {
     SeedRunSettings(db, cleanup);
     const ScanScene scene = ScanScene::BoxOnPallet(15.0);
-    const fs::path scan = SeedScan(db, cleanup, dir, 5005, "dep5005", 3, scene, kPalletToRemove, 0.05);
+    const fs::path scan =
+        SeedScan(db, cleanup, dir, 5005, "dep5005", 3, scene, kPalletToRemove, 0.05);
     const std::string before = ReadText(scan);
 
-    const RunResult run = RunTool(dir, {"-i", "5005", "-e", "144", "-p", dir.DataFolder().string()});
+    const RunResult run =
+        RunTool(dir, {"-i", "5005", "-e", "144", "-p", dir.DataFolder().string()});
     ExpectDepalletResults(run, scan, before, 3);
     for (const auto& p : ReadPcd(scan.parent_path() / "P" / "S3.pcd")) {
         ASSERT_TRUE(std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]));
@@ -152,15 +159,34 @@ TEST_F(DepalletRun, ScanWithMissingPointsIsMeasured) {
 
 TEST_F(DepalletRun, PalletTallerThanTheScanLeavesRowAndFoldersAlone) {
     SeedRunSettings(db, cleanup);
-    const fs::path scan = SeedScan(db, cleanup, dir, 5006, "dep5006", 1, ScanScene::BoxOnPallet(0.0), kPalletToRemove);
+    const fs::path scan = SeedScan(db, cleanup, dir, 5006, "dep5006", 1,
+                                   ScanScene::BoxOnPallet(0.0), kPalletToRemove);
 
-    const RunResult run = RunTool(dir, {"-i", "5006", "-e", "2000", "-p", dir.DataFolder().string()});
+    const RunResult run =
+        RunTool(dir, {"-i", "5006", "-e", "2000", "-p", dir.DataFolder().string()});
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("ERROR: Nothing left of the cloud after removing the pallet!\n"), std::string::npos)
+    EXPECT_NE(run.out.find("ERROR: Nothing left of the cloud after removing the pallet!\n"),
+              std::string::npos)
         << run.out;
     EXPECT_EQ(run.out.find("UPDATE awbexport"), std::string::npos);
     EXPECT_FALSE(fs::exists(scan.parent_path() / "P"));
     const auto row = ReadObject(db, 5006);
+    EXPECT_EQ(row.at("HPackage"), "NULL");
+    EXPECT_EQ(row.at("pallet_op"), std::to_string(kPalletToRemove));
+}
+
+TEST_F(DepalletRun, UnknownPalletIdIsRefusedBeforeAnythingIsWritten) {
+    SeedRunSettings(db, cleanup);
+    const fs::path scan = SeedScan(db, cleanup, dir, 5007, "dep5007", 1,
+                                   ScanScene::BoxOnPallet(0.0), kPalletToRemove);
+
+    const RunResult run =
+        RunTool(dir, {"-i", "5007", "-d", "5999", "-p", dir.DataFolder().string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("ERROR: Pallet not found: 5999\n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Found!:"), std::string::npos);
+    EXPECT_FALSE(fs::exists(scan.parent_path() / "P"));
+    const auto row = ReadObject(db, 5007);
     EXPECT_EQ(row.at("HPackage"), "NULL");
     EXPECT_EQ(row.at("pallet_op"), std::to_string(kPalletToRemove));
 }

@@ -64,8 +64,8 @@ TEST_F(LoadRun, MalformedScanEndsWithOneLineAndKeepsTheFile) {
     }
     const auto rowBefore = kelvo_test::ReadObject(db, 3902);
 
-    const RunResult r =
-        kelvo_test::RunTool(dir, {"-d", "1", "-z", "-i", "3902", "-p", dir.DataFolder().string()});
+    const RunResult r = kelvo_test::RunTool(
+        dir, {"-e", "120", "-z", "-i", "3902", "-p", dir.DataFolder().string()});
     EXPECT_EQ(r.status, 1) << r.out << r.err;
     EXPECT_EQ(LineCount(r.err), 1) << r.err;
     EXPECT_NE(r.err.find("Malformed point cloud file: " + scan.string()), std::string::npos)
