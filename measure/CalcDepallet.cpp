@@ -1,6 +1,3 @@
-#include "cloud/Cloud.h"
-#include "config/Config.h"
-
 #include <pcl/ModelCoefficients.h>
 #include <pcl/common/io.h>
 #include <pcl/filters/project_inliers.h>
@@ -10,6 +7,9 @@
 
 #include <cmath>
 #include <cstdint>
+
+#include "cloud/Cloud.h"
+#include "config/Config.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ void Cloud::CalcDepallet() {
 
     float zMax = kLowestZ;
     for (const auto& p : cloud->points) {
-        if (p.z > zMax) {
+        if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) && p.z > zMax) {
             zMax = p.z;
         }
     }
@@ -56,7 +56,8 @@ void Cloud::CalcDepallet() {
     PointCloudRGBPtr kept(new PointCloudRGB);
     kept->points.reserve(cloud->points.size());
     for (const auto& p : cloud->points) {
-        if (std::isfinite(p.x) && std::isfinite(p.y) && WholeMillimetres(p.z) <= limitMm) {
+        if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) &&
+            WholeMillimetres(p.z) <= limitMm) {
             kept->points.push_back(p);
         }
     }

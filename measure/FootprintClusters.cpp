@@ -51,13 +51,15 @@ struct CellKeyHash {
 constexpr double kLargestCell = 4e18;
 
 std::int64_t CellNumber(float coordinate, double side) {
-    return static_cast<std::int64_t>(std::clamp(std::floor(coordinate / side), -kLargestCell, kLargestCell));
+    return static_cast<std::int64_t>(
+        std::clamp(std::floor(coordinate / side), -kLargestCell, kLargestCell));
 }
 
 }  // namespace
 
-std::vector<std::vector<int>> FootprintClusters::Extract(const PointCloudRGB& cloud, float tolerance,
-                                                         std::uint32_t minSize, std::uint32_t maxSize) {
+std::vector<std::vector<int>> FootprintClusters::Extract(const PointCloudRGB& cloud,
+                                                         float tolerance, std::uint32_t minSize,
+                                                         std::uint32_t maxSize) {
     const auto& pts = cloud.points;
     // A squared distance in floats against the squared tolerance, strictly below.
     const float limit = tolerance * tolerance;
@@ -71,7 +73,9 @@ std::vector<std::vector<int>> FootprintClusters::Extract(const PointCloudRGB& cl
     std::vector<std::int64_t> cellX, cellY;
     std::vector<int> cellOf(pts.size(), -1);
     std::unordered_map<CellKey, int, CellKeyHash> index;
-    const double side = tolerance > 0 ? tolerance * kCellShare : 0.0;
+    // Neighbours are found by squared distance, so a negative tolerance links
+    // like its magnitude; zero or NaN links nothing.
+    const double side = std::fabs(tolerance) > 0 ? std::fabs(tolerance) * kCellShare : 0.0;
     for (int i = 0; i < static_cast<int>(pts.size()); ++i) {
         const auto& p = pts[i];
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) continue;
@@ -101,15 +105,19 @@ std::vector<std::vector<int>> FootprintClusters::Extract(const PointCloudRGB& cl
             for (int dx = -kReach; dx <= kReach; ++dx) {
                 for (int dy = -kReach; dy <= kReach; ++dy) {
                     const auto it = index.find(CellKey(cellX[a] + dx, cellY[a] + dy));
-                    if (it == index.end() || it->second <= a || groups.find(a) == groups.find(it->second)) continue;
+                    if (it == index.end() || it->second <= a ||
+                        groups.find(a) == groups.find(it->second))
+                        continue;
                     const Cell& A = cells[a];
                     const Cell& B = cells[it->second];
                     // Only the points near the other cell's box can link the two.
                     auto near = [&](const Cell& from, const Cell& to) {
                         std::vector<int> out;
                         for (int i : from.points) {
-                            const float ex = std::max({to.minX - pts[i].x, pts[i].x - to.maxX, 0.0f});
-                            const float ey = std::max({to.minY - pts[i].y, pts[i].y - to.maxY, 0.0f});
+                            const float ex =
+                                std::max({to.minX - pts[i].x, pts[i].x - to.maxX, 0.0f});
+                            const float ey =
+                                std::max({to.minY - pts[i].y, pts[i].y - to.maxY, 0.0f});
                             if (ex * ex + ey * ey < limit) out.push_back(i);
                         }
                         return out;
@@ -143,9 +151,12 @@ std::vector<std::vector<int>> FootprintClusters::Extract(const PointCloudRGB& cl
         clusters[it->second].push_back(i);
     }
     clusters.erase(std::remove_if(clusters.begin(), clusters.end(),
-                                  [&](const std::vector<int>& c) { return c.size() < minSize || c.size() > maxSize; }),
+                                  [&](const std::vector<int>& c) {
+                                      return c.size() < minSize || c.size() > maxSize;
+                                  }),
                    clusters.end());
-    std::stable_sort(clusters.begin(), clusters.end(),
-                     [](const std::vector<int>& a, const std::vector<int>& b) { return a.size() > b.size(); });
+    std::stable_sort(
+        clusters.begin(), clusters.end(),
+        [](const std::vector<int>& a, const std::vector<int>& b) { return a.size() > b.size(); });
     return clusters;
 }

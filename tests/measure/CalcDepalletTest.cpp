@@ -92,6 +92,11 @@ TEST_F(CalcDepallet, MissingPointsGoWithThePallet) {
     auto points = AroundLimit(1.2f, 1.45f);
     points.push_back(MakePoint(nan, nan, nan, 9));
     points.push_back(MakePoint(0.5f, 0.5f, nan, 10));
+    // Half-missing points must not move the floor side the pallet is measured from.
+    const float inf = std::numeric_limits<float>::infinity();
+    points.push_back(MakePoint(nan, 0.5f, 1.9f, 11));
+    points.push_back(MakePoint(0.5f, 0.5f, inf, 12));
+    points.push_back(MakePoint(0.5f, 0.5f, -inf, 13));
     const auto out = Depallet(points, 125.0f, 0.0f);
     ASSERT_EQ(out->size(), 2u);
     for (const auto& p : out->points) {

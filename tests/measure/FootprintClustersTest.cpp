@@ -63,6 +63,8 @@ TEST(FootprintClusters, AgreeWithTheLibraryOnGeneratedScans) {
             ExpectSameAsLibrary(*cloud, tolerance);
         }
         ExpectSameAsLibrary(*cloud, 0.05f, 5, 1500);
+        // The library searches by squared radius: a negative tolerance links like its magnitude.
+        ExpectSameAsLibrary(*cloud, -0.05f);
     }
 }
 
