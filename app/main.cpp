@@ -11,6 +11,7 @@
 #include <string>
 
 #include "cloud/Cloud.h"
+#include "cloud/Units.h"
 #include "cloud/CloudInfo.h"
 #include "config/Config.h"
 #include "measure/CloudCollection.h"
@@ -22,7 +23,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitRefused = 1;
 /// The command line gives the cluster tolerance in millimetres; the setting is metres.
-constexpr float kMillimetresPerMetre = 1000.0f;
 
 /// What the command line asks of this run.
 struct RunRequest {

@@ -9,13 +9,13 @@
 #include <cstdint>
 
 #include "cloud/Cloud.h"
+#include "cloud/Units.h"
 #include "config/Config.h"
 
 namespace {
 
 // Below this pallet height (whole millimetres) there is nothing to cut.
 constexpr int kMinPalletHeightMm = 2;
-constexpr float kMillimetresPerMetre = 1000.0f;
 // Start of the search for the floor side; every real scan lies above it.
 constexpr float kLowestZ = -100.0f;
 // The outlier filter is tuned for the pallet cut once and for all; the

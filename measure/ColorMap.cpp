@@ -9,12 +9,12 @@
 #include <string>
 
 #include "cloud/Cloud.h"
+#include "cloud/Units.h"
 #include "config/Config.h"
 #include "measure/ConfigAccess.h"
 
 namespace {
 
-constexpr float kMillimetresPerMetre = 1000.0f;
 constexpr float kColorLevels = 255.0f;
 constexpr int kHalfLevel = 128;
 constexpr int kGrayLevel = 128;

@@ -16,13 +16,6 @@ using kelvo_test::TestDatabase;
 
 namespace {
 
-std::string Text(const boost::filesystem::path& file) {
-    std::ifstream in(file.string(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 int LineCount(const std::string& text) {
     int lines = 0;
     for (char ch : text) {
@@ -70,7 +63,7 @@ TEST_F(LoadRun, MalformedScanEndsWithOneLineAndKeepsTheFile) {
     EXPECT_EQ(LineCount(r.err), 1) << r.err;
     EXPECT_NE(r.err.find("Malformed point cloud file: " + scan.string()), std::string::npos)
         << r.err;
-    EXPECT_EQ(Text(scan), broken);
+    EXPECT_EQ(kelvo_test::ReadText(scan), broken);
     EXPECT_FALSE(boost::filesystem::exists(dir.DataFolder() / "run-load-bad" / "P"));
     EXPECT_EQ(kelvo_test::ReadObject(db, 3902), rowBefore);
 }

@@ -16,13 +16,6 @@ namespace {
 /// Status reported for a run that a signal ended, as shells do.
 constexpr int kSignalStatusBase = 128;
 
-std::string ReadFile(const boost::filesystem::path& file) {
-    std::ifstream in(file.string(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 }  // namespace
 
 RunDir::RunDir(bool withBootstrap)
@@ -77,12 +70,19 @@ RunResult RunTool(const RunDir& dir, const std::vector<std::string>& args) {
     RunResult result;
     result.status =
         WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : kSignalStatusBase + WTERMSIG(wstatus);
-    result.out = ReadFile(outFile);
-    result.err = ReadFile(errFile);
+    result.out = ReadText(outFile);
+    result.err = ReadText(errFile);
     boost::system::error_code ignored;
     boost::filesystem::remove(outFile, ignored);
     boost::filesystem::remove(errFile, ignored);
     return result;
+}
+
+std::string ReadText(const boost::filesystem::path& file) {
+    std::ifstream in(file.string(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 void WriteScan(const boost::filesystem::path& file,

@@ -43,6 +43,9 @@ private:
 /// arguments in the folder `dir`, with no standard input.
 RunResult RunTool(const RunDir& dir, const std::vector<std::string>& args);
 
+/// The whole content of a file, byte for byte (empty when it cannot be read).
+std::string ReadText(const boost::filesystem::path& file);
+
 /// Writes an ASCII PCD file of x y z points, creating its folders.
 void WriteScan(const boost::filesystem::path& file,
                const std::vector<std::array<float, 3>>& points);

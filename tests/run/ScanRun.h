@@ -49,13 +49,6 @@ inline boost::filesystem::path SeedScan(TestDatabase& db, Cleanup& cleanup, cons
     return scan;
 }
 
-inline std::string ReadText(const boost::filesystem::path& file) {
-    std::ifstream in(file.string(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 /// Number of times needle occurs in text.
 inline int Occurrences(const std::string& text, const std::string& needle) {
     int count = 0;
