@@ -158,15 +158,27 @@ CloudInfo LookUp(const Config& config, const RunRequest& request) {
     return config.GetCloudInfo(request.sessionId, request.internalIndex);
 }
 
-/// True when the object has a row and its scan file is on disk.
-bool Exists(const CloudInfo& info) {
-    return info.GetId() > 0 && boost::filesystem::exists(info.GetPath());
+/// The identity whose file the run reads. Once a row is marked depalletized
+/// its own file is the cut cloud; cutting that again would take another
+/// pallet off the goods, so a run that cuts always starts from the scan as
+/// delivered and repeating it gives the same results.
+CloudInfo Source(const CloudInfo& info, const RunRequest& request, const Config& config) {
+    const bool cuts = request.depalletById ||
+                      (request.depalletByHeight && Cloud::CutsPallet(config.GetPalletHeight()));
+    return cuts ? info.Delivered() : info;
 }
 
-/// The working cloud of the run, holding the points of the object's scan file.
-Cloud LoadCloud(const CloudInfo& info) {
+/// True when the object has a row and the file the run reads is on disk.
+bool Exists(const CloudInfo& info, const CloudInfo& source) {
+    return info.GetId() > 0 && boost::filesystem::exists(source.GetPath());
+}
+
+/// The working cloud of the run: the object's identity with the points of the source file.
+Cloud LoadCloud(const CloudInfo& info, const CloudInfo& source) {
+    Cloud read(source);
+    read.Load();
     Cloud cloud(info);
-    cloud.Load();
+    cloud.setCloud(read.getCloud());
     return cloud;
 }
 
@@ -178,16 +190,23 @@ void Measure(Cloud& cloud) {
     std::cout << cloud << std::endl;
 }
 
+/// How the depallet step ended.
+enum class DepalletOutcome {
+    Stored,       ///< files written, row updated
+    NothingLeft,  ///< the cut left no points; nothing written
+    NotStored,    ///< files written, but the database refused the update
+};
+
 /// Measures the cloud with and without its pallet, writes the pallet folder's
-/// files and stores the results in the object's row. False, with nothing
-/// written, when the pallet cut leaves no points: zeros would overwrite the row.
-bool DepalletStep(Cloud& cloud, const Config& config) {
+/// files and stores the results in the object's row. Nothing is written when
+/// the pallet cut leaves no points: zeros would overwrite the row.
+DepalletOutcome DepalletStep(Cloud& cloud, const Config& config) {
     std::cout << "Begin depallet" << std::endl;
     Measure(cloud);
     cloud.CalcDepallet();
     if (cloud.getCloud()->empty()) {
         std::cout << "ERROR: Nothing left of the cloud after removing the pallet!" << std::endl;
-        return false;
+        return DepalletOutcome::NothingLeft;
     }
     Measure(cloud);
     cloud.ColorMap();
@@ -196,9 +215,9 @@ bool DepalletStep(Cloud& cloud, const Config& config) {
     cloud.SaveSurfacePallet();
     cloud.SaveVolSurfacePallet();
     cloud.SaveVolVShapePallet();
-    config.ExecSQL(cloud.SaveDataSQL());
+    const bool stored = config.ExecSQL(cloud.SaveDataSQL()) == 0;
     std::cout << cloud.SaveDataSQL() << std::endl;
-    return true;
+    return stored ? DepalletOutcome::Stored : DepalletOutcome::NotStored;
 }
 
 /// Splits a copy of the cloud into the objects standing side by side; when
@@ -255,20 +274,30 @@ int Run(int argc, char** argv) {
     }
 
     const CloudInfo info = LookUp(*config, request);
-    if (!Exists(info)) {
+    const CloudInfo source = Source(info, request, *config);
+    if (!Exists(info, source)) {
         std::cout << "Not found:" << std::endl << info << std::endl;
         return kExitRefused;
     }
     std::cout << "Found!:" << std::endl;
 
-    Cloud cloud = LoadCloud(info);
-    if ((request.depalletById || request.depalletByHeight) && !DepalletStep(cloud, *config)) {
-        return kExitRefused;
+    Cloud cloud = LoadCloud(info, source);
+    // A refused update still lets the split go on (its files do not depend
+    // on the row), but the run must not report success.
+    int status = kExitOk;
+    if (request.depalletById || request.depalletByHeight) {
+        const DepalletOutcome outcome = DepalletStep(cloud, *config);
+        if (outcome == DepalletOutcome::NothingLeft) {
+            return kExitRefused;
+        }
+        if (outcome == DepalletOutcome::NotStored) {
+            status = kExitRefused;
+        }
     }
     if (request.split) {
         SplitStep(cloud);
     }
-    return kExitOk;
+    return status;
 }
 
 }  // namespace

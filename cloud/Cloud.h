@@ -63,6 +63,8 @@ public:
 
     /// Cuts the pallet layer away and closes the bottom of the goods.
     void CalcDepallet();
+    /// True when CalcDepallet cuts a pallet of this height (millimetres) at all.
+    static bool CutsPallet(float palletHeightMm);
     /// Upright box on the minimum-area rectangle of the footprint; fills the
     /// aligned copy and the transform back to the scan frame.
     void CalcInbound();

@@ -41,6 +41,13 @@ CloudInfo::CloudInfo(int id, int n, int palletOp, int parentId, std::string sid,
     coeffD = d;
 }
 
+CloudInfo CloudInfo::Delivered() const {
+    CloudInfo delivered(*this);
+    delivered.palletOp = 0;
+    delivered.parentId = 0;
+    return delivered;
+}
+
 boost::filesystem::path CloudInfo::GetBasePath() const {
     boost::filesystem::path path = boost::filesystem::path(basePath) / sid;
     if (parentId > 0) {

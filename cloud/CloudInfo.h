@@ -28,6 +28,9 @@ public:
 
     /// Makes the cloud its own parent: its files move to the folder named after its id.
     void SelfParent() { parentId = id; }
+    /// The same cloud as the camera delivered it: no pallet operation, no
+    /// parent, so GetPath() is B/S/S<n>.pcd.
+    CloudInfo Delivered() const;
 
     /// Folder of the cloud's own files: B/S, B/S/P, B/S/<parent> or B/S/<parent>/P.
     boost::filesystem::path GetBasePath() const;

@@ -32,11 +32,15 @@ double WholeMillimetres(float metres) {
 
 }  // namespace
 
+bool Cloud::CutsPallet(float palletHeightMm) {
+    // Written so that a NaN height also means "no pallet".
+    return std::trunc(palletHeightMm) >= kMinPalletHeightMm;
+}
+
 void Cloud::CalcDepallet() {
     Config* config = Config::GetInstance("");
     const float palletHeightMm = config->GetPalletHeight();
-    // Written so that a NaN height also means "no pallet".
-    if (!(std::trunc(palletHeightMm) >= kMinPalletHeightMm)) {
+    if (!CutsPallet(palletHeightMm)) {
         return;
     }
     const float palletHeight = palletHeightMm / kMillimetresPerMetre;

@@ -1,0 +1,87 @@
+// Whole runs whose row or files could end up wrong: repeated runs, updates
+// the database refuses, connections lost mid-run.
+
+#include "run/ScanRun.h"
+
+namespace fs = boost::filesystem;
+using namespace kelvo_test;
+
+namespace {
+
+class StoredResultRun : public testing::Test {
+protected:
+    RunDir dir;
+    TestDatabase db;
+    Cleanup cleanup{db};
+};
+
+/// Every file under the pallet folder with its content.
+std::map<std::string, std::string> PalletFiles(const fs::path& scan) {
+    std::map<std::string, std::string> files;
+    for (fs::directory_iterator it(scan.parent_path() / "P"), end; it != end; ++it) {
+        files[it->path().filename().string()] = ReadText(it->path());
+    }
+    return files;
+}
+
+}  // namespace
+
+TEST_F(StoredResultRun, RepeatedCutsStartFromTheDeliveredScan) {
+    SeedRunSettings(db, cleanup);
+    SeedPallet(db, cleanup, 5101, "EPAL", ScanScene::kPalletHeight * 1000.0);
+    const ScanScene scene = ScanScene::BoxOnPallet(10.0);
+    const fs::path scan = SeedScan(db, cleanup, dir, 5101, "keep5101", 2, scene, kPalletToRemove);
+    const std::string delivered = ReadText(scan);
+    const std::string data = dir.DataFolder().string();
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-i", "5101", "-d", "5101", "-p", data},
+          std::vector<std::string>{"-i", "5101", "-e", "144", "-p", data}}) {
+        const RunResult first = RunTool(dir, args);
+        ASSERT_EQ(first.status, 0) << first.out << first.err;
+        const auto row = ReadObject(db, 5101);
+        const auto files = PalletFiles(scan);
+        for (int again = 0; again < 2; ++again) {
+            const RunResult next = RunTool(dir, args);
+            ASSERT_EQ(next.status, 0) << next.out << next.err;
+            EXPECT_NE(next.out.find("file: \"" + data + "/keep5101/S2.pcd\""), std::string::npos);
+            EXPECT_EQ(ReadObject(db, 5101), row);
+            EXPECT_EQ(PalletFiles(scan), files);
+        }
+        EXPECT_EQ(ReadObject(db, 5101).at("pallet_op"), "3");
+        EXPECT_NEAR(std::stod(row.at("HPackage")), scene.GoodsHeight(), 0.015);
+    }
+    EXPECT_EQ(ReadText(scan), delivered);
+
+    // Without the delivered scan there is nothing to cut from, whatever the pallet folder holds.
+    fs::remove(scan);
+    const RunResult missing = RunTool(dir, {"-i", "5101", "-e", "144", "-p", data});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.out.find("Not found:\n"), std::string::npos) << missing.out;
+    EXPECT_EQ(missing.out.find("Found!:"), std::string::npos);
+    // A run that cuts nothing reads the row's own file.
+    const RunResult uncut = RunTool(dir, {"-i", "5101", "-e", "1.9", "-p", data});
+    EXPECT_EQ(uncut.status, 0) << uncut.out << uncut.err;
+    EXPECT_NE(uncut.out.find("file: \"" + data + "/keep5101/P/S2.pcd\""), std::string::npos);
+}
+
+TEST_F(StoredResultRun, RefusedUpdateEndsWithStatusOneAfterTheSplit) {
+    SeedRunSettings(db, cleanup);
+    const ScanScene scene = ScanScene::BoxOnPallet(0.0);
+    const fs::path scan = SeedScan(db, cleanup, dir, 5102, "keep5102", 1, scene, kPalletToRemove);
+    cleanup.Add("DROP TRIGGER IF EXISTS refuse5102");
+    db.Exec("CREATE TRIGGER refuse5102 BEFORE UPDATE ON awbexport FOR EACH ROW "
+            "IF NEW.ID = 5102 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'; END IF");
+
+    const RunResult run =
+        RunTool(dir, {"-i", "5102", "-e", "144", "-z", "-p", dir.DataFolder().string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("# ERR: SQLException in \n(ExecSQL) on line 742\n# ERR: refused"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(Occurrences(run.out, "UPDATE awbexport"), 3);
+    EXPECT_NE(run.out.find("Begin split\n"), std::string::npos);
+    const auto row = ReadObject(db, 5102);
+    EXPECT_EQ(row.at("HPackage"), "NULL");
+    EXPECT_EQ(row.at("pallet_op"), std::to_string(kPalletToRemove));
+}
