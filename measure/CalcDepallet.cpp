@@ -7,10 +7,13 @@
 
 #include <cmath>
 #include <cstdint>
+#include <iostream>
+#include <vector>
 
 #include "cloud/Cloud.h"
 #include "cloud/Units.h"
 #include "config/Config.h"
+#include "measure/FloorPlane.h"
 
 namespace {
 
@@ -22,6 +25,48 @@ constexpr float kLowestZ = -100.0f;
 // decode-table values of the same name are deliberately not used here.
 constexpr int kOutlierMeanK = 50;
 constexpr double kOutlierStddevMul = 0.5;
+// A point this far beyond the floor plane (metres) cannot be part of the
+// scene: it is a reflection.
+constexpr double kReflectionMargin = 0.01;
+// When more of the scan than this (per cent) lies beyond the floor, the plane
+// is wrong rather than the points.
+constexpr std::size_t kMostReflectionsPercent = 1;
+
+bool IsFinite(const pcl::PointXYZRGB& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+/// Which points are reflections beyond the floor; empty when none is, or
+/// when the plane cannot be trusted to tell (then every point counts).
+std::vector<bool> Reflections(const PointCloudRGB& cloud, const FloorPlane& floor) {
+    std::vector<bool> reflection;
+    if (!floor.Sided()) {
+        return reflection;
+    }
+    std::size_t finite = 0;
+    std::size_t beyond = 0;
+    reflection.resize(cloud.points.size(), false);
+    for (std::size_t i = 0; i < cloud.points.size(); ++i) {
+        const auto& p = cloud.points[i];
+        if (IsFinite(p)) {
+            ++finite;
+            if (floor.Beyond(p.x, p.y, p.z) > kReflectionMargin) {
+                reflection[i] = true;
+                ++beyond;
+            }
+        }
+    }
+    if (beyond * 100 > finite * kMostReflectionsPercent) {
+        std::cerr << "WARNING: " << beyond << " of " << finite
+                  << " points lie beyond the session's floor plane; the pallet is cut from the "
+                     "farthest point"
+                  << std::endl;
+        reflection.clear();
+    } else if (beyond == 0) {
+        reflection.clear();
+    }
+    return reflection;
+}
 
 /// A length in metres as whole millimetres, truncated toward zero. Kept in a
 /// double so that a NaN or an absurd coordinate compares false instead of
@@ -46,10 +91,18 @@ void Cloud::CalcDepallet() {
     const float palletHeight = palletHeightMm / kMillimetresPerMetre;
     const float correction = config->GetPalletCorrectionHeight() / kMillimetresPerMetre;
 
+    // Reflections must not set the floor side; they go with the pallet.
+    const FloorPlane floor(cloudInfo.GetCoeffA(), cloudInfo.GetCoeffB(), cloudInfo.GetCoeffC(),
+                           cloudInfo.GetCoeffD());
+    const std::vector<bool> reflection = Reflections(*cloud, floor);
+    const auto inScene = [&](std::size_t i) {
+        return IsFinite(cloud->points[i]) && (reflection.empty() || !reflection[i]);
+    };
+
     float zMax = kLowestZ;
-    for (const auto& p : cloud->points) {
-        if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) && p.z > zMax) {
-            zMax = p.z;
+    for (std::size_t i = 0; i < cloud->points.size(); ++i) {
+        if (inScene(i) && cloud->points[i].z > zMax) {
+            zMax = cloud->points[i].z;
         }
     }
     const float top = zMax - palletHeight;
@@ -59,10 +112,9 @@ void Cloud::CalcDepallet() {
     // are dropped with the pallet.
     PointCloudRGBPtr kept(new PointCloudRGB);
     kept->points.reserve(cloud->points.size());
-    for (const auto& p : cloud->points) {
-        if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) &&
-            WholeMillimetres(p.z) <= limitMm) {
-            kept->points.push_back(p);
+    for (std::size_t i = 0; i < cloud->points.size(); ++i) {
+        if (inScene(i) && WholeMillimetres(cloud->points[i].z) <= limitMm) {
+            kept->points.push_back(cloud->points[i]);
         }
     }
     kept->width = static_cast<std::uint32_t>(kept->points.size());
@@ -70,7 +122,9 @@ void Cloud::CalcDepallet() {
     kept->is_dense = false;
 
     pcl::ModelCoefficients::Ptr palletTop(new pcl::ModelCoefficients);
-    palletTop->values = {cloudInfo.GetCoeffA(), cloudInfo.GetCoeffB(), cloudInfo.GetCoeffC(), -top};
+    // The projection normalises the normal's length but keeps its sign: a
+    // normal pointing at the camera would mirror the bottom to z = -top.
+    palletTop->values = {floor.A(), floor.B(), floor.C(), -top};
 
     // The filter averages over kOutlierMeanK neighbours and reads past its
     // results when the cloud has fewer points than that; such a remnant is

@@ -1,6 +1,7 @@
 #include "ScanCloud.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -140,4 +141,66 @@ TEST_F(CalcDepallet, ScanOfABoxOnAPalletKeepsTheGoodsAndClosesTheirBottom) {
     for (const auto& p : scan->points) goods += p.z <= top - 0.01f ? 1 : 0;
     EXPECT_LT(half, goods);
     EXPECT_GT(half, goods / 2);
+}
+
+namespace {
+
+CloudInfo WithPlane(float a, float b, float c, float d) {
+    return CloudInfo(1, 1, 0, 0, "S", "", "/nonexistent", a, b, c, d);
+}
+
+/// Every coordinate and colour of two clouds, bit for bit.
+void ExpectSameCloud(const PointCloudRGB& got, const PointCloudRGB& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        ASSERT_EQ(std::memcmp(&got.points[i].x, &want.points[i].x, 3 * sizeof(float)), 0) << i;
+        ASSERT_EQ(got.points[i].rgba, want.points[i].rgba) << i;
+    }
+}
+
+}  // namespace
+
+TEST_F(CalcDepallet, ReflectionsBeyondTheFloorDoNotMoveTheCut) {
+    const auto scan = ScanCloud(ScanScene::BoxOnPallet(20.0), 20000);
+    std::vector<pcl::PointXYZRGB> points(scan->points.begin(), scan->points.end());
+    const CloudInfo floor = WithPlane(0.0f, 0.0f, 1.0f, -ScanScene::kFloorZ);
+    const auto clean = Depallet(points, 144.0f, 10.0f, floor);
+
+    for (const float under : {0.05f, 0.20f}) {
+        auto stray = points;
+        stray.insert(stray.begin() + 100, MakePoint(0.1f, 0.1f, ScanScene::kFloorZ + under, 9));
+        ExpectSameCloud(*Depallet(stray, 144.0f, 10.0f, floor), *clean);
+    }
+
+    // Beyond 1 % of the scan the plane is wrong, not the points: the farthest point rules.
+    auto many = points;
+    for (std::size_t i = 0; i < points.size() / 50; ++i) {
+        many.push_back(MakePoint(0.001f * i, 0.0f, ScanScene::kFloorZ + 0.05f, 9));
+    }
+    testing::internal::CaptureStderr();
+    const auto ruled = Depallet(many, 144.0f, 10.0f, floor);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("beyond the session's floor plane"),
+              std::string::npos);
+    for (const auto& p : ruled->points) {
+        ASSERT_LE(p.z, ScanScene::kFloorZ + 0.05f - 0.144f + 1e-5f);
+    }
+    // Without a plane nothing is a reflection.
+    auto one = points;
+    one.push_back(MakePoint(0.1f, 0.1f, ScanScene::kFloorZ + 0.2f, 9));
+    testing::internal::CaptureStderr();
+    const auto unplaned = Depallet(one, 144.0f, 10.0f, WithPlane(0, 0, 0, 0));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    for (const auto& p : unplaned->points) {
+        ASSERT_LE(p.z, ScanScene::kFloorZ + 0.2f - 0.144f + 1e-5f);
+    }
+}
+
+TEST_F(CalcDepallet, PlaneSignAndLengthDoNotChangeTheResult) {
+    const auto scan = ScanCloud(ScanScene::BoxOnPallet(20.0), 20000);
+    const std::vector<pcl::PointXYZRGB> points(scan->points.begin(), scan->points.end());
+    const auto up = Depallet(points, 144.0f, 10.0f, WithPlane(0.0f, 0.0f, 1.0f, -2.5f));
+    for (const CloudInfo& info : {WithPlane(0.0f, 0.0f, -1.0f, 2.5f), WithPlane(0.0f, 0.0f, 2.0f, -5.0f),
+                                  WithPlane(0.0f, 0.0f, -3.0f, 7.5f), WithPlane(0.0f, 0.0f, 0.0f, 0.0f)}) {
+        ExpectSameCloud(*Depallet(points, 144.0f, 10.0f, info), *up);
+    }
 }
