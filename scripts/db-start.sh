@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Starts a throwaway MariaDB for this checkout: its own data folder, bound to
 # 127.0.0.1 on a free port, database/user/password "kelvo", schema loaded.
+# The user may also create and drop databases named kelvo_t_*: each test
+# process works in one of its own.
 # Writes DIR/env.sh (test variables) and DIR/kelvo_tools.json (bootstrap file).
 # Usage: scripts/db-start.sh [DIR]   (default: <checkout>/.db)
 set -euo pipefail
@@ -12,14 +14,25 @@ SOCK="$DIR/mysqld.sock"
 PIDFILE="$DIR/mysqld.pid"
 DB=kelvo USER_NAME=kelvo PASS=kelvo
 
-if [ -f "$PIDFILE" ] && kill -0 "$(cat "$PIDFILE")" 2>/dev/null && [ -f "$DIR/env.sh" ]; then
-  echo "MariaDB already running for $DIR (pid $(cat "$PIDFILE"))"
-  exit 0
-fi
-
 for tool in mariadbd mariadb-install-db mariadb mariadb-admin; do
   command -v "$tool" >/dev/null || PATH="$PATH:/usr/sbin"
 done
+
+# Rights of the test user on the test processes' own databases; granted again
+# to a server that is already running, which may predate them.
+grant_test_databases() {
+  mariadb --no-defaults --socket="$SOCK" -uroot <<SQL
+GRANT ALL PRIVILEGES ON \`kelvo\\_t\\_%\`.* TO '$USER_NAME'@'127.0.0.1';
+GRANT ALL PRIVILEGES ON \`kelvo\\_t\\_%\`.* TO '$USER_NAME'@'localhost';
+FLUSH PRIVILEGES;
+SQL
+}
+
+if [ -f "$PIDFILE" ] && kill -0 "$(cat "$PIDFILE")" 2>/dev/null && [ -f "$DIR/env.sh" ]; then
+  grant_test_databases
+  echo "MariaDB already running for $DIR (pid $(cat "$PIDFILE"))"
+  exit 0
+fi
 
 port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 PORT=""
@@ -53,6 +66,7 @@ GRANT ALL PRIVILEGES ON $DB.* TO '$USER_NAME'@'127.0.0.1';
 GRANT ALL PRIVILEGES ON $DB.* TO '$USER_NAME'@'localhost';
 FLUSH PRIVILEGES;
 SQL
+grant_test_databases
 mariadb --no-defaults --socket="$SOCK" -uroot "$DB" <"$ROOT/scripts/schema.sql"
 
 cat >"$DIR/kelvo_tools.json" <<JSON

@@ -18,5 +18,6 @@ trap 'bash "$ROOT/scripts/db-stop.sh" "$DBDIR"' EXIT
 # shellcheck disable=SC1091
 source "$DBDIR/env.sh"
 
-# Tests share one database, so they run one at a time.
-ctest --test-dir "$BUILD" --output-on-failure -j1
+# Each test process works in a database of its own (kelvo_t_<program>_<pid>),
+# so two run side by side.
+ctest --test-dir "$BUILD" --output-on-failure -j2

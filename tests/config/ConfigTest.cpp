@@ -287,8 +287,10 @@ TEST_F(ConfigDb, ExecSqlReportsARejectedStatement) {
 TEST_F(ConfigDb, LostConnectionIsReportedAndTheRunGoesOn) {
     // Cut the configuration's own connection from the outside, as a server
     // restart would; every operation then reports and returns its neutral result.
+    // Only this process works in its database, so the one other connection there is it.
     const auto victims = db.Rows(
-        "SELECT ID FROM information_schema.PROCESSLIST WHERE ID <> CONNECTION_ID() AND USER = " +
+        "SELECT ID FROM information_schema.PROCESSLIST WHERE ID <> CONNECTION_ID() AND DB = "
+        "DATABASE() AND USER = " +
         TestDatabase::Quote(kelvo_test::RequireEnv("KELVO_TEST_DB_USER")));
     ASSERT_EQ(victims.size(), 1u);
     db.Exec("KILL CONNECTION " + victims.front().at("ID"));
