@@ -90,9 +90,9 @@ void LoadSchema(sql::Connection& connection) {
 void WriteBootstrap(const boost::filesystem::path& file, const std::string& database) {
     std::ofstream out(file.string());
     out << "{\"config\": {\"database\": {\"server\": \"" << RequireEnv("KELVO_TEST_DB_HOST")
-        << "\", \"port\": " << RequireEnv("KELVO_TEST_DB_PORT") << ", \"database\": \""
-        << database << "\", \"username\": \"" << RequireEnv("KELVO_TEST_DB_USER")
-        << "\", \"password\": \"" << RequireEnv("KELVO_TEST_DB_PASSWORD") << "\"}}}\n";
+        << "\", \"port\": " << RequireEnv("KELVO_TEST_DB_PORT") << ", \"database\": \"" << database
+        << "\", \"username\": \"" << RequireEnv("KELVO_TEST_DB_USER") << "\", \"password\": \""
+        << RequireEnv("KELVO_TEST_DB_PASSWORD") << "\"}}}\n";
     if (!out) {
         throw std::runtime_error("cannot write " + file.string());
     }
