@@ -1,7 +1,6 @@
 #include <pcl/ModelCoefficients.h>
 #include <pcl/common/io.h>
 #include <pcl/filters/project_inliers.h>
-#include <pcl/filters/statistical_outlier_removal.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
@@ -14,6 +13,7 @@
 #include "cloud/Units.h"
 #include "config/Config.h"
 #include "measure/FloorPlane.h"
+#include "measure/StatisticalOutliers.h"
 
 namespace {
 
@@ -130,13 +130,11 @@ void Cloud::CalcDepallet() {
     // results when the cloud has fewer points than that; such a remnant is
     // kept whole.
     if (kept->points.size() > static_cast<std::size_t>(kOutlierMeanK)) {
-        pcl::StatisticalOutlierRemoval<pcl::PointXYZRGB> outliers;
-        outliers.setInputCloud(kept);
-        outliers.setMeanK(kOutlierMeanK);
-        outliers.setStddevMulThresh(kOutlierStddevMul);
-        PointCloudRGB inliers;
-        outliers.filter(inliers);
-        pcl::copyPointCloud(inliers, *kept);
+        const std::vector<int> inliers =
+            StatisticalOutliers(kOutlierMeanK, kOutlierStddevMul).Inliers(*kept);
+        PointCloudRGB filtered;
+        pcl::copyPointCloud(*kept, inliers, filtered);
+        kept->swap(filtered);
     }
 
     // Close the bottom of the goods: every point again, on the pallet's top face.

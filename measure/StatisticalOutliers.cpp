@@ -1,0 +1,337 @@
+// Built with -ffp-contract=off: a fused multiply-add would round the squared
+// distances differently from the reference filter and move points across
+// the threshold.
+#include "measure/StatisticalOutliers.h"
+
+#include <pcl/point_cloud.h>
+#include <pcl/point_types.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <thread>
+
+namespace {
+
+// The grid may hold at most this many cells per point (plus a few): a cloud
+// with a far-away stray point gets coarser cells rather than a huge grid.
+constexpr std::size_t kCellsPerPoint = 2;
+constexpr std::size_t kSpareCells = 4096;
+// Points whose neighbour radius sets the cell side; the quantile keeps most
+// searches inside the 3 x 3 x 3 block around their cell.
+constexpr std::size_t kSamples = 64;
+constexpr double kSampleQuantile = 0.75;
+constexpr double kRebuildRatio = 1.25;
+// A squared distance in floats may lie this much (relative) below the true
+// one; the cell bound is shrunk by it so that no point outside a block can
+// be nearer than the neighbours found inside.
+constexpr double kBoundMargin = 1e-5;
+constexpr double kPi = 3.14159265358979323846;
+constexpr std::size_t kCellsPerChunk = 256;
+
+struct Box {
+    float lo[3];
+    float hi[3];
+};
+
+/// The finite points sorted into a uniform grid of cubic cells; the points
+/// of the cells of one x row lie next to each other, so a block of cells is
+/// read as one range per (y, z) row.
+class Grid {
+public:
+    Grid(const std::vector<float>& px, const std::vector<float>& py, const std::vector<float>& pz,
+         const Box& box, double side)
+        : origin{box.lo[0], box.lo[1], box.lo[2]} {
+        const std::size_t n = px.size();
+        const std::size_t cap = kCellsPerPoint * n + kSpareCells;
+        double extent[3];
+        for (int a = 0; a < 3; ++a) {
+            extent[a] = static_cast<double>(box.hi[a]) - static_cast<double>(box.lo[a]);
+        }
+        h = side > 0 && std::isfinite(side) ? side : 1.0;
+        for (;;) {
+            double cells = 1.0;
+            for (int a = 0; a < 3; ++a) {
+                cells *= std::floor(extent[a] / h) + 1.0;
+            }
+            if (cells <= static_cast<double>(cap)) {
+                break;
+            }
+            h *= std::cbrt(cells / static_cast<double>(cap)) * 1.01;
+        }
+        for (int a = 0; a < 3; ++a) {
+            dim[a] = static_cast<int>(std::floor(extent[a] / h)) + 1;
+        }
+
+        std::vector<std::uint32_t> cellOf(n);
+        start.assign(static_cast<std::size_t>(dim[0]) * dim[1] * dim[2] + 1, 0);
+        for (std::size_t i = 0; i < n; ++i) {
+            cellOf[i] = static_cast<std::uint32_t>(
+                Id(Key(px[i], 0), Key(py[i], 1), Key(pz[i], 2)));
+            ++start[cellOf[i] + 1];
+        }
+        for (std::size_t c = 1; c < start.size(); ++c) {
+            start[c] += start[c - 1];
+        }
+        std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+        xs.resize(n);
+        ys.resize(n);
+        zs.resize(n);
+        slotOf.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint32_t s = next[cellOf[i]]++;
+            xs[s] = px[i];
+            ys[s] = py[i];
+            zs[s] = pz[i];
+            slotOf[s] = static_cast<std::uint32_t>(i);
+        }
+    }
+
+    /// The cell number of a coordinate along one axis.
+    int Key(float v, int axis) const {
+        const double k = std::floor((static_cast<double>(v) - origin[axis]) / h);
+        return static_cast<int>(std::clamp(k, 0.0, static_cast<double>(dim[axis] - 1)));
+    }
+    std::size_t Id(int ix, int iy, int iz) const {
+        return static_cast<std::size_t>(ix) +
+               static_cast<std::size_t>(dim[0]) *
+                   (static_cast<std::size_t>(iy) + static_cast<std::size_t>(dim[1]) * iz);
+    }
+
+    double h = 1.0;
+    double origin[3];
+    int dim[3] = {1, 1, 1};
+    std::vector<std::uint32_t> start;  // first slot of each cell, one past the end last
+    std::vector<float> xs, ys, zs;     // the points in cell order
+    std::vector<std::uint32_t> slotOf;  // index among the finite points of each slot
+};
+
+/// The k nearest squared distances of queries, exactly, with reused buffers.
+class NearestSearch {
+public:
+    NearestSearch(const Grid& grid, int k) : grid(grid), k(k) {}
+
+    /// Squared distances from (x, y, z) to every point of the block of cells
+    /// within `reach` of cell (ix, iy, iz), appended to `dist`; true when the
+    /// block covers the whole grid.
+    bool Gather(float x, float y, float z, const int cell[3], int reach) {
+        int lo[3];
+        int hi[3];
+        bool whole = true;
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = std::max(cell[a] - reach, 0);
+            hi[a] = std::min(cell[a] + reach, grid.dim[a] - 1);
+            whole = whole && lo[a] == 0 && hi[a] == grid.dim[a] - 1;
+        }
+        dist.clear();
+        for (int iz = lo[2]; iz <= hi[2]; ++iz) {
+            for (int iy = lo[1]; iy <= hi[1]; ++iy) {
+                const std::uint32_t from = grid.start[grid.Id(lo[0], iy, iz)];
+                const std::uint32_t to = grid.start[grid.Id(hi[0], iy, iz) + 1];
+                const std::size_t m = dist.size();
+                dist.resize(m + (to - from));
+                float* out = dist.data() + m;
+                const float* gx = grid.xs.data();
+                const float* gy = grid.ys.data();
+                const float* gz = grid.zs.data();
+                for (std::uint32_t j = from; j < to; ++j) {
+                    const float dx = x - gx[j];
+                    const float dy = y - gy[j];
+                    const float dz = z - gz[j];
+                    *out++ = dx * dx + dy * dy + dz * dz;
+                }
+            }
+        }
+        return whole;
+    }
+
+    /// Sorts the k + 1 smallest gathered distances to the front; true when
+    /// they are the query's nearest (no point outside the block can be nearer).
+    bool Settle(bool whole, int reach) {
+        if (dist.size() < static_cast<std::size_t>(k) + 1) {
+            return whole;
+        }
+        std::nth_element(dist.begin(), dist.begin() + k, dist.end());
+        std::sort(dist.begin(), dist.begin() + k + 1);
+        const double bound = reach * grid.h;
+        return whole || dist[k] <= bound * bound * (1.0 - kBoundMargin);
+    }
+
+    /// The mean of the square roots of the k nearest squared distances
+    /// (the query itself, first at 0, left out), summed in ascending order.
+    float Mean() const {
+        double sum = 0.0;
+        for (int j = 1; j <= k; ++j) {
+            sum += std::sqrt(static_cast<double>(dist[j]));
+        }
+        return static_cast<float>(sum / k);
+    }
+
+    /// The nearest distances of one query, widening the block until they are certain.
+    void Search(float x, float y, float z, const int cell[3], int reach) {
+        for (;;) {
+            const bool whole = Gather(x, y, z, cell, reach);
+            if (Settle(whole, reach)) {
+                return;
+            }
+            int next = reach * 2;
+            if (dist.size() > static_cast<std::size_t>(k)) {
+                next = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(dist[k])) / grid.h)) + 1;
+            }
+            reach = std::max(reach + 1, next);
+        }
+    }
+
+    std::vector<float> dist;
+
+private:
+    const Grid& grid;
+    int k;
+};
+
+/// The finite points' mean neighbour distances, in the order of the grid's slots.
+void MeansOfCells(const Grid& grid, int k, std::vector<float>& means) {
+    const std::size_t cells = grid.start.size() - 1;
+    std::atomic<std::size_t> nextChunk{0};
+    auto work = [&]() {
+        NearestSearch search(grid, k);
+        for (;;) {
+            const std::size_t first = nextChunk.fetch_add(kCellsPerChunk);
+            if (first >= cells) {
+                return;
+            }
+            const std::size_t last = std::min(first + kCellsPerChunk, cells);
+            for (std::size_t c = first; c < last; ++c) {
+                const std::uint32_t from = grid.start[c];
+                const std::uint32_t to = grid.start[c + 1];
+                if (from == to) {
+                    continue;
+                }
+                const int cell[3] = {static_cast<int>(c % grid.dim[0]),
+                                     static_cast<int>((c / grid.dim[0]) % grid.dim[1]),
+                                     static_cast<int>(c / (static_cast<std::size_t>(grid.dim[0]) * grid.dim[1]))};
+                for (std::uint32_t s = from; s < to; ++s) {
+                    search.Search(grid.xs[s], grid.ys[s], grid.zs[s], cell, 1);
+                    means[s] = search.Mean();
+                }
+            }
+        }
+    };
+    std::thread helper(work);
+    work();
+    helper.join();
+}
+
+/// The side of the cells: the typical distance of a point's k-th neighbour,
+/// measured on a few points of a first, roughly sized grid.
+double CellSide(const Grid& rough, int k) {
+    const std::size_t n = rough.xs.size();
+    const std::size_t samples = std::min(kSamples, n);
+    NearestSearch search(rough, k);
+    std::vector<double> radius;
+    radius.reserve(samples);
+    for (std::size_t i = 0; i < samples; ++i) {
+        const std::size_t s = i * n / samples;
+        const int cell[3] = {rough.Key(rough.xs[s], 0), rough.Key(rough.ys[s], 1),
+                             rough.Key(rough.zs[s], 2)};
+        search.Search(rough.xs[s], rough.ys[s], rough.zs[s], cell, 1);
+        radius.push_back(std::sqrt(static_cast<double>(search.dist[k])));
+    }
+    const std::size_t q = static_cast<std::size_t>(kSampleQuantile * (samples - 1));
+    std::nth_element(radius.begin(), radius.begin() + q, radius.end());
+    return radius[q];
+}
+
+}  // namespace
+
+std::vector<float> StatisticalOutliers::MeanDistances(const PointCloudRGB& cloud) const {
+    const auto& points = cloud.points;
+    std::vector<float> px, py, pz;
+    std::vector<std::size_t> finiteIndex;
+    Box box{{0, 0, 0}, {0, 0, 0}};
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const auto& p = points[i];
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+            continue;
+        }
+        const float v[3] = {p.x, p.y, p.z};
+        for (int a = 0; a < 3; ++a) {
+            box.lo[a] = px.empty() ? v[a] : std::min(box.lo[a], v[a]);
+            box.hi[a] = px.empty() ? v[a] : std::max(box.hi[a], v[a]);
+        }
+        px.push_back(p.x);
+        py.push_back(p.y);
+        pz.push_back(p.z);
+        finiteIndex.push_back(i);
+    }
+    const std::size_t n = px.size();
+    if (meanK < 1 || n < static_cast<std::size_t>(meanK) + 1) {
+        return {};
+    }
+
+    // First guess: the points spread over the faces of their bounding box.
+    double e[3];
+    for (int a = 0; a < 3; ++a) {
+        e[a] = static_cast<double>(box.hi[a]) - static_cast<double>(box.lo[a]);
+    }
+    const double area = 2.0 * (e[0] * e[1] + e[1] * e[2] + e[2] * e[0]);
+    const double longest = std::max({e[0], e[1], e[2]});
+    double side = area > 0 ? std::sqrt(area * meanK / (kPi * static_cast<double>(n)))
+                           : longest * meanK / static_cast<double>(n);
+    const Grid rough(px, py, pz, box, side);
+    const double measured = CellSide(rough, meanK);
+    const bool resize =
+        measured > 0 && (measured > rough.h * kRebuildRatio || measured * kRebuildRatio < rough.h);
+    std::optional<Grid> resized;
+    if (resize) {
+        resized.emplace(px, py, pz, box, measured);
+    }
+    const Grid& grid = resized ? *resized : rough;
+
+    std::vector<float> slotMeans(n);
+    MeansOfCells(grid, meanK, slotMeans);
+    std::vector<float> means(points.size(), 0.0f);
+    for (std::size_t s = 0; s < n; ++s) {
+        means[finiteIndex[grid.slotOf[s]]] = slotMeans[s];
+    }
+    return means;
+}
+
+std::vector<int> StatisticalOutliers::Inliers(const PointCloudRGB& cloud) const {
+    const std::vector<float> distances = MeanDistances(cloud);
+    std::vector<int> kept;
+    if (distances.empty()) {
+        kept.resize(cloud.points.size());
+        for (std::size_t i = 0; i < kept.size(); ++i) {
+            kept[i] = static_cast<int>(i);
+        }
+        return kept;
+    }
+
+    // The statistics run in the reference's order and precision: every
+    // point's distance in index order, the square taken in float.
+    std::size_t valid = 0;
+    for (const auto& p : cloud.points) {
+        valid += std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) ? 1 : 0;
+    }
+    double sum = 0.0;
+    double squares = 0.0;
+    for (const float d : distances) {
+        sum += d;
+        squares += d * d;
+    }
+    const double count = static_cast<double>(valid);
+    const double mean = sum / count;
+    const double variance = (squares - sum * sum / count) / (count - 1.0);
+    const double threshold = mean + stddevMul * std::sqrt(variance);
+
+    kept.reserve(distances.size());
+    for (std::size_t i = 0; i < distances.size(); ++i) {
+        if (!(distances[i] > threshold)) {
+            kept.push_back(static_cast<int>(i));
+        }
+    }
+    return kept;
+}
