@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Times whole runs of kelvo_tools on generated scans of two boxes on a pallet
-# (200k and 1M points): depallet only, split only, both. Prints the median
-# wall time of REPEATS runs each ("split" alone finds one cluster: the pallet
-# joins the boxes). Step shares come from bench_runs
-# (build with -DKELVO_BUILD_BENCH=ON).
+# Times whole runs of kelvo_tools against a throwaway database on generated
+# scans of a box on a pallet (175k and 870k points): a depallet run, a split
+# run, and a run that stops at the lookup ("Not found:"). Prints the median
+# wall time and the median peak resident memory of REPEATS runs each. Step
+# shares come from bench_runs (build with -DKELVO_BUILD_BENCH=ON).
 # Usage: bench/run_bench.sh [BUILD_DIR] [REPEATS]   (expects kelvo_tools and kelvo_scangen built)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="$(cd "${1:-$ROOT/build}" && pwd)"
-REPEATS="${2:-3}"
+REPEATS="${2:-5}"
 DBDIR="$ROOT/.db-bench"
 WORK="$BUILD/run-bench"
 
@@ -29,23 +29,27 @@ sql <"$ROOT/scripts/run-settings.sql"
 
 median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
-printf '%-9s %-16s %s\n' points run "median seconds ($REPEATS runs)"
+printf '%-9s %-9s %-14s %s\n' points run "median seconds" "median peak KiB ($REPEATS runs)"
 id=0
-for points in 200000 1000000; do
+for points in 175000 870000; do
   id=$((id + 1))
   sid="bench$points"
   mkdir -p "$WORK/data/$sid"
-  read -r A B C D < <("$BUILD/kelvo_scangen" pallet-side-by-side "$WORK/data/$sid/S1.pcd" --points "$points" \
+  read -r A B C D < <("$BUILD/kelvo_scangen" box-on-pallet "$WORK/data/$sid/S1.pcd" --points "$points" \
                         | sed -n 's/^plane=//p')
   sql -e "INSERT INTO session VALUES ('$sid', $A, $B, $C, $D);
           INSERT INTO awbexport (ID, sid, NrPackages, pallet_op) VALUES ($id, '$sid', 1, 0);"
-  for run in "depallet:-e 144" "split:-z" "depallet+split:-e 144 -z"; do
+  for run in "depallet:-i $id -e 144" "split:-i $id -z" "lookup:-i 999999 -z"; do
     name="${run%%:*}"
     read -ra opts <<<"${run#*:}"
+    : >"$WORK/times"
     for _ in $(seq "$REPEATS"); do
-      start=$(date +%s.%N)
-      (cd "$WORK" && "$BUILD/kelvo_tools" -i "$id" "${opts[@]}" >/dev/null 2>&1)
-      awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f\n", b - a }'
-    done | median | xargs printf '%-9s %-16s %s\n' "$points" "$name"
+      (cd "$WORK" && /usr/bin/time -f '%e %M' -o "$WORK/time1" "$BUILD/kelvo_tools" "${opts[@]}" \
+         >/dev/null 2>&1 || true)
+      tail -n 1 "$WORK/time1" >>"$WORK/times"
+    done
+    seconds=$(awk '{print $1}' "$WORK/times" | median)
+    peak=$(awk '{print $2}' "$WORK/times" | median)
+    printf '%-9s %-9s %-14s %s\n' "$points" "$name" "$seconds" "$peak"
   done
 done
