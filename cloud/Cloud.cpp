@@ -1,8 +1,6 @@
 #include "cloud/Cloud.h"
 
-#include <pcl/PCLPointCloud2.h>
 #include <pcl/common/io.h>
-#include <pcl/console/print.h>
 #include <pcl/io/pcd_io.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
@@ -14,6 +12,7 @@
 #include "cloud/CloudFilenameNotDef.h"
 #include "cloud/CloudResultIndex.h"
 #include "cloud/EnsureFolder.h"
+#include "cloud/PcdReader.h"
 #include "cloud/Utilities.h"
 
 namespace fs = boost::filesystem;
@@ -23,51 +22,25 @@ namespace {
 
 const char* const kPcdPattern = "S%d.pcd";
 
-/// Keeps the point-cloud library's warnings down while it lives.
-class QuietLibrary {
-public:
-    QuietLibrary() : saved(pcl::console::getVerbosityLevel()) {
-        pcl::console::setVerbosityLevel(pcl::console::L_ERROR);
+/// Puts the points of a file into cloud as the library's copy between point
+/// types does: x, y, z are replaced and every other member of a point already
+/// held (its colour) is kept; points added carry the default colour.
+void Apply(const PcdPoints& in, PointCloudRGB& cloud) {
+    cloud.header = pcl::PCLHeader();
+    cloud.width = in.width;
+    cloud.height = in.height;
+    cloud.is_dense = in.isDense;
+    cloud.sensor_origin_ = Eigen::Vector4f(in.origin[0], in.origin[1], in.origin[2], 0.0f);
+    cloud.sensor_orientation_ = Eigen::Quaternionf(in.orientation[0], in.orientation[1],
+                                                   in.orientation[2], in.orientation[3]);
+    cloud.resize(in.xyz.size() / 3);
+    const float* v = in.xyz.data();
+    for (pcl::PointXYZRGB& p : cloud.points) {
+        p.x = v[0];
+        p.y = v[1];
+        p.z = v[2];
+        v += 3;
     }
-    ~QuietLibrary() { pcl::console::setVerbosityLevel(saved); }
-    QuietLibrary(const QuietLibrary&) = delete;
-    QuietLibrary& operator=(const QuietLibrary&) = delete;
-
-private:
-    pcl::console::VERBOSITY_LEVEL saved;
-};
-
-/// True when the file has a PCD header with x, y and z fields and a data section.
-/// The reader crashes on files without one, so they never reach it.
-bool HasUsableHeader(const std::string& filename) {
-    // Only a guard: its warnings would repeat what the refusal says.
-    QuietLibrary quiet;
-    pcl::PCLPointCloud2 header;
-    Eigen::Vector4f origin;
-    Eigen::Quaternionf orientation;
-    int version = 0;
-    int dataType = 0;
-    unsigned int dataIndex = 0;
-    if (pcl::PCDReader().readHeader(filename, header, origin, orientation, version, dataType,
-                                    dataIndex) != 0 ||
-        dataIndex == 0) {
-        return false;
-    }
-    for (const char* name : {"x", "y", "z"}) {
-        if (pcl::getFieldIndex(header, name) < 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
-/// Reads x, y, z of a PCD file; a file the reader rejects never replaces the points held so far.
-PointCloudXYZPtr ReadXYZ(const std::string& filename) {
-    PointCloudXYZPtr tmp(new PointCloudXYZ);
-    if (!HasUsableHeader(filename) || pcl::PCDReader().read(filename, *tmp, 0) != 0) {
-        throw std::runtime_error("Malformed point cloud file: " + filename);
-    }
-    return tmp;
 }
 
 /// Writes the points as ASCII PCD; a failed write is an error, not a silent loss.
@@ -92,7 +65,7 @@ void Cloud::Load() {
     if (!fs::exists(path)) {
         throw cloudFilenameNotDef;
     }
-    setCloud(ReadXYZ(path.string()));
+    Apply(PcdReader::Read(path.string()), *cloud);
 }
 
 void Cloud::Load(std::string filename) {
@@ -100,7 +73,7 @@ void Cloud::Load(std::string filename) {
     if (!fs::exists(filename)) {
         throw cloudFilenameNotDef;
     }
-    setCloud(ReadXYZ(filename));
+    Apply(PcdReader::Read(filename), *cloud);
 }
 
 void Cloud::Save() {

@@ -4,6 +4,7 @@ find_package(octomap REQUIRED)
 find_package(Boost REQUIRED COMPONENTS program_options filesystem system)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(JSONCPP REQUIRED IMPORTED_TARGET jsoncpp)
+pkg_check_modules(LZF REQUIRED IMPORTED_TARGET liblzf)
 
 find_path(MYSQLCPPCONN_INCLUDE_DIR NAMES mysql_driver.h PATH_SUFFIXES cppconn REQUIRED)
 find_library(MYSQLCPPCONN_LIBRARY NAMES mysqlcppconn REQUIRED)
@@ -15,4 +16,4 @@ target_compile_definitions(kelvo_deps INTERFACE ${PCL_DEFINITIONS})
 target_link_libraries(kelvo_deps INTERFACE
   ${PCL_LIBRARIES} ${OCTOMAP_LIBRARIES}
   Boost::program_options Boost::filesystem Boost::system
-  PkgConfig::JSONCPP ${MYSQLCPPCONN_LIBRARY})
+  PkgConfig::JSONCPP PkgConfig::LZF ${MYSQLCPPCONN_LIBRARY})

@@ -6,7 +6,7 @@ PKGS=(
   build-essential cmake pkg-config git
   libpcl-dev liboctomap-dev libeigen3-dev
   libboost-program-options-dev libboost-filesystem-dev libboost-system-dev
-  libjsoncpp-dev libmysqlcppconn-dev
+  libjsoncpp-dev libmysqlcppconn-dev liblzf-dev
   libgtest-dev libgmock-dev libgmp-dev libbenchmark-dev
   mariadb-server mariadb-client
 )

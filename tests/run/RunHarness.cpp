@@ -1,10 +1,12 @@
 #include "run/RunHarness.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <boost/filesystem/operations.hpp>
+#include <csignal>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -15,6 +17,8 @@ namespace {
 
 /// Status reported for a run that a signal ended, as shells do.
 constexpr int kSignalStatusBase = 128;
+/// User and group id of nobody on Debian.
+constexpr unsigned kNobody = 65534;
 
 }  // namespace
 
@@ -32,7 +36,7 @@ RunDir::~RunDir() {
     boost::filesystem::remove_all(path, ignored);
 }
 
-RunResult RunTool(const RunDir& dir, const std::vector<std::string>& args) {
+RunResult RunTool(const RunDir& dir, const std::vector<std::string>& args, const RunLimits& limits) {
     const std::string binary = RequireEnv("KELVO_TOOLS_BIN");
     // The captures sit beside the working folder so that a run never sees them.
     const boost::filesystem::path outFile = dir.Path().string() + ".stdout";
@@ -60,6 +64,17 @@ RunResult RunTool(const RunDir& dir, const std::vector<std::string>& args) {
         dup2(in, STDIN_FILENO);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
+        if (limits.maxFileBytes >= 0) {
+            // A write beyond the limit must fail with EFBIG, not kill the run.
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit cap{static_cast<rlim_t>(limits.maxFileBytes),
+                             static_cast<rlim_t>(limits.maxFileBytes)};
+            setrlimit(RLIMIT_FSIZE, &cap);
+        }
+        if (limits.unprivileged && geteuid() == 0 &&
+            (setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
+            _exit(127);
+        }
         execv(argv[0], argv.data());
         _exit(127);
     }

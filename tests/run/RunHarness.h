@@ -39,9 +39,16 @@ private:
     boost::filesystem::path path;
 };
 
+/// Restrictions a run starts under.
+struct RunLimits {
+    long long maxFileBytes = -1;  ///< RLIMIT_FSIZE when not negative; SIGXFSZ is ignored
+    bool unprivileged = false;    ///< run as nobody when started as root, so file modes hold
+};
+
 /// Runs the binary named by KELVO_TOOLS_BIN (set by CTest) with the given
 /// arguments in the folder `dir`, with no standard input.
-RunResult RunTool(const RunDir& dir, const std::vector<std::string>& args);
+RunResult RunTool(const RunDir& dir, const std::vector<std::string>& args,
+                  const RunLimits& limits = RunLimits());
 
 /// The whole content of a file, byte for byte (empty when it cannot be read).
 std::string ReadText(const boost::filesystem::path& file);
