@@ -5,10 +5,13 @@
 #include <pcl/point_types.h>
 
 #include <boost/filesystem/operations.hpp>
+#include <algorithm>
 #include <boost/program_options.hpp>
+#include <cmath>
 #include <exception>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "cloud/Cloud.h"
 #include "cloud/Units.h"
@@ -192,10 +195,24 @@ void Measure(Cloud& cloud) {
 
 /// How the depallet step ended.
 enum class DepalletOutcome {
-    Stored,       ///< files written, row updated
-    NothingLeft,  ///< the cut left no points; nothing written
-    NotStored,    ///< files written, but the database refused the update
+    Stored,     ///< files written, row updated
+    Refused,    ///< nothing sensible to store; nothing written
+    NotStored,  ///< files written, but the database refused the update
 };
+
+/// True when every value the update stores is a number: a NaN or an
+/// infinity would overwrite the row with garbage.
+bool ResultsAreNumbers(const Cloud& cloud) {
+    std::vector<float> values = {cloud.GetH(),         cloud.GetL(),         cloud.GetW(),
+                                 cloud.GetVolInbound(), cloud.GetVolPackage(), cloud.GetVolSurface(),
+                                 cloud.GetVolVShape()};
+    for (int axis = 0; axis < 3; ++axis) {
+        for (int corner = 0; corner < 8; ++corner) {
+            values.push_back(cloud.GetInboundCorner(axis, corner));
+        }
+    }
+    return std::all_of(values.begin(), values.end(), [](float v) { return std::isfinite(v); });
+}
 
 /// Measures the cloud with and without its pallet, writes the pallet folder's
 /// files and stores the results in the object's row. Nothing is written when
@@ -206,9 +223,13 @@ DepalletOutcome DepalletStep(Cloud& cloud, const Config& config) {
     cloud.CalcDepallet();
     if (cloud.getCloud()->empty()) {
         std::cout << "ERROR: Nothing left of the cloud after removing the pallet!" << std::endl;
-        return DepalletOutcome::NothingLeft;
+        return DepalletOutcome::Refused;
     }
     Measure(cloud);
+    if (!ResultsAreNumbers(cloud)) {
+        std::cout << "ERROR: The measured results are not numbers, nothing is stored!" << std::endl;
+        return DepalletOutcome::Refused;
+    }
     cloud.ColorMap();
     cloud.SelfParent();
     cloud.SavePallet();
@@ -273,6 +294,15 @@ int Run(int argc, char** argv) {
         return kExitRefused;
     }
 
+    // A pallet height that is no number, or negative, cannot be cut by; the
+    // run would still mark the row depalletized.
+    const float palletHeight = config->GetPalletHeight();
+    if ((request.depalletById || request.depalletByHeight) &&
+        !(std::isfinite(palletHeight) && palletHeight >= 0.0f)) {
+        std::cout << "ERROR: Invalid pallet height: " << palletHeight << std::endl;
+        return kExitRefused;
+    }
+
     const CloudInfo info = LookUp(*config, request);
     const CloudInfo source = Source(info, request, *config);
     if (!Exists(info, source)) {
@@ -287,7 +317,7 @@ int Run(int argc, char** argv) {
     int status = kExitOk;
     if (request.depalletById || request.depalletByHeight) {
         const DepalletOutcome outcome = DepalletStep(cloud, *config);
-        if (outcome == DepalletOutcome::NothingLeft) {
+        if (outcome == DepalletOutcome::Refused) {
             return kExitRefused;
         }
         if (outcome == DepalletOutcome::NotStored) {

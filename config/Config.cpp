@@ -10,7 +10,9 @@
 
 #include <boost/filesystem/operations.hpp>
 #include <cctype>
+#include <cmath>
 #include <fstream>
+#include <limits>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
@@ -34,6 +36,13 @@ constexpr int kInitDatabaseError = 1;
 constexpr int kInitBadValue = 1001;
 
 constexpr int kExecFailed = -1;
+
+// Bounds of the decimal settings that reach a stored result. A scene spans a
+// few metres: a correction beyond a metre, a pallet correction beyond a
+// metre (in millimetres) or a grid cell beyond a metre measures nothing real.
+constexpr float kLargestCorrection = 1.0f;
+constexpr float kLargestPalletCorrectionMm = 1000.0f;
+constexpr float kLargestResolution = 1.0f;
 
 // Line numbers named in the database error reports; log readers key on them.
 constexpr int kLineInitFromDB = 401;
@@ -191,6 +200,9 @@ int Config::InitFromDB() {
         std::string Config::*text;
         float Config::*decimal;
         int Config::*integer;
+        // Largest magnitude a decimal may have; beyond it the value can
+        // only be a typo or a wrong unit, and every stored result would be off.
+        float limit = std::numeric_limits<float>::max();
     };
     static const char* const kConfig = "CONFIG";
     static const char* const kFineTune = "FINE TUNE";
@@ -206,21 +218,24 @@ int Config::InitFromDB() {
         {kConfig, "pcl.min.color.map", Type::Decimal, nullptr, &Config::minColorMap, nullptr},
         {kConfig, "pcl.max.color.map", Type::Decimal, nullptr, &Config::maxColorMap, nullptr},
         {kConfig, "octree.real.volume.resolution", Type::Decimal, nullptr,
-         &Config::ocTreeRealVolumeResolution, nullptr},
+         &Config::ocTreeRealVolumeResolution, nullptr, kLargestResolution},
         {kConfig, "pallet.correction.height", Type::Decimal, nullptr,
-         &Config::palletCorrectionHeight, nullptr},
+         &Config::palletCorrectionHeight, nullptr, kLargestPalletCorrectionMm},
         {kConfig, "pcl.pallet.mean.k", Type::Integer, nullptr, nullptr, &Config::palletMeanK},
         {kConfig, "pcl.pallet.stddev.mul.thresh", Type::Decimal, nullptr,
          &Config::palletStdDevMulThresh, nullptr},
         {kFineTune, "inbound.correction.h", Type::Decimal, nullptr, &Config::inboundCorrectionH,
-         nullptr},
+         nullptr, kLargestCorrection},
         {kFineTune, "inbound.correction.l", Type::Decimal, nullptr, &Config::inboundCorrectionL,
-         nullptr},
+         nullptr, kLargestCorrection},
         {kFineTune, "inbound.correction.w", Type::Decimal, nullptr, &Config::inboundCorrectionW,
-         nullptr},
-        {kFineTune, "real.correction.h", Type::Decimal, nullptr, &Config::realCorrectionH, nullptr},
-        {kFineTune, "real.correction.l", Type::Decimal, nullptr, &Config::realCorrectionL, nullptr},
-        {kFineTune, "real.correction.w", Type::Decimal, nullptr, &Config::realCorrectionW, nullptr},
+         nullptr, kLargestCorrection},
+        {kFineTune, "real.correction.h", Type::Decimal, nullptr, &Config::realCorrectionH, nullptr,
+         kLargestCorrection},
+        {kFineTune, "real.correction.l", Type::Decimal, nullptr, &Config::realCorrectionL, nullptr,
+         kLargestCorrection},
+        {kFineTune, "real.correction.w", Type::Decimal, nullptr, &Config::realCorrectionW, nullptr,
+         kLargestCorrection},
     };
     static const char* const kTypeLetters[] = {"S", "D", "I"};
 
@@ -243,9 +258,17 @@ int Config::InitFromDB() {
                         case Type::Text:
                             this->*setting.text = value;
                             break;
-                        case Type::Decimal:
-                            this->*setting.decimal = std::stof(value);
+                        case Type::Decimal: {
+                            const float decimal = std::stof(value);
+                            // "nan" and "inf" convert, but no setting can use them.
+                            if (!(std::fabs(decimal) <= setting.limit)) {
+                                std::cerr << "Invalid argument (" << setting.key
+                                          << "): out of range" << std::endl;
+                                return kInitBadValue;
+                            }
+                            this->*setting.decimal = decimal;
                             break;
+                        }
                         case Type::Integer:
                             this->*setting.integer = std::stoi(value, nullptr, 10);
                             break;

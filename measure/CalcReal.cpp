@@ -3,7 +3,10 @@
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
+#include <algorithm>
 #include <cmath>
+#include <sstream>
+#include <stdexcept>
 
 #include "cloud/Cloud.h"
 #include "config/Config.h"
@@ -20,6 +23,36 @@ constexpr float kFallbackResolution = 0.02f;
 // Border widths up to a millimetre count as no border at all.
 constexpr double kNoBorder = 0.001;
 constexpr float kFarAway = 1e6f;
+
+// Most octree lookups one cloud may cost (a few minutes at worst; a pallet
+// scan of 300 000 points on the finest grid needs about a tenth of it). The
+// head test walks the height cell by cell and the border searches the
+// horizontal extents, so a fine grid over a cloud with far-flung points
+// would otherwise run for hours.
+constexpr double kMostLookups = 4e9;
+
+/// Refuses a grid whose walks over the cloud's extent could not end in
+/// reasonable time: every column head may walk the whole height and, when
+/// borders count, both horizontal extents twice.
+void RequireBoundedWork(float res, const Eigen::Vector3f& extent,
+                        const octomap::OcTree& footprint, bool bordersCount) {
+    // Each column has one head; merged footprint leaves stand for several columns.
+    double columns = 0.0;
+    for (auto it = footprint.begin_leafs(), end = footprint.end_leafs(); it != end; ++it) {
+        const double cells = it.getSize() / res;
+        columns += cells * cells;
+    }
+    const double nx = std::floor(extent.x() / res) + 1.0;
+    const double ny = std::floor(extent.y() / res) + 1.0;
+    const double nz = std::floor(extent.z() / res) + 1.0;
+    const double lookups = columns * (nz + (bordersCount ? 2.0 * (nx + ny) : 0.0));
+    if (lookups > kMostLookups) {
+        std::ostringstream message;
+        message << "Octree resolution " << res << " m is too fine for a cloud of " << extent.x()
+                << " x " << extent.y() << " x " << extent.z() << " m";
+        throw std::runtime_error(message.str());
+    }
+}
 
 float GridResolution(float configured) {
     if (!std::isfinite(configured) ||
@@ -87,6 +120,7 @@ void Cloud::CalcReal() {
     const float dy = -(xIsLonger ? config.GetRealCorrextionW() : config.GetRealCorrextionL());
     const float corrH = config.GetRealCorrextionH();
     const bool bordersCount = std::fabs(dx) > kNoBorder || std::fabs(dy) > kNoBorder;
+    RequireBoundedWork(res, extent, footprintTree, bordersCount);
 
     for (auto it = volumeTree.begin(), end = volumeTree.end(); it != end; ++it) {
         if (!volumeTree.isNodeOccupied(*it)) {

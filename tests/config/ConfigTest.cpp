@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "config/Config.h"
 #include "run/TestRows.h"
@@ -318,4 +319,66 @@ TEST_F(ConfigDb, LostConnectionIsReportedAndTheRunGoesOn) {
         ASSERT_NE(at, std::string::npos) << expected << "\nin:\n" << report;
     }
     EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 12) << report;
+}
+
+TEST_F(ConfigDb, EveryNumericDecodeKeyRefusesValuesNoSettingCanUse) {
+    struct Key {
+        const char* decClass;
+        const char* key;
+        const char* type;
+        std::vector<std::string> absurd;  // convertible, but beyond what the setting can mean
+    };
+    const std::vector<std::string> corrections = {"1.5", "-1.5", "1e30"};
+    const Key keys[] = {
+        {"CONFIG", "pcl.min.cluster.size", "I", {}},
+        {"CONFIG", "pcl.max.cluster.size", "I", {}},
+        {"CONFIG", "pcl.pallet.mean.k", "I", {}},
+        {"CONFIG", "pcl.cluster.tollerance", "D", {}},
+        {"CONFIG", "pcl.min.color.map", "D", {}},
+        {"CONFIG", "pcl.max.color.map", "D", {}},
+        {"CONFIG", "pcl.pallet.stddev.mul.thresh", "D", {}},
+        {"CONFIG", "octree.real.volume.resolution", "D", {"1.01", "1e9"}},
+        {"CONFIG", "pallet.correction.height", "D", {"1000.5", "-2000"}},
+        {"FINE TUNE", "inbound.correction.h", "D", corrections},
+        {"FINE TUNE", "inbound.correction.l", "D", corrections},
+        {"FINE TUNE", "inbound.correction.w", "D", corrections},
+        {"FINE TUNE", "real.correction.h", "D", corrections},
+        {"FINE TUNE", "real.correction.l", "D", corrections},
+        {"FINE TUNE", "real.correction.w", "D", corrections},
+    };
+    // The schema's widest value: far beyond any type's range.
+    const std::string veryLong(255, '9');
+    for (const Key& key : keys) {
+        std::vector<std::string> values = {"apples", "", " ", veryLong};
+        if (std::string(key.type) == "D") {
+            values.insert(values.end(),
+                          {"nan", "-nan", "inf", "-infinity", "1e39", "1e-60", "0x1p200"});
+        } else {
+            values.insert(values.end(), {"99999999999", "-2147483649"});
+        }
+        values.insert(values.end(), key.absurd.begin(), key.absurd.end());
+        for (const std::string& value : values) {
+            Cleanup rows(db);
+            kelvo_test::SeedDecode(db, rows, key.decClass, key.key, value, key.type);
+            testing::internal::CaptureStderr();
+            EXPECT_EQ(config.InitFromDB(), 1001) << key.key << " = '" << value << "'";
+            const std::string err = testing::internal::GetCapturedStderr();
+            EXPECT_EQ(err.rfind(std::string("Invalid argument (") + key.key + "): ", 0), 0u) << err;
+            EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        }
+    }
+
+    // The edges of the bounds still hold, and long texts are stored whole.
+    const std::string longPath = "/" + std::string(254, 'p');
+    kelvo_test::SeedDecode(db, cleanup, "FINE TUNE", "real.correction.l", "-1", "D");
+    kelvo_test::SeedDecode(db, cleanup, "FINE TUNE", "inbound.correction.h", "1", "D");
+    kelvo_test::SeedDecode(db, cleanup, "CONFIG", "pallet.correction.height", "-1000", "D");
+    kelvo_test::SeedDecode(db, cleanup, "CONFIG", "octree.real.volume.resolution", "-1", "D");
+    kelvo_test::SeedDecode(db, cleanup, "CONFIG", "base.data.folder", longPath, "S");
+    EXPECT_EQ(config.InitFromDB(), 0);
+    EXPECT_EQ(config.GetRealCorrextionL(), -1.0f);
+    EXPECT_EQ(config.GetInboundCorrextionH(), 1.0f);
+    EXPECT_EQ(config.GetPalletCorrectionHeight(), -1000.0f);
+    EXPECT_EQ(config.GetOcTreeRealVolumeResolution(), -1.0f);
+    EXPECT_EQ(config.GetBaseDataFolder(), longPath);
 }

@@ -210,3 +210,21 @@ TEST_F(CalcRealTest, PointsWithoutCoordinatesAreLeftOut) {
 }
 
 }  // namespace
+
+TEST_F(CalcRealTest, GridTooFineForTheCloudIsRefusedBeforeTheWalks) {
+    // 40 000 columns spread over 15 m, 10 m deep: on a half-millimetre grid
+    // with borders the walks would take hours.
+    std::vector<pcl::PointXYZRGB> points;
+    for (int i = 0; i < 200; ++i) {
+        for (int j = 0; j < 200; ++j) {
+            points.push_back(Point(-7.5f + 0.075f * i, -7.5f + 0.075f * j, (i + j) % 2 ? 0.0f : 10.0f));
+        }
+    }
+    config().SetRealCorrextionL(-0.02f);
+    config().SetRealCorrextionW(-0.02f);
+    config().SetOcTreeRealVolumeResolution(0.0005f);
+    EXPECT_THROW(Measure(points), std::runtime_error);
+    config().SetOcTreeRealVolumeResolution(0.02f);
+    EXPECT_NO_THROW(Measure(points));
+    EXPECT_GT(cloud.GetVolSurface(), 0.0f);
+}

@@ -1,6 +1,8 @@
 // Whole runs whose row or files could end up wrong: repeated runs, updates
 // the database refuses, connections lost mid-run.
 
+#include <random>
+
 #include "run/ScanRun.h"
 
 namespace fs = boost::filesystem;
@@ -84,4 +86,56 @@ TEST_F(StoredResultRun, RefusedUpdateEndsWithStatusOneAfterTheSplit) {
     const auto row = ReadObject(db, 5102);
     EXPECT_EQ(row.at("HPackage"), "NULL");
     EXPECT_EQ(row.at("pallet_op"), std::to_string(kPalletToRemove));
+}
+
+TEST_F(StoredResultRun, ValuesNoRowCanHoldAreRefusedBeforeAnythingIsWritten) {
+    SeedRunSettings(db, cleanup);
+    SeedPallet(db, cleanup, 5103, "BELOW", -144.0);
+    const fs::path scan = SeedScan(db, cleanup, dir, 5103, "keep5103", 1,
+                                   ScanScene::BoxOnPallet(0.0), kPalletToRemove);
+    const std::string data = dir.DataFolder().string();
+    struct Case {
+        std::string option;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"--depallet_by_h=nan", "ERROR: Invalid pallet height: nan\n"},
+        {"--depallet_by_h=inf", "ERROR: Invalid pallet height: inf\n"},
+        {"--depallet_by_h=-5", "ERROR: Invalid pallet height: -5\n"},
+        {"--depallet_by_h=-0.5", "ERROR: Invalid pallet height: -0.5\n"},
+        {"--depallet_by_id=5103", "ERROR: Invalid pallet height: -144\n"},
+        {"--depallet_by_h=1e30", "ERROR: Nothing left of the cloud after removing the pallet!\n"},
+    };
+    for (const Case& c : cases) {
+        const RunResult run = RunTool(dir, {"-i", "5103", c.option, "-p", data});
+        EXPECT_EQ(run.status, 1) << c.option;
+        EXPECT_NE(run.out.find(c.message), std::string::npos) << c.option << "\n" << run.out;
+    }
+
+    // Coordinates at the edge of the float range make the box infinite.
+    SeedSession(db, cleanup, "keep5104", {0.0, 0.0, 1.0, -2.5});
+    SeedObject(db, cleanup, 5104, "keep5104", 1, kPalletToRemove);
+    std::vector<std::array<float, 3>> points;
+    std::mt19937 random(1);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    for (int i = 0; i < 3000; ++i) {
+        points.push_back({unit(random), 0.8f * unit(random), i % 2 ? 2.0f : 2.5f});
+    }
+    points.push_back({3e38f, 0.1f, 2.0f});
+    points.push_back({-3e38f, 0.1f, 2.0f});
+    WriteScan(dir.DataFolder() / "keep5104" / "S1.pcd", points);
+    const RunResult huge = RunTool(dir, {"-i", "5104", "-e", "100", "-p", data});
+    EXPECT_EQ(huge.status, 1);
+    EXPECT_NE(huge.out.find("ERROR: The measured results are not numbers, nothing is stored!\n"),
+              std::string::npos)
+        << huge.out;
+
+    for (const auto& [id, folder] : {std::pair{5103, "keep5103"}, std::pair{5104, "keep5104"}}) {
+        EXPECT_FALSE(fs::exists(dir.DataFolder() / folder / "P"));
+        const auto row = ReadObject(db, id);
+        EXPECT_EQ(row.at("HPackage"), "NULL");
+        EXPECT_EQ(row.at("pallet_op"), std::to_string(kPalletToRemove));
+    }
+    // A pallet of no height is no error: nothing is cut.
+    EXPECT_EQ(RunTool(dir, {"-i", "5103", "-e", "0", "-p", data}).status, 0);
 }
