@@ -1,5 +1,5 @@
 # Third-party libraries of the tool, gathered in one interface target.
-find_package(PCL 1.10 REQUIRED COMPONENTS common io filters search kdtree segmentation surface)
+find_package(PCL 1.10 REQUIRED COMPONENTS common io filters search kdtree segmentation)
 find_package(octomap REQUIRED)
 find_package(Boost REQUIRED COMPONENTS program_options filesystem system)
 find_package(PkgConfig REQUIRED)
@@ -8,12 +8,15 @@ pkg_check_modules(LZF REQUIRED IMPORTED_TARGET liblzf)
 
 find_path(MYSQLCPPCONN_INCLUDE_DIR NAMES mysql_driver.h PATH_SUFFIXES cppconn REQUIRED)
 find_library(MYSQLCPPCONN_LIBRARY NAMES mysqlcppconn REQUIRED)
+# The package volume calls the reentrant hull library directly.
+find_path(QHULL_R_INCLUDE_DIR NAMES libqhull_r/qhull_ra.h REQUIRED)
+find_library(QHULL_R_LIBRARY NAMES qhull_r REQUIRED)
 
 add_library(kelvo_deps INTERFACE)
 target_include_directories(kelvo_deps SYSTEM INTERFACE
-  ${PCL_INCLUDE_DIRS} ${OCTOMAP_INCLUDE_DIRS} ${MYSQLCPPCONN_INCLUDE_DIR})
+  ${PCL_INCLUDE_DIRS} ${OCTOMAP_INCLUDE_DIRS} ${MYSQLCPPCONN_INCLUDE_DIR} ${QHULL_R_INCLUDE_DIR})
 target_compile_definitions(kelvo_deps INTERFACE ${PCL_DEFINITIONS})
 target_link_libraries(kelvo_deps INTERFACE
   ${PCL_LIBRARIES} ${OCTOMAP_LIBRARIES}
   Boost::program_options Boost::filesystem Boost::system
-  PkgConfig::JSONCPP PkgConfig::LZF ${MYSQLCPPCONN_LIBRARY})
+  PkgConfig::JSONCPP PkgConfig::LZF ${MYSQLCPPCONN_LIBRARY} ${QHULL_R_LIBRARY})

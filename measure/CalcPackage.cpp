@@ -1,14 +1,11 @@
-#include <pcl/Vertices.h>
-#include <pcl/point_cloud.h>
-#include <pcl/point_types.h>
-#include <pcl/surface/convex_hull.h>
-
 #include <cmath>
-#include <vector>
 
 #include "cloud/Cloud.h"
 #include "measure/FinitePoints.h"
-#include "measure/QuietStderr.h"
+#include "measure/HullVolume.h"
+
+#include <pcl/point_cloud.h>
+#include <pcl/point_types.h>
 
 namespace {
 
@@ -23,22 +20,9 @@ void Cloud::CalcPackage() {
     if (points->size() < kMinHullPoints) {
         return;
     }
-
-    pcl::ConvexHull<pcl::PointXYZRGB> hull;
-    hull.setInputCloud(points);
-    hull.setComputeAreaVolume(true);
-    hull.setDimension(3);
-    PointCloudRGB hullPoints;
-    std::vector<pcl::Vertices> polygons;
-    {
-        const QuietStderr quiet;
-        hull.reconstruct(hullPoints, polygons);
-    }
-
-    // A flat or straight cloud has no 3D hull; the library then yields no
-    // polygons, and the volume stays 0.
-    const double volume = hull.getTotalVolume();
-    if (!polygons.empty() && std::isfinite(volume)) {
+    // A flat or straight cloud has no 3D hull, and the volume stays 0.
+    const double volume = HullVolume::Of(*points);
+    if (std::isfinite(volume)) {
         volPackage = static_cast<float>(volume);
     }
 }

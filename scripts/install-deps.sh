@@ -4,7 +4,7 @@ set -euo pipefail
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 PKGS=(
   build-essential cmake pkg-config git
-  libpcl-dev liboctomap-dev libeigen3-dev
+  libpcl-dev libqhull-dev liboctomap-dev libeigen3-dev
   libboost-program-options-dev libboost-filesystem-dev libboost-system-dev
   libjsoncpp-dev libmysqlcppconn-dev liblzf-dev
   libgtest-dev libgmock-dev libgmp-dev libbenchmark-dev

@@ -6,6 +6,10 @@
 #include <string>
 
 #include "MeasureTest.h"
+#include "ScanCloud.h"
+#include "measure/HullVolume.h"
+
+#include <pcl/surface/convex_hull.h>
 
 namespace {
 
@@ -109,6 +113,36 @@ TEST_F(CalcPackageTest, LeavesStandardErrorQuiet) {
     EXPECT_NEAR(box, 1.0f, 1e-6f);
     EXPECT_EQ(plate, 0.0f);
     EXPECT_EQ(err, "after\n");
+}
+
+// The volume must be the library hull's to the last bit, whatever the cloud.
+TEST_F(CalcPackageTest, VolumeIsTheLibraryHullsBitForBit) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    std::vector<pcl::PointXYZRGB> ball, slab, far;
+    for (int i = 0; i < 3000; ++i) {
+        ball.push_back(Point(unit(random), unit(random), unit(random)));
+        slab.push_back(Point(unit(random), unit(random), 1e-4f * unit(random)));
+        far.push_back(Point(1000.0f + 0.2f * unit(random), -500.0f + 0.3f * unit(random), 2.5f + 0.1f * unit(random)));
+    }
+    std::vector<pcl::PointXYZRGB> repeated = CubeCorners(0.3f);
+    for (int i = 0; i < 5; ++i) repeated.insert(repeated.end(), repeated.begin(), repeated.begin() + 8);
+    const auto scan = ScanCloud(ScanScene::BoxOnPallet(30.0), 50000);
+    const std::vector<pcl::PointXYZRGB> clouds[] = {
+        CubeCorners(1.0f), ball, slab, far, repeated, {scan->points.begin(), scan->points.end()}};
+    for (const auto& points : clouds) {
+        const auto cloud = MakeCloud(points);
+        pcl::ConvexHull<pcl::PointXYZRGB> hull;
+        hull.setInputCloud(cloud);
+        hull.setComputeAreaVolume(true);
+        hull.setDimension(3);
+        PointCloudRGB hullPoints;
+        std::vector<pcl::Vertices> polygons;
+        testing::internal::CaptureStderr();
+        hull.reconstruct(hullPoints, polygons);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(HullVolume::Of(*cloud), hull.getTotalVolume()) << points.size();
+    }
 }
 
 }  // namespace
