@@ -1,7 +1,6 @@
 #include "cloud/Cloud.h"
 
 #include <pcl/common/io.h>
-#include <pcl/io/pcd_io.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
@@ -13,6 +12,7 @@
 #include "cloud/CloudResultIndex.h"
 #include "cloud/EnsureFolder.h"
 #include "cloud/PcdReader.h"
+#include "cloud/PcdWriter.h"
 #include "cloud/Utilities.h"
 
 namespace fs = boost::filesystem;
@@ -40,14 +40,6 @@ void Apply(const PcdPoints& in, PointCloudRGB& cloud) {
         p.y = v[1];
         p.z = v[2];
         v += 3;
-    }
-}
-
-/// Writes the points as ASCII PCD; a failed write is an error, not a silent loss.
-void WriteAscii(const std::string& filename, const PointCloudRGB& points) {
-    pcl::PCDWriter writer;
-    if (writer.write(filename, points, false) != 0) {
-        throw std::runtime_error("Unable to write point cloud file: " + filename);
     }
 }
 
@@ -83,20 +75,20 @@ void Cloud::Save() {
         throw cloudFilenameNotDef;
     }
     EnsureFolder(folder);
-    WriteAscii(cloudInfo.GetPath().string(), *cloud);
+    PcdWriter::Write(cloudInfo.GetPath().string(), *cloud);
 }
 
 void Cloud::Save(std::string filename) {
     if (filename.empty()) {
         throw cloudFilenameNotDef;
     }
-    WriteAscii(filename, *cloud);
+    PcdWriter::Write(filename, *cloud);
 }
 
 void Cloud::SavePallet() {
     const fs::path folder = cloudInfo.GetBasePathPallet();
     EnsureFolder(folder);
-    WriteAscii((folder / Utilities::StringFormat(kPcdPattern, cloudInfo.GetN())).string(), *cloud);
+    PcdWriter::Write((folder / Utilities::StringFormat(kPcdPattern, cloudInfo.GetN())).string(), *cloud);
 }
 
 void Cloud::setCloud(const PointCloudRGBPtr& src) { pcl::copyPointCloud(*src, *cloud); }

@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <stdexcept>
@@ -442,14 +443,23 @@ void ReadAscii(const Header& h, const char* s, const char* e, PcdPoints& out) {
     AsciiChunk chunks[2];
     const double share = e == s ? 1.0 : static_cast<double>(cut - s) / (e - s);
     std::thread second;
+    std::exception_ptr failed;
     if (cut != e) {
-        second = std::thread(ParseAscii, std::cref(h), cut, e,
-                             static_cast<std::size_t>(h.points * (1.0 - share)) + 1,
-                             std::ref(chunks[1]));
+        const std::size_t rows = static_cast<std::size_t>(h.points * (1.0 - share)) + 1;
+        second = std::thread([&h, cut, e, rows, &chunks, &failed] {
+            try {
+                ParseAscii(h, cut, e, rows, chunks[1]);
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
     }
     ParseAscii(h, s, cut, static_cast<std::size_t>(h.points * share) + 1, chunks[0]);
     if (second.joinable()) {
         second.join();
+    }
+    if (failed) {
+        std::rethrow_exception(failed);
     }
 
     std::size_t rowsBefore = 0;
