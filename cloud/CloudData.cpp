@@ -2,10 +2,10 @@
 // shipment row.
 #include <json/json.h>
 
-#include <fstream>
 #include <iostream>
 #include <stdexcept>
 
+#include "cloud/AtomicFile.h"
 #include "cloud/Cloud.h"
 #include "cloud/CloudFilenameNotDef.h"
 #include "cloud/CloudResultIndex.h"
@@ -92,14 +92,9 @@ void Cloud::SaveData() {
 
     const std::string filename =
         (folder / Utilities::StringFormat(kJsonPattern, cloudInfo.GetN())).string();
-    std::ofstream out(filename, std::ios::out | std::ios::trunc);
-    if (out) {
-        out << text;
-        out.close();
-    }
-    if (!out) {
-        throw std::runtime_error("Unable to write file: " + filename);
-    }
+    AtomicFile file(filename, "Unable to write file: ");
+    file.Write(text);
+    file.Commit();
 }
 
 std::string Cloud::SaveDataSQL() {

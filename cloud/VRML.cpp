@@ -1,9 +1,9 @@
 #include "cloud/VRML.h"
 
-#include <fstream>
 #include <ostream>
-#include <stdexcept>
+#include <sstream>
 
+#include "cloud/AtomicFile.h"
 #include "cloud/VRMLIndexnameNotDef.h"
 
 VRMLObj VRML::get(int i) const {
@@ -14,15 +14,11 @@ VRMLObj VRML::get(int i) const {
 }
 
 void VRML::save(std::string filename) const {
-    std::ofstream out(filename, std::ios::out | std::ios::binary | std::ios::trunc);
-    if (out) {
-        out << *this;
-        out.close();
-    }
-    // A scene that silently fails to reach the disk would be reported as written.
-    if (!out) {
-        throw std::runtime_error("Unable to write file: " + filename);
-    }
+    std::ostringstream text;
+    text << *this;
+    AtomicFile file(filename, "Unable to write file: ");
+    file.Write(text.str());
+    file.Commit();
 }
 
 std::ostream& operator<<(std::ostream& os, const VRML& scene) {

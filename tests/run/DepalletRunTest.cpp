@@ -190,3 +190,31 @@ TEST_F(DepalletRun, UnknownPalletIdIsRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(row.at("HPackage"), "NULL");
     EXPECT_EQ(row.at("pallet_op"), std::to_string(kPalletToRemove));
 }
+
+TEST_F(DepalletRun, OutputBeyondTheFileSizeLimitLeavesNoPartialFile) {
+    SeedRunSettings(db, cleanup);
+    const ScanScene scene = ScanScene::BoxOnPallet(0.0);
+    const fs::path scan = SeedScan(db, cleanup, dir, 5010, "dep5010", 3, scene, kPalletToRemove);
+    const std::string before = ReadText(scan);
+    const fs::path pallet = scan.parent_path() / "P";
+    fs::create_directory(pallet);
+    const fs::path output = pallet / "S3.pcd";
+    const std::string previous = "previous output\n";
+    std::ofstream(output.string()) << previous;
+    const auto rowBefore = ReadObject(db, 5010);
+
+    RunLimits limits;
+    limits.maxFileBytes = 64 * 1024;  // far below the saved cloud, far above the printout
+    const RunResult run =
+        RunTool(dir, {"-i", "5010", "-e", "144", "-p", dir.DataFolder().string()}, limits);
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    // The colour map's own notice may come first; the failure is the one error line.
+    const std::string error =
+        "ERROR: Unable to write point cloud file: " + output.string() + " (File too large)\n";
+    EXPECT_EQ(Occurrences(run.err, "ERROR"), 1) << run.err;
+    EXPECT_EQ(run.err.substr(run.err.size() - std::min(run.err.size(), error.size())), error);
+    EXPECT_EQ(ReadText(output), previous);
+    EXPECT_EQ(std::distance(fs::directory_iterator(pallet), fs::directory_iterator()), 1);
+    EXPECT_EQ(ReadText(scan), before);
+    EXPECT_EQ(ReadObject(db, 5010), rowBefore);
+}
