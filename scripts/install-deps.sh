@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages needed to build, test and run kelvo_tools.
+# Installs the Debian 12 packages needed to build, test and run kelvo_tools
+# (view3dscene: its tovrmlx3d is the VRML parser the whole-run tests read scenes with).
 set -euo pipefail
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 PKGS=(
@@ -9,6 +10,7 @@ PKGS=(
   libjsoncpp-dev libmysqlcppconn-dev liblzf-dev
   libgtest-dev libgmock-dev libgmp-dev libbenchmark-dev
   mariadb-server mariadb-client
+  view3dscene
 )
 missing=()
 for p in "${PKGS[@]}"; do

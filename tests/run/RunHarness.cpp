@@ -1,13 +1,19 @@
 #include "run/RunHarness.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <json/json.h>
+#include <pcl/PCLPointCloud2.h>
+#include <pcl/io/pcd_io.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <boost/filesystem/operations.hpp>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 
@@ -20,31 +26,17 @@ constexpr int kSignalStatusBase = 128;
 /// User and group id of nobody on Debian.
 constexpr unsigned kNobody = 65534;
 
-}  // namespace
+/// The VRML97 parser of Debian's view3dscene package; it reports every fault
+/// on standard error, also those it reads past with exit status 0.
+const char* const kVrmlReader = "/usr/bin/tovrmlx3d";
 
-RunDir::RunDir(bool withBootstrap)
-    : path(boost::filesystem::temp_directory_path() /
-           boost::filesystem::unique_path("kelvo-run-%%%%-%%%%-%%%%")) {
-    boost::filesystem::create_directories(path);
-    if (withBootstrap) {
-        boost::filesystem::copy_file(RequireEnv("KELVO_TEST_CONFIG"), path / "kelvo_tools.json");
-    }
-}
-
-RunDir::~RunDir() {
-    boost::system::error_code ignored;
-    boost::filesystem::remove_all(path, ignored);
-}
-
-RunResult RunTool(const RunDir& dir, const std::vector<std::string>& args, const RunLimits& limits) {
-    const std::string binary = RequireEnv("KELVO_TOOLS_BIN");
-    // The captures sit beside the working folder so that a run never sees them.
-    const boost::filesystem::path outFile = dir.Path().string() + ".stdout";
-    const boost::filesystem::path errFile = dir.Path().string() + ".stderr";
-
+/// Runs a program in `workDir` with no standard input, its two outputs sent
+/// to the given files, under the given limits.
+int RunProgram(const std::vector<std::string>& command, const boost::filesystem::path& workDir,
+               const boost::filesystem::path& outFile, const boost::filesystem::path& errFile,
+               const RunLimits& limits = RunLimits()) {
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(binary.c_str()));
-    for (const std::string& arg : args) {
+    for (const std::string& arg : command) {
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
     argv.push_back(nullptr);
@@ -58,7 +50,7 @@ RunResult RunTool(const RunDir& dir, const std::vector<std::string>& args, const
         const int in = open("/dev/null", O_RDONLY);
         const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0 || err < 0 || chdir(dir.Path().c_str()) != 0) {
+        if (in < 0 || out < 0 || err < 0 || chdir(workDir.c_str()) != 0) {
             _exit(127);
         }
         dup2(in, STDIN_FILENO);
@@ -81,15 +73,107 @@ RunResult RunTool(const RunDir& dir, const std::vector<std::string>& args, const
     int wstatus = 0;
     while (waitpid(pid, &wstatus, 0) < 0) {
     }
+    return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : kSignalStatusBase + WTERMSIG(wstatus);
+}
 
+/// Every regular file under a folder with the time it was last written.
+std::map<std::string, std::filesystem::file_time_type> FilesWithTimes(
+    const boost::filesystem::path& folder) {
+    std::map<std::string, std::filesystem::file_time_type> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.string())) {
+        if (entry.is_regular_file()) {
+            files[entry.path().string()] = entry.last_write_time();
+        }
+    }
+    return files;
+}
+
+void ExpectVrmlReadable(const boost::filesystem::path& file) {
+    const boost::filesystem::path errFile = boost::filesystem::temp_directory_path() /
+                                            boost::filesystem::unique_path("kelvo-wrl-%%%%-%%%%");
+    const int status =
+        RunProgram({kVrmlReader, file.string()}, file.parent_path(), "/dev/null", errFile);
+    const std::string errors = ReadText(errFile);
+    boost::filesystem::remove(errFile);
+    EXPECT_EQ(status, 0) << kVrmlReader << " " << file << " (package view3dscene)";
+    EXPECT_EQ(errors, "") << file;
+}
+
+void ExpectPcdReadable(const boost::filesystem::path& file) {
+    pcl::PCLPointCloud2 cloud;
+    ASSERT_EQ(pcl::PCDReader().read(file.string(), cloud), 0) << file;
+    std::string fields;
+    for (const pcl::PCLPointField& field : cloud.fields) {
+        fields += (fields.empty() ? "" : " ") + field.name;
+    }
+    EXPECT_EQ(fields, "x y z rgb") << file;
+    EXPECT_EQ(cloud.data.size(),
+              static_cast<std::size_t>(cloud.width) * cloud.height * cloud.point_step)
+        << file;
+}
+
+void ExpectJsonReadable(const boost::filesystem::path& file) {
+    Json::CharReaderBuilder builder;
+    Json::CharReaderBuilder::strictMode(&builder.settings_);
+    Json::Value root;
+    std::string errors;
+    std::istringstream in(ReadText(file));
+    EXPECT_TRUE(Json::parseFromStream(builder, in, &root, &errors)) << file << ": " << errors;
+    EXPECT_TRUE(root.isObject()) << file;
+}
+
+}  // namespace
+
+void ExpectReadable(const boost::filesystem::path& file) {
+    const std::string kind = file.extension().string();
+    if (kind == ".wrl") {
+        ExpectVrmlReadable(file);
+    } else if (kind == ".pcd") {
+        ExpectPcdReadable(file);
+    } else if (kind == ".json") {
+        ExpectJsonReadable(file);
+    } else {
+        ADD_FAILURE() << "a file of no known kind: " << file;
+    }
+}
+
+RunDir::RunDir(bool withBootstrap)
+    : path(boost::filesystem::temp_directory_path() /
+           boost::filesystem::unique_path("kelvo-run-%%%%-%%%%-%%%%")) {
+    boost::filesystem::create_directories(path);
+    if (withBootstrap) {
+        boost::filesystem::copy_file(RequireEnv("KELVO_TEST_CONFIG"), path / "kelvo_tools.json");
+    }
+}
+
+RunDir::~RunDir() {
+    boost::system::error_code ignored;
+    boost::filesystem::remove_all(path, ignored);
+}
+
+RunResult RunTool(const RunDir& dir, const std::vector<std::string>& args,
+                  const RunLimits& limits) {
+    // The captures sit beside the working folder so that a run never sees them.
+    const boost::filesystem::path outFile = dir.Path().string() + ".stdout";
+    const boost::filesystem::path errFile = dir.Path().string() + ".stderr";
+    std::vector<std::string> command = {RequireEnv("KELVO_TOOLS_BIN")};
+    command.insert(command.end(), args.begin(), args.end());
+
+    const auto before = FilesWithTimes(dir.Path());
     RunResult result;
-    result.status =
-        WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : kSignalStatusBase + WTERMSIG(wstatus);
+    result.status = RunProgram(command, dir.Path(), outFile, errFile, limits);
     result.out = ReadText(outFile);
     result.err = ReadText(errFile);
     boost::system::error_code ignored;
     boost::filesystem::remove(outFile, ignored);
     boost::filesystem::remove(errFile, ignored);
+
+    for (const auto& [file, written] : FilesWithTimes(dir.Path())) {
+        const auto old = before.find(file);
+        if (old == before.end() || old->second != written) {
+            ExpectReadable(file);
+        }
+    }
     return result;
 }
 

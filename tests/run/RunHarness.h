@@ -46,9 +46,16 @@ struct RunLimits {
 };
 
 /// Runs the binary named by KELVO_TOOLS_BIN (set by CTest) with the given
-/// arguments in the folder `dir`, with no standard input.
+/// arguments in the folder `dir`, with no standard input. Afterwards every
+/// file the run wrote or replaced under `dir` is opened with an independent
+/// reader (ExpectReadable); a test fails on any file no reader accepts.
 RunResult RunTool(const RunDir& dir, const std::vector<std::string>& args,
                   const RunLimits& limits = RunLimits());
+
+/// Opens a file the tool writes with a real reader of its kind: a VRML97
+/// parser for .wrl (anything on its standard error fails), PCL's reader for
+/// .pcd, jsoncpp in strict mode for .json. Any other kind of file fails.
+void ExpectReadable(const boost::filesystem::path& file);
 
 /// The whole content of a file, byte for byte (empty when it cannot be read).
 std::string ReadText(const boost::filesystem::path& file);
