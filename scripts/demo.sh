@@ -49,6 +49,12 @@ INSERT INTO session (sid, coeff_a, coeff_b, coeff_c, coeff_d) VALUES ('$SID', $A
 INSERT INTO awbexport (ID, sid, AWB, NrPackages, pallet_op) VALUES ($ID, '$SID', 'DEMO-AWB-1', $NR, 2);
 INSERT INTO pallets (id, product_name, h) VALUES ($PALLET, 'EPAL Euro pallet', 144);
 INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('CONFIG', 'base.data.folder', '$DATA', 'S');
+-- Rainbow colours from 100 mm above the floor (blue) to 700 mm (red): the
+-- goods stand 144 mm to 644 mm above it.
+INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES
+  ('CONFIG', 'pcl.color.map.type', '4', 'S'),
+  ('CONFIG', 'pcl.min.color.map', '100', 'D'),
+  ('CONFIG', 'pcl.max.color.map', '700', 'D');
 SQL
 sql <"$ROOT/scripts/run-settings.sql"
 
@@ -60,6 +66,10 @@ if ! (cd "$WORK" && "$BUILD/kelvo_tools" --index "$ID" --depallet_by_id "$PALLET
   exit 1
 fi
 grep -E '^(Found!:|Begin depallet|Begin split|Split: |Nothing to split)' "$WORK/run.log"
+if [ -s "$WORK/run.err" ]; then
+  echo "The run wrote to standard error:" >&2
+  cat "$WORK/run.err" >&2
+fi
 
 step "The row after the run"
 sql -e "SELECT ID, pallet_op, HPackage, LPackage, WPackage, Inbound, RealVolume,
@@ -71,4 +81,36 @@ step "Files written (the scan $SID/S$NR.pcd is left as delivered)"
 step "Measurements of cluster 1 ($DATA/$SID/$ID/S1.json)"
 grep -E '"(id|n|parent_id|H|L|W|vol_[a-z]+)" :' "$DATA/$SID/$ID/S1.json"
 
-step "Done; compare with the generator's truth in $WORK/scan-truth.txt"
+step "Measured beside the true sizes (the generator's truth; error = measured - true)"
+json() { sed -n "s/^ *\"$2\" : \([-0-9.e+]*\),\{0,1\}\$/\1/p" "$1" | head -n 1; }
+{
+  cat "$WORK/scan-truth.txt"
+  echo "row $(sql -N -B -e "SELECT HPackage FROM awbexport WHERE ID = $ID")"
+  for f in "$DATA/$SID/$ID"/S*.json; do
+    echo "cluster $(json "$f" n) $(json "$f" L) $(json "$f" W) $(json "$f" H) $(json "$f" vol_package)"
+  done
+} | awk '
+  function mm(x) { return sprintf("%+.0f", x * 1000) }
+  function dims(l, w, h) { return sprintf("%.3f x %.3f x %.3f", l, w, h) }
+  /^goods_height=/ { split($0, a, "="); gh = a[2] }
+  /^box[0-9]+=/ { n++; split($1, a, "="); name[n] = a[1]; l[n] = a[2]; w[n] = $2; h[n] = $3 }
+  /^row / { rh = $2 }
+  /^cluster / { m++; k[m] = $2; cl[m] = ($3 > $4 ? $3 : $4); cw[m] = ($3 > $4 ? $4 : $3); ch[m] = $5; cv[m] = $6 }
+  END {
+    printf "%-24s %-24s %-24s %s\n", "L x W x H", "true (m)", "measured (m)", "error (mm)"
+    printf "%-24s %-24.3f %-24.3f %s\n", "goods height (the row)", gh, rh, mm(rh - gh)
+    for (j = 1; j <= m; j++) {
+      best = 0
+      for (i = 1; i <= n; i++) {
+        d = l[i] * w[i] - cl[j] * cw[j]; if (d < 0) d = -d
+        if (!best || d < bestd) { best = i; bestd = d }
+      }
+      i = best
+      printf "%-24s %-24s %-24s %s %s %s\n", name[i] " = cluster " k[j],
+             dims(l[i], w[i], h[i]), dims(cl[j], cw[j], ch[j]), mm(cl[j] - l[i]), mm(cw[j] - w[i]), mm(ch[j] - h[i])
+      printf "%-24s %-24s %-24s %+.1f %%\n", "  volume (m3, hull)", sprintf("%.4f", l[i] * w[i] * h[i]),
+             sprintf("%.4f", cv[j]), 100 * (cv[j] / (l[i] * w[i] * h[i]) - 1)
+    }
+  }'
+
+step "Done; the generator's truth is in $WORK/scan-truth.txt, the run's output in $WORK/run.log"

@@ -5,14 +5,24 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace {
 
 const char* const kUsage =
     "usage: kelvo_scangen SCENE OUT.pcd [--points N] [--angle DEG] [--noise METRES] [--nan FRACTION] "
     "[--seed N]\n"
-    "  SCENE: box-on-pallet | side-by-side | pallet-side-by-side | stacked | specks\n";
+    "Writes an ASCII PCD scan of a known scene (metres, floor at the largest z) and prints what a\n"
+    "run on it should find. Missing folders of OUT.pcd are created.\n"
+    "  SCENE: box-on-pallet | side-by-side | pallet-side-by-side | stacked | specks\n"
+    "  --points N        about N points (default 60000)\n"
+    "  --angle DEG       the scene turned about the vertical (default 30)\n"
+    "  --noise METRES    depth noise (default 0.001)\n"
+    "  --nan FRACTION    points replaced by NaN, as pixels without a return (default 0)\n"
+    "  --seed N          random seed (default 1)\n";
 
 constexpr double kDefaultAngleDeg = 30.0;
 constexpr unsigned kDefaultSeed = 1;
@@ -32,6 +42,12 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     if (argc < 3) {
         std::fputs(kUsage, stderr);
         return 1;
@@ -63,6 +79,10 @@ int main(int argc, char** argv) {
     if (!ScanScene::ByName(sceneName, angle, scene)) return Fail("unknown scene " + sceneName);
     const auto cloud = scene.Sample(static_cast<std::size_t>(points), static_cast<float>(noise), nanFraction,
                                     static_cast<unsigned>(seed));
+    const std::filesystem::path folder = std::filesystem::path(out).parent_path();
+    std::error_code noFolder;
+    if (!folder.empty()) std::filesystem::create_directories(folder, noFolder);
+    if (noFolder) return Fail("cannot create the folder of " + out + ": " + noFolder.message());
     if (!ScanScene::WritePcd(out, cloud)) return Fail("cannot write " + out);
 
     float a, b, c, d;
