@@ -1,5 +1,5 @@
 # Third-party libraries of the tool, gathered in one interface target.
-find_package(PCL 1.10 REQUIRED COMPONENTS common io filters search kdtree segmentation)
+find_package(PCL 1.10 REQUIRED COMPONENTS common filters io search kdtree segmentation)
 find_package(octomap REQUIRED)
 find_package(Boost REQUIRED COMPONENTS program_options filesystem system)
 find_package(PkgConfig REQUIRED)
@@ -16,7 +16,15 @@ add_library(kelvo_deps INTERFACE)
 target_include_directories(kelvo_deps SYSTEM INTERFACE
   ${PCL_INCLUDE_DIRS} ${OCTOMAP_INCLUDE_DIRS} ${MYSQLCPPCONN_INCLUDE_DIR} ${QHULL_R_INCLUDE_DIR})
 target_compile_definitions(kelvo_deps INTERFACE ${PCL_DEFINITIONS})
+# The tool links only the two point-cloud components it calls: every shared
+# library loaded is paid for at each start, also by a run that stops at the
+# lookup. Common comes first so that its point-type code is taken from it.
 target_link_libraries(kelvo_deps INTERFACE
-  ${PCL_LIBRARIES} ${OCTOMAP_LIBRARIES}
+  ${PCL_COMMON_LIBRARIES} ${PCL_FILTERS_LIBRARIES} ${OCTOMAP_LIBRARIES}
   Boost::program_options Boost::filesystem Boost::system
   PkgConfig::JSONCPP PkgConfig::LZF ${MYSQLCPPCONN_LIBRARY} ${QHULL_R_LIBRARY})
+
+# The library's reader, writer, filters and clustering: references for the
+# tests and benchmarks only, never linked into the tool.
+add_library(kelvo_pcl_reference INTERFACE)
+target_link_libraries(kelvo_pcl_reference INTERFACE ${PCL_LIBRARIES})
