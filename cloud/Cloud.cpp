@@ -25,7 +25,7 @@ const char* const kPcdPattern = "S%d.pcd";
 /// Puts the points of a file into cloud as the library's copy between point
 /// types does: x, y, z are replaced and every other member of a point already
 /// held (its colour) is kept; points added carry the default colour.
-void Apply(const PcdPoints& in, PointCloudRGB& cloud) {
+void Apply(const PcdReader::Points& in, PointCloudRGB& cloud) {
     cloud.header = pcl::PCLHeader();
     cloud.width = in.width;
     cloud.height = in.height;
@@ -88,7 +88,8 @@ void Cloud::Save(std::string filename) {
 void Cloud::SavePallet() {
     const fs::path folder = cloudInfo.GetBasePathPallet();
     EnsureFolder(folder);
-    PcdWriter::Write((folder / Utilities::StringFormat(kPcdPattern, cloudInfo.GetN())).string(), *cloud);
+    PcdWriter::Write((folder / Utilities::StringFormat(kPcdPattern, cloudInfo.GetN())).string(),
+                     *cloud);
 }
 
 void Cloud::setCloud(const PointCloudRGBPtr& src) { pcl::copyPointCloud(*src, *cloud); }

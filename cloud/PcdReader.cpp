@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -284,7 +285,8 @@ Header ParseHeader(const char* data, std::size_t size) {
         }
     }
 
-    const char* required[] = {"FIELDS", "SIZE", "TYPE", nullptr, "WIDTH", "HEIGHT", nullptr, "POINTS"};
+    const char* required[] = {"FIELDS", "SIZE",   "TYPE",  nullptr,
+                              "WIDTH",  "HEIGHT", nullptr, "POINTS"};
     for (int s = 0; s < kCountOf; ++s) {
         if (required[s] && !seen[s]) {
             Fail(std::string("no ") + required[s] + " line");
@@ -319,7 +321,7 @@ Header ParseHeader(const char* data, std::size_t size) {
             Fail(std::string("no ") + static_cast<char>('x' + a) + " field");
         }
     }
-    if (h.pointStep * h.points > std::numeric_limits<std::uint32_t>::max()) {
+    if (h.points > 0 && h.pointStep > std::numeric_limits<std::uint32_t>::max() / h.points) {
         Fail("too many points");
     }
     return h;
@@ -344,7 +346,8 @@ struct AsciiChunk {
     float firstValue = 0.0f;
 };
 
-void ParseAscii(const Header& h, const char* s, const char* e, std::size_t expectRows, AsciiChunk& out) {
+void ParseAscii(const Header& h, const char* s, const char* e, std::size_t expectRows,
+                AsciiChunk& out) {
     // Each value's role, in row order: the axis it fills, or -1 with its field.
     std::vector<int> axisOf;
     std::vector<const Field*> fieldOf;
@@ -358,7 +361,10 @@ void ParseAscii(const Header& h, const char* s, const char* e, std::size_t expec
             fieldOf.push_back(&f);
         }
     }
-    out.xyz.reserve(expectRows * kXyz);
+    // Each value takes a character and a delimiter at least: a count beyond
+    // what the bytes can hold reserves no more than they can.
+    const std::size_t fit = static_cast<std::size_t>(e - s) / (2 * h.values) + 1;
+    out.xyz.reserve(std::min(expectRows, fit) * kXyz);
     float row[kXyz];
     while (s != e) {
         const char* nl = static_cast<const char*>(std::memchr(s, '\n', e - s));
@@ -399,7 +405,8 @@ void ParseAscii(const Header& h, const char* s, const char* e, std::size_t expec
                 ok = ParseInteger(t, p);
             }
             if (!ok) {
-                out.error = "value '" + std::string(t, p) + "' of field " + f.name + " is not a number";
+                out.error =
+                    "value '" + std::string(t, p) + "' of field " + f.name + " is not a number";
                 out.errorLine = out.lines;
                 return;
             }
@@ -432,12 +439,13 @@ void ParseAscii(const Header& h, const char* s, const char* e, std::size_t expec
     }
 }
 
-void ReadAscii(const Header& h, const char* s, const char* e, PcdPoints& out) {
+void ReadAscii(const Header& h, const char* s, const char* e, PcdReader::Points& out) {
     // Split at a line start near the middle; each half is read by its own thread.
     const char* cut = e;
     if (static_cast<std::size_t>(e - s) >= kParallelAsciiBytes &&
         std::thread::hardware_concurrency() > 1) {
-        const char* nl = static_cast<const char*>(std::memchr(s + (e - s) / 2, '\n', e - (s + (e - s) / 2)));
+        const char* nl =
+            static_cast<const char*>(std::memchr(s + (e - s) / 2, '\n', e - (s + (e - s) / 2)));
         cut = nl ? nl + 1 : e;
     }
     AsciiChunk chunks[2];
@@ -467,7 +475,8 @@ void ReadAscii(const Header& h, const char* s, const char* e, PcdPoints& out) {
     bool firstDone = false;
     for (AsciiChunk& c : chunks) {
         const auto where = [&](std::size_t line) { return " at line " + Str(linesBefore + line); };
-        if (c.blankAt != std::numeric_limits<std::size_t>::max() && rowsBefore + c.blankAt < h.points) {
+        if (c.blankAt != std::numeric_limits<std::size_t>::max() &&
+            rowsBefore + c.blankAt < h.points) {
             Fail("line of blanks inside the data" + where(c.blankLine));
         }
         if (!c.error.empty()) {
@@ -493,7 +502,7 @@ void ReadAscii(const Header& h, const char* s, const char* e, PcdPoints& out) {
 /// x, y, z and density of fixed-size records; stride and start place each
 /// field's values, so one routine serves both the interleaved and the
 /// field-by-field (decompressed) layout.
-void ReadRecords(const Header& h, const char* data, bool byField, PcdPoints& out) {
+void ReadRecords(const Header& h, const char* data, bool byField, PcdReader::Points& out) {
     const std::size_t n = h.points;
     auto at = [&](const Field& f, std::size_t i, unsigned c) {
         return byField ? data + f.offset * n + (i * f.count + c) * f.size
@@ -526,7 +535,7 @@ void ReadRecords(const Header& h, const char* data, bool byField, PcdPoints& out
     }
 }
 
-void ReadCompressed(const Header& h, const char* s, std::size_t size, PcdPoints& out) {
+void ReadCompressed(const Header& h, const char* s, std::size_t size, PcdReader::Points& out) {
     if (size < 8) {
         Fail("compressed data cut short");
     }
@@ -555,9 +564,9 @@ void ReadCompressed(const Header& h, const char* s, std::size_t size, PcdPoints&
     ReadRecords(byField, buf.get(), true, out);
 }
 
-PcdPoints Parse(const char* data, std::size_t size) {
+PcdReader::Points Parse(const char* data, std::size_t size) {
     const Header h = ParseHeader(data, size);
-    PcdPoints out;
+    PcdReader::Points out;
     out.width = h.width;
     out.height = h.height;
     std::copy(h.origin, h.origin + 3, out.origin);
@@ -570,8 +579,8 @@ PcdPoints Parse(const char* data, std::size_t size) {
             break;
         case Encoding::kBinary:
             if (bodySize != h.pointStep * h.points) {
-                Fail("binary data of " + Str(bodySize) + " bytes for " + Str(h.points) + " points of " +
-                     Str(h.pointStep) + " bytes");
+                Fail("binary data of " + Str(bodySize) + " bytes for " + Str(h.points) +
+                     " points of " + Str(h.pointStep) + " bytes");
             }
             ReadRecords(h, body, false, out);
             break;
@@ -594,7 +603,7 @@ struct Descriptor {
 
 }  // namespace
 
-PcdPoints PcdReader::Read(const std::string& path) {
+PcdReader::Points PcdReader::Read(const std::string& path) {
     auto unreadable = [&path](const std::string& why) {
         return std::runtime_error("Unable to read point cloud file: " + path + " (" + why + ")");
     };

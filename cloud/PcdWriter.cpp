@@ -54,8 +54,8 @@ std::string FormatRows(const pcl::PointXYZRGB* p, const pcl::PointXYZRGB* end) {
 std::string Header(const pcl::PointCloud<pcl::PointXYZRGB>& cloud) {
     char view[7 * 16];
     char* out = view;
-    const float values[7] = {cloud.sensor_origin_[0],        cloud.sensor_origin_[1],
-                             cloud.sensor_origin_[2],        cloud.sensor_orientation_.w(),
+    const float values[7] = {cloud.sensor_origin_[0],       cloud.sensor_origin_[1],
+                             cloud.sensor_origin_[2],       cloud.sensor_orientation_.w(),
                              cloud.sensor_orientation_.x(), cloud.sensor_orientation_.y(),
                              cloud.sensor_orientation_.z()};
     for (int i = 0; i < 7; ++i) {

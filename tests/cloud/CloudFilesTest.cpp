@@ -92,13 +92,11 @@ TEST_F(CloudFiles, LoadMissingFilePrintsPathThenThrows) {
 TEST_F(CloudFiles, MalformedFileIsAnErrorAndKeepsPoints) {
     const std::string head =
         "VERSION 0.7\nSIZE 4 4 4\nTYPE F F F\nCOUNT 1 1 1\nWIDTH 3\nHEIGHT 1\nPOINTS 3\n";
+    // Every kind of fault has its row in the reader's own tests; here only
+    // that a refused file leaves the points held so far.
     const std::string broken[] = {
         "",
-        "this is not a point cloud\n",
-        "FIELDS x y z\n" + head,                                        // no data section
-        "FIELDS x y w\n" + head + "DATA ascii\n1 2 3\n4 5 6\n7 8 9\n",  // no z
-        "FIELDS x y z\n" + head + "DATA ascii\n1 2 3\n4 5\n",           // too few values
-        "FIELDS x y z\n" + head + "DATA binary\nabc",                   // truncated body
+        "FIELDS x y z\n" + head + "DATA ascii\n1 2 3\n4 5\n",  // too few values
     };
     Cloud c(Info(42, 0, 0));
     testing::internal::CaptureStdout();

@@ -46,9 +46,9 @@ void Put(std::string& out, T v) {
 /// A compressed body: sizes, then the LZF block of the field-by-field bytes.
 std::string Compressed(const std::string& byField) {
     std::string packed(byField.size() + 64, '\0');
-    const unsigned n = byField.empty() ? 0
-                                       : lzf_compress(byField.data(), byField.size(), &packed[0],
-                                                      packed.size());
+    const unsigned n =
+        byField.empty() ? 0
+                        : lzf_compress(byField.data(), byField.size(), &packed[0], packed.size());
     std::string out;
     Put(out, std::uint32_t(n));
     Put(out, std::uint32_t(byField.size()));
@@ -57,11 +57,29 @@ std::string Compressed(const std::string& byField) {
 
 /// Values that round differently once and twice, sit at the edges of float's
 /// range, or are written the ways other tools write them.
-const char* const kTricky[] = {
-    "1.0000000596046448", "-1.0000000596046448", "0.1", "3.4028234e38", "1.17549428e-38",
-    "1.1754942e-38", "1e-45", "1.4e-45", "7.006e-46", "7.0065e-46", "7e-46", "1e-50", "+2.5",
-    "+.5", "-.25", "5.", "1E+05", "0.000000000000000000000000000000000000000000001401298464324817",
-    "123456789012345678901234567890", "-0", "0.30000001192092895507812500000000001", "nan", "NaN"};
+const char* const kTricky[] = {"1.0000000596046448",
+                               "-1.0000000596046448",
+                               "0.1",
+                               "3.4028234e38",
+                               "1.17549428e-38",
+                               "1.1754942e-38",
+                               "1e-45",
+                               "1.4e-45",
+                               "7.006e-46",
+                               "7.0065e-46",
+                               "7e-46",
+                               "1e-50",
+                               "+2.5",
+                               "+.5",
+                               "-.25",
+                               "5.",
+                               "1E+05",
+                               "0.000000000000000000000000000000000000000000001401298464324817",
+                               "123456789012345678901234567890",
+                               "-0",
+                               "0.30000001192092895507812500000000001",
+                               "nan",
+                               "NaN"};
 
 /// Random values printed with too many digits just beside float midpoints.
 std::vector<std::string> NearMidpoints(std::size_t count) {
@@ -114,8 +132,9 @@ std::vector<std::pair<std::string, std::string>> WellFormed() {
                             "1 3 1 1 1 1 1 2", 2, 1, "ascii", "1.5 -2 3e-3 0.5 0.5 -0.5 0.5") +
                            "4278190335 nan 1 2 3 -7 0.1 nan 8 1e300 2\n"
                            "0 1 1 1 0.3 -32768 2 nan 9 5 6\n");
-    files.emplace_back("integer first", Head("i x y z", "1 4 4 4", "U F F F", "1 1 1 1", 1, 1, "ascii") +
-                                            "7 1.0000000596046448 2 3\n");
+    files.emplace_back("integer first",
+                       Head("i x y z", "1 4 4 4", "U F F F", "1 1 1 1", 1, 1, "ascii") +
+                           "7 1.0000000596046448 2 3\n");
 
     // Binary and compressed bodies, interleaved and field by field.
     std::mt19937 rng(5);
@@ -136,8 +155,8 @@ std::vector<std::pair<std::string, std::string>> WellFormed() {
     const std::string head = Head("rgb x w y z", "4 4 8 4 4", "U F F F F", "1 1 1 1 1", n, 1, "");
     const std::string fields = byField[0] + byField[1] + byField[2] + byField[3];
     files.emplace_back("binary", head.substr(0, head.size() - 1) + "binary\n" + inter);
-    files.emplace_back("compressed", head.substr(0, head.size() - 1) + "binary_compressed\n" +
-                                         Compressed(fields));
+    files.emplace_back(
+        "compressed", head.substr(0, head.size() - 1) + "binary_compressed\n" + Compressed(fields));
     std::string finite = Xyz(2, "binary");
     Put(finite, 1.0f), Put(finite, 2.0f), Put(finite, 3.0f);
     Put(finite, -0.0f), Put(finite, 1e-45f), Put(finite, 3.4e38f);
@@ -147,7 +166,8 @@ std::vector<std::pair<std::string, std::string>> WellFormed() {
 }
 
 /// Files written by the library itself, with its padding fields.
-std::vector<std::pair<std::string, std::string>> LibraryWritten(const boost::filesystem::path& dir) {
+std::vector<std::pair<std::string, std::string>> LibraryWritten(
+    const boost::filesystem::path& dir) {
     pcl::PointCloud<pcl::PointXYZRGBNormal> pts;
     std::mt19937 rng(3);
     std::uniform_real_distribution<float> u(-5, 5);
@@ -199,7 +219,8 @@ protected:
         ASSERT_EQ(got.size(), expected.size()) << name;
         for (std::size_t i = 0; i < got.size(); ++i) {
             for (int a = 0; a < 4; ++a) {
-                ASSERT_EQ(Bits(got[i].data[a]), Bits(expected[i].data[a])) << name << " point " << i;
+                ASSERT_EQ(Bits(got[i].data[a]), Bits(expected[i].data[a]))
+                    << name << " point " << i;
             }
             ASSERT_EQ(got[i].rgba, expected[i].rgba) << name;
         }
@@ -240,9 +261,12 @@ TEST_F(PcdReading, BrokenFilesAreRefusedNamingFileAndFault) {
     wrongUnpacked[4] = 20;
     const std::pair<std::string, std::string> broken[] = {
         {"", "empty file"},
-        {"VERSION 0.7\nFIELDS x y z\nSIZE 4 4 4\nTYPE F F F\nWIDTH 1\nHEIGHT 1\nPOINTS 1\n", "no DATA"},
+        {"VERSION 0.7\nFIELDS x y z\nSIZE 4 4 4\nTYPE F F F\nWIDTH 1\nHEIGHT 1\nPOINTS 1\n",
+         "no DATA"},
         {Xyz(2), "0 rows for 2 points"},
         {Xyz(2) + "1 2 3\n", "1 rows for 2 points"},
+        {Xyz(300000000) + "1 2 3\n", "1 rows for 300000000 points"},
+        {Xyz(400000000) + "1 2 3\n", "too many points"},
         {Xyz(2) + "1 2 3\n4 5\n", "row has 2 values, expected 3 at line 13"},
         {Xyz(2) + "1 2 3\n4 5 6 7\n", "row has 4 values"},
         {Xyz(2) + "1 2 3\n4 5 6\n7 8 9\n", "3 rows for 2 points"},
@@ -263,20 +287,28 @@ TEST_F(PcdReading, BrokenFilesAreRefusedNamingFileAndFault) {
         {zip + packed.substr(0, packed.size() - 1), "compressed size"},
         {zip + wrongUnpacked, "compressed data holds 20 bytes"},
         {zip + packed.substr(0, 8) + std::string(packed.size() - 8, '\x7f'), "does not unpack"},
-        {"FIELDS x y z\nSIZE 4 4 4\nTYPE F F F\nWIDTH 2\nHEIGHT 2\nPOINTS 3\nDATA ascii\n", "HEIGHT 2"},
+        {"FIELDS x y z\nSIZE 4 4 4\nTYPE F F F\nWIDTH 2\nHEIGHT 2\nPOINTS 3\nDATA ascii\n",
+         "HEIGHT 2"},
         {Head("x y w", "4 4 4", "F F F", "1 1 1", 1, 1, "ascii") + "1 2 3\n", "no z field"},
-        {Head("x y z", "4 4 8", "F F F", "1 1 1", 1, 1, "ascii") + "1 2 3\n", "z is not one 4-byte"},
+        {Head("x y z", "4 4 8", "F F F", "1 1 1", 1, 1, "ascii") + "1 2 3\n",
+         "z is not one 4-byte"},
         {Head("x y z", "4 4 4", "F F F", "1 2 1", 1, 1, "ascii") + "1 2 3 4\n", "y is not one"},
         {Head("x y z", "4 4 4", "F F I", "1 1 1", 1, 1, "ascii") + "1 2 3\n", "z is not one"},
         {Head("x y z x", "4 4 4 4", "F F F F", "1 1 1 1", 1, 1, "ascii") + "1 2 3 4\n", "two x"},
-        {"FIELDS x y z\nSIZE 4 4 4\nTYPE F F F\nWIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA\n1 2 3\n", "DATA"},
-        {"FIELDS x y z\nSIZE 4 4 4\nTYPE F F F\nWIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA text\n1 2 3\n", "DATA"},
+        {"FIELDS x y z\nSIZE 4 4 4\nTYPE F F F\nWIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA\n1 2 3\n",
+         "DATA"},
+        {"FIELDS x y z\nSIZE 4 4 4\nTYPE F F F\nWIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA text\n1 2 3\n",
+         "DATA"},
         {"FIELDS x y z\nSIZE 4 4 4\nTYPE F F F\nWIDTHS 1\nHEIGHT 1\nPOINTS 1\nDATA ascii\n1 2 3\n",
          "unknown header line 'WIDTHS'"},
-        {"FIELDS x y z\nSIZE 4 4 4\nTYPE F F F\nWIDTH -1\nHEIGHT 1\nPOINTS 1\nDATA ascii\n1 2 3\n", "WIDTH"},
-        {"FIELDS x y z\nSIZE 4 4\nTYPE F F F\nWIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA ascii\n1 2 3\n", "SIZE has 2"},
-        {"FIELDS x y z\nSIZE 4 4 4\nTYPE F F F\nHEIGHT 1\nPOINTS 1\nDATA ascii\n1 2 3\n", "no WIDTH"},
-        {"FIELDS x y z\n  \nSIZE 4 4 4\nTYPE F F F\nWIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA ascii\n1 2 3\n",
+        {"FIELDS x y z\nSIZE 4 4 4\nTYPE F F F\nWIDTH -1\nHEIGHT 1\nPOINTS 1\nDATA ascii\n1 2 3\n",
+         "WIDTH"},
+        {"FIELDS x y z\nSIZE 4 4\nTYPE F F F\nWIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA ascii\n1 2 3\n",
+         "SIZE has 2"},
+        {"FIELDS x y z\nSIZE 4 4 4\nTYPE F F F\nHEIGHT 1\nPOINTS 1\nDATA ascii\n1 2 3\n",
+         "no WIDTH"},
+        {"FIELDS x y z\n  \nSIZE 4 4 4\nTYPE F F F\nWIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA ascii\n1 2 "
+         "3\n",
          "blank line in the header"},
         {Head("x y z _", "4 4 4 4", "F F F F", "1 1 1 1", 1, 1, "binary_compressed"), "padding"},
     };
@@ -288,7 +320,8 @@ TEST_F(PcdReading, BrokenFilesAreRefusedNamingFileAndFault) {
             ADD_FAILURE() << "read: " << text;
         } catch (const std::runtime_error& e) {
             const std::string what = e.what();
-            EXPECT_EQ(what.rfind("Malformed point cloud file: " + file.string() + " (", 0), 0u) << what;
+            EXPECT_EQ(what.rfind("Malformed point cloud file: " + file.string() + " (", 0), 0u)
+                << what;
             EXPECT_NE(what.find(fault), std::string::npos) << what;
             EXPECT_EQ(what.find('\n'), std::string::npos) << what;
         }
@@ -303,7 +336,8 @@ TEST_F(PcdReading, FolderOrUnreadableFileIsRefused) {
         ADD_FAILURE() << "read a folder";
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), ("Unable to read point cloud file: " + folder.string() +
-                                " (a folder, not a file)").c_str());
+                                " (a folder, not a file)")
+                                   .c_str());
     }
     const boost::filesystem::path fifo = tmp.path() / "S2.pcd";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);

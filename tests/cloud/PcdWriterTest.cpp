@@ -33,9 +33,23 @@ std::vector<std::pair<std::string, PointCloudRGB>> Clouds() {
     clouds.emplace_back("empty", empty);
 
     PointCloudRGB special;
-    const float values[] = {0.0f, -0.0f, 1.0f, -1.5f, 0.1f, 1e-45f, -1.17549435e-38f, 3.4028235e38f,
-                            1e8f, 12345678.0f, 123456789.0f, 1e-5f, 0.0001f, 99999999.0f,
-                            std::numeric_limits<float>::quiet_NaN(), INFINITY, -INFINITY};
+    const float values[] = {0.0f,
+                            -0.0f,
+                            1.0f,
+                            -1.5f,
+                            0.1f,
+                            1e-45f,
+                            -1.17549435e-38f,
+                            3.4028235e38f,
+                            1e8f,
+                            12345678.0f,
+                            123456789.0f,
+                            1e-5f,
+                            0.0001f,
+                            99999999.0f,
+                            std::numeric_limits<float>::quiet_NaN(),
+                            INFINITY,
+                            -INFINITY};
     for (float x : values) {
         for (float y : values) {
             pcl::PointXYZRGB p(static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
@@ -91,7 +105,9 @@ TEST(PcdWriter, InconsistentShapeIsRefusedWithoutTouchingTheFile) {
         PcdWriter::Write(file.string(), cloud);
         ADD_FAILURE() << "written";
     } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Unable to write point cloud file: " + file.string(), 0), 0u);
+        EXPECT_EQ(
+            std::string(e.what()).rfind("Unable to write point cloud file: " + file.string(), 0),
+            0u);
     }
     EXPECT_EQ(ReadFile(file), "old");
 }
@@ -117,6 +133,7 @@ TEST(AtomicFile, ReplacesOnlyWhenCommitted) {
         AtomicFile nowhere(lost, "Unable to write file: ");
         ADD_FAILURE() << "opened";
     } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to write file: " + lost + " (No such file or directory)");
+        EXPECT_EQ(std::string(e.what()),
+                  "Unable to write file: " + lost + " (No such file or directory)");
     }
 }
