@@ -12,8 +12,8 @@
 #include <cctype>
 #include <cmath>
 #include <fstream>
-#include <limits>
 #include <iostream>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 
@@ -191,22 +191,36 @@ int Config::Init() {
     return 0;
 }
 
-int Config::InitFromDB() {
+/// One key of the decode table and the setting it fills.
+struct Config::DecodeSetting {
     enum class Type { Text, Decimal, Integer };
-    struct Setting {
-        const char* decClass;
-        const char* key;
-        Type type;
-        std::string Config::*text;
-        float Config::*decimal;
-        int Config::*integer;
-        // Largest magnitude a decimal may have; beyond it the value can
-        // only be a typo or a wrong unit, and every stored result would be off.
-        float limit = std::numeric_limits<float>::max();
-    };
+    const char* decClass;
+    const char* key;
+    Type type;
+    std::string Config::*text;
+    float Config::*decimal;
+    int Config::*integer;
+    // Largest magnitude a decimal may have; beyond it the value can
+    // only be a typo or a wrong unit, and every stored result would be off.
+    float limit = std::numeric_limits<float>::max();
+};
+
+namespace {
+
+/// The type letter of each DecodeSetting::Type, in its order.
+const char* const kTypeLetters[] = {"S", "D", "I"};
+
+const char* TypeLetter(Config::DecodeSetting::Type type) {
+    return kTypeLetters[static_cast<int>(type)];
+}
+
+}  // namespace
+
+const std::vector<Config::DecodeSetting>& Config::DecodeSettings() {
     static const char* const kConfig = "CONFIG";
     static const char* const kFineTune = "FINE TUNE";
-    const Setting settings[] = {
+    using Type = DecodeSetting::Type;
+    static const std::vector<DecodeSetting> settings = {
         {kConfig, "base.data.folder", Type::Text, &Config::baseDataFolder, nullptr, nullptr},
         {kConfig, "tmp.data.folder", Type::Text, &Config::tmpDataFolder, nullptr, nullptr},
         {kConfig, "data.file.model", Type::Text, &Config::fileModel, nullptr, nullptr},
@@ -237,8 +251,18 @@ int Config::InitFromDB() {
         {kFineTune, "real.correction.w", Type::Decimal, nullptr, &Config::realCorrectionW, nullptr,
          kLargestCorrection},
     };
-    static const char* const kTypeLetters[] = {"S", "D", "I"};
+    return settings;
+}
 
+std::vector<std::array<std::string, 3>> Config::DecodeKeys() {
+    std::vector<std::array<std::string, 3>> keys;
+    for (const DecodeSetting& setting : DecodeSettings()) {
+        keys.push_back({setting.decClass, setting.key, TypeLetter(setting.type)});
+    }
+    return keys;
+}
+
+int Config::InitFromDB() {
     try {
         std::unique_ptr<sql::Statement> statement(connection->createStatement());
         std::unique_ptr<sql::ResultSet> rows(
@@ -248,17 +272,17 @@ int Config::InitFromDB() {
             const std::string key = rows->getString("deckey");
             const std::string value = rows->getString("decvalue");
             const std::string type = rows->getString("dectype");
-            for (const Setting& setting : settings) {
+            for (const DecodeSetting& setting : DecodeSettings()) {
                 if (decClass != setting.decClass || key != setting.key ||
-                    type != kTypeLetters[static_cast<int>(setting.type)]) {
+                    type != TypeLetter(setting.type)) {
                     continue;
                 }
                 try {
                     switch (setting.type) {
-                        case Type::Text:
+                        case DecodeSetting::Type::Text:
                             this->*setting.text = value;
                             break;
-                        case Type::Decimal: {
+                        case DecodeSetting::Type::Decimal: {
                             const float decimal = std::stof(value);
                             // "nan" and "inf" convert, but no setting can use them.
                             if (!(std::fabs(decimal) <= setting.limit)) {
@@ -269,7 +293,7 @@ int Config::InitFromDB() {
                             this->*setting.decimal = decimal;
                             break;
                         }
-                        case Type::Integer:
+                        case DecodeSetting::Type::Integer:
                             this->*setting.integer = std::stoi(value, nullptr, 10);
                             break;
                     }

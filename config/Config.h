@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <iosfwd>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "cloud/CloudInfo.h"
 
@@ -104,11 +106,21 @@ public:
     /// Executes a statement that returns no result set; 0, or -1 after a reported error.
     int ExecSQL(std::string sql) const;
 
+    /// Class, key and type letter of every decode row the configuration reads,
+    /// in the order a row is tested against them.
+    static std::vector<std::array<std::string, 3>> DecodeKeys();
+
     friend std::ostream& operator<<(std::ostream& os, const Config& config);
+
+    /// A decode key and the member it fills; complete only where the table is.
+    struct DecodeSetting;
 
 private:
     explicit Config(std::string cfgFile);
     ~Config();
+
+    /// The decode table's keys and the members they fill.
+    static const std::vector<DecodeSetting>& DecodeSettings();
 
     static Config* pinstance_;
     static std::mutex mutex_;
