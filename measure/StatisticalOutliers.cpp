@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <thread>
 
@@ -113,50 +114,39 @@ class NearestSearch {
 public:
     NearestSearch(const Grid& grid, int k) : grid(grid), k(k) {}
 
-    /// Squared distances from (x, y, z) to every point of the block of cells
-    /// within `reach` of cell (ix, iy, iz), appended to `dist`; true when the
-    /// block covers the whole grid.
-    bool Gather(float x, float y, float z, const int cell[3], int reach) {
-        int lo[3];
-        int hi[3];
-        bool whole = true;
-        for (int a = 0; a < 3; ++a) {
-            lo[a] = std::max(cell[a] - reach, 0);
-            hi[a] = std::min(cell[a] + reach, grid.dim[a] - 1);
-            whole = whole && lo[a] == 0 && hi[a] == grid.dim[a] - 1;
-        }
-        dist.clear();
-        for (int iz = lo[2]; iz <= hi[2]; ++iz) {
-            for (int iy = lo[1]; iy <= hi[1]; ++iy) {
-                const std::uint32_t from = grid.start[grid.Id(lo[0], iy, iz)];
-                const std::uint32_t to = grid.start[grid.Id(hi[0], iy, iz) + 1];
-                const std::size_t m = dist.size();
-                dist.resize(m + (to - from));
-                float* out = dist.data() + m;
-                const float* gx = grid.xs.data();
-                const float* gy = grid.ys.data();
-                const float* gz = grid.zs.data();
-                for (std::uint32_t j = from; j < to; ++j) {
-                    const float dx = x - gx[j];
-                    const float dy = y - gy[j];
-                    const float dz = z - gz[j];
-                    *out++ = dx * dx + dy * dy + dz * dz;
+    /// Sorts the k + 1 smallest squared distances from (x, y, z), which lies
+    /// in the given cell, to the front of `dist` (the query itself first, at 0).
+    ///
+    /// Every point outside the block of cells within `reach` of the query's
+    /// cell lies farther than the nearest face of the block, so the k + 1
+    /// smallest are certain once that many points of the block lie nearer
+    /// than that face; only those are kept and sorted. Otherwise the block grows.
+    void Search(float x, float y, float z, const int cell[3], int reach) {
+        const float q[3] = {x, y, z};
+        for (;;) {
+            int lo[3];
+            int hi[3];
+            double face = std::numeric_limits<double>::infinity();
+            for (int a = 0; a < 3; ++a) {
+                lo[a] = std::max(cell[a] - reach, 0);
+                hi[a] = std::min(cell[a] + reach, grid.dim[a] - 1);
+                // A side clipped by the grid has no points beyond it.
+                if (lo[a] > 0) {
+                    face = std::min(face, q[a] - (grid.origin[a] + lo[a] * grid.h));
+                }
+                if (hi[a] < grid.dim[a] - 1) {
+                    face = std::min(face, grid.origin[a] + (hi[a] + 1) * grid.h - q[a]);
                 }
             }
+            const double limit = face * face * (1.0 - kBoundMargin);
+            Gather(x, y, z, lo, hi, limit);
+            if (found > static_cast<std::size_t>(k)) {
+                std::nth_element(dist.begin(), dist.begin() + k, dist.begin() + found);
+                std::sort(dist.begin(), dist.begin() + k + 1);
+                return;
+            }
+            reach *= 2;
         }
-        return whole;
-    }
-
-    /// Sorts the k + 1 smallest gathered distances to the front; true when
-    /// they are the query's nearest (no point outside the block can be nearer).
-    bool Settle(bool whole, int reach) {
-        if (dist.size() < static_cast<std::size_t>(k) + 1) {
-            return whole;
-        }
-        std::nth_element(dist.begin(), dist.begin() + k, dist.end());
-        std::sort(dist.begin(), dist.begin() + k + 1);
-        const double bound = reach * grid.h;
-        return whole || dist[k] <= bound * bound * (1.0 - kBoundMargin);
     }
 
     /// The mean of the square roots of the k nearest squared distances
@@ -169,26 +159,46 @@ public:
         return static_cast<float>(sum / k);
     }
 
-    /// The nearest distances of one query, widening the block until they are certain.
-    void Search(float x, float y, float z, const int cell[3], int reach) {
-        for (;;) {
-            const bool whole = Gather(x, y, z, cell, reach);
-            if (Settle(whole, reach)) {
-                return;
-            }
-            int next = reach * 2;
-            if (dist.size() > static_cast<std::size_t>(k)) {
-                next = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(dist[k])) / grid.h)) + 1;
-            }
-            reach = std::max(reach + 1, next);
-        }
-    }
-
-    std::vector<float> dist;
+    std::vector<float> dist;  // the first `found` entries are the gathered distances
 
 private:
+    /// The squared distances from (x, y, z) to the points of the cells
+    /// lo..hi that do not exceed `limit`, in `dist`.
+    void Gather(float x, float y, float z, const int lo[3], const int hi[3], double limit) {
+        std::size_t total = 0;
+        for (int iz = lo[2]; iz <= hi[2]; ++iz) {
+            for (int iy = lo[1]; iy <= hi[1]; ++iy) {
+                total += grid.start[grid.Id(hi[0], iy, iz) + 1] - grid.start[grid.Id(lo[0], iy, iz)];
+            }
+        }
+        if (dist.size() < total) {
+            dist.resize(total);
+        }
+        float* out = dist.data();
+        std::size_t m = 0;
+        const float* gx = grid.xs.data();
+        const float* gy = grid.ys.data();
+        const float* gz = grid.zs.data();
+        for (int iz = lo[2]; iz <= hi[2]; ++iz) {
+            for (int iy = lo[1]; iy <= hi[1]; ++iy) {
+                const std::uint32_t from = grid.start[grid.Id(lo[0], iy, iz)];
+                const std::uint32_t to = grid.start[grid.Id(hi[0], iy, iz) + 1];
+                for (std::uint32_t j = from; j < to; ++j) {
+                    const float dx = x - gx[j];
+                    const float dy = y - gy[j];
+                    const float dz = z - gz[j];
+                    const float d = dx * dx + dy * dy + dz * dz;
+                    out[m] = d;
+                    m += static_cast<double>(d) <= limit ? 1 : 0;
+                }
+            }
+        }
+        found = m;
+    }
+
     const Grid& grid;
     int k;
+    std::size_t found = 0;
 };
 
 /// The finite points' mean neighbour distances, in the order of the grid's slots.
