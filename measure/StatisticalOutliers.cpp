@@ -31,6 +31,8 @@ constexpr double kRebuildRatio = 1.25;
 constexpr double kBoundMargin = 1e-5;
 constexpr double kPi = 3.14159265358979323846;
 constexpr std::size_t kCellsPerChunk = 256;
+// Squared-distance widening of the previous query's k-th neighbour.
+constexpr double kHintWidening = 1.2;
 
 struct Box {
     float lo[3];
@@ -139,10 +141,19 @@ public:
                 }
             }
             const double limit = face * face * (1.0 - kBoundMargin);
-            Gather(x, y, z, lo, hi, limit);
+            // The previous query lay close by; its k-th distance, a little
+            // widened, usually keeps enough points and far fewer to select from.
+            const double guess = hint * kHintWidening;
+            if (guess < limit) {
+                Gather(x, y, z, lo, hi, guess);
+            }
+            if (guess >= limit || found <= static_cast<std::size_t>(k)) {
+                Gather(x, y, z, lo, hi, limit);
+            }
             if (found > static_cast<std::size_t>(k)) {
                 std::nth_element(dist.begin(), dist.begin() + k, dist.begin() + found);
                 std::sort(dist.begin(), dist.begin() + k + 1);
+                hint = dist[k];
                 return;
             }
             reach *= 2;
@@ -199,6 +210,7 @@ private:
     const Grid& grid;
     int k;
     std::size_t found = 0;
+    double hint = 0.0;  // the k-th squared distance of the last query
 };
 
 /// The finite points' mean neighbour distances, in the order of the grid's slots.
