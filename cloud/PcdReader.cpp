@@ -535,6 +535,12 @@ void ReadRecords(const Header& h, const char* data, bool byField, PcdReader::Poi
     }
 }
 
+/// True when nothing but line ends and blanks follow the data: some writers
+/// end a binary file with a line break, which carries no points.
+bool OnlyLineEnds(const char* s, const char* e) {
+    return std::all_of(s, e, [](char c) { return c == '\n' || c == '\r' || c == ' '; });
+}
+
 void ReadCompressed(const Header& h, const char* s, std::size_t size, PcdReader::Points& out) {
     if (size < 8) {
         Fail("compressed data cut short");
@@ -547,7 +553,7 @@ void ReadCompressed(const Header& h, const char* s, std::size_t size, PcdReader:
         Fail("compressed data holds " + Str(unpacked) + " bytes, " + Str(h.pointStep * h.points) +
              " expected");
     }
-    if (packed != size - 8) {
+    if (packed > size - 8 || !OnlyLineEnds(s + 8 + packed, s + size)) {
         Fail("compressed size " + Str(packed) + " but " + Str(size - 8) + " bytes follow");
     }
     std::unique_ptr<char[]> buf(new char[unpacked + 1]);
@@ -578,7 +584,8 @@ PcdReader::Points Parse(const char* data, std::size_t size) {
             ReadAscii(h, body, body + bodySize, out);
             break;
         case Encoding::kBinary:
-            if (bodySize != h.pointStep * h.points) {
+            if (bodySize < h.pointStep * h.points ||
+                !OnlyLineEnds(body + h.pointStep * h.points, body + bodySize)) {
                 Fail("binary data of " + Str(bodySize) + " bytes for " + Str(h.points) +
                      " points of " + Str(h.pointStep) + " bytes");
             }

@@ -161,6 +161,7 @@ std::vector<std::pair<std::string, std::string>> WellFormed() {
     Put(finite, 1.0f), Put(finite, 2.0f), Put(finite, 3.0f);
     Put(finite, -0.0f), Put(finite, 1e-45f), Put(finite, 3.4e38f);
     files.emplace_back("binary dense", finite);
+    files.emplace_back("binary ending in a line break", finite + "\r\n");
     files.emplace_back("compressed empty", Xyz(0, "binary_compressed") + Compressed(""));
     return files;
 }
@@ -282,7 +283,7 @@ TEST_F(PcdReading, BrokenFilesAreRefusedNamingFileAndFault) {
         {Head("x y z i", "4 4 4 1", "F F F U", "1 1 1 1", 1, 1, "ascii") + "1 2 3 2.5\n", "'2.5'"},
         {Head("x y z i", "4 4 4 2", "F F F I", "1 1 1 1", 1, 1, "ascii") + "1 2 3 nan\n", "'nan'"},
         {bin.substr(0, bin.size() - 1), "binary data of 23 bytes"},
-        {bin + "\n", "binary data of 25 bytes"},
+        {bin + "\n\x01", "binary data of 26 bytes"},
         {zip, "compressed data cut short"},
         {zip + packed.substr(0, packed.size() - 1), "compressed size"},
         {zip + wrongUnpacked, "compressed data holds 20 bytes"},
