@@ -7,6 +7,7 @@
 #include <boost/filesystem/operations.hpp>
 #include <algorithm>
 #include <boost/program_options.hpp>
+#include <cctype>
 #include <cmath>
 #include <exception>
 #include <iostream>
@@ -25,7 +26,6 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitRefused = 1;
-/// The command line gives the cluster tolerance in millimetres; the setting is metres.
 
 /// What the command line asks of this run.
 struct RunRequest {
@@ -67,6 +67,72 @@ po::options_description BuildOptions() {
         ("split,z", "Split cloud");
     // clang-format on
     return options;
+}
+
+/// The text given for an option on the command line, as typed.
+std::string Token(const po::parsed_options& parsed, const std::string& name) {
+    for (const po::option& o : parsed.options) {
+        if (o.string_key == name && !o.value.empty()) {
+            return o.value.front();
+        }
+    }
+    return std::string();
+}
+
+/// Values the parser converts but no run can use end the run as values that
+/// do not convert do, before anything is looked up: a decimal that is no
+/// number or infinite, a negative count of points, a smallest cluster larger
+/// than the largest. A tolerance of 0 (nothing is split) and a negative one
+/// (it links like its magnitude, as the decode table's does) stay.
+void RefuseUnusableValues(const po::parsed_options& parsed, const po::variables_map& vm) {
+    const auto refuse = [&parsed](const char* name) {
+        po::invalid_option_value error(Token(parsed, name));
+        error.set_option_name(name);
+        error.set_prefix(po::command_line_style::allow_long);
+        throw error;
+    };
+    for (const char* name : {"cluster_tollerance", "min_color_map", "max_color_map"}) {
+        if (vm.count(name) && !std::isfinite(vm[name].as<float>())) {
+            refuse(name);
+        }
+    }
+    for (const char* name : {"min_cluster_size", "max_cluster_size"}) {
+        if (vm.count(name) && vm[name].as<int>() < 0) {
+            refuse(name);
+        }
+    }
+    if (vm.count("min_cluster_size") && vm.count("max_cluster_size") &&
+        vm["min_cluster_size"].as<int>() > vm["max_cluster_size"].as<int>()) {
+        throw po::error("Min cluster size " + Token(parsed, "min_cluster_size") +
+                        " greater than max cluster size " + Token(parsed, "max_cluster_size"));
+    }
+}
+
+/// A text as one printable line: control characters are shown as \xNN.
+std::string Printable(const std::string& text) {
+    std::string line;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::iscntrl(byte)) {
+            static const char* const kHex = "0123456789ABCDEF";
+            line += "\\x";
+            line += kHex[byte >> 4];
+            line += kHex[byte & 0x0F];
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
+/// True when the session id can name the session's folder; otherwise prints
+/// the refusal.
+bool UsableSid(const std::string& sid) {
+    if (CloudInfo::IsValidSid(sid)) {
+        return true;
+    }
+    std::cout << "ERROR: Invalid session id: " << Printable(sid) << std::endl;
+    return false;
 }
 
 /// Prints a refusal with the option listing; the run then ends with status 1.
@@ -131,6 +197,9 @@ int Validate(const po::variables_map& vm, const po::options_description& options
     if (request.index <= 0 && (request.sessionId.empty() || request.internalIndex <= 0)) {
         return Refuse("You must specify the index or session id with the internal index!", options);
     }
+    if (request.index <= 0 && !UsableSid(request.sessionId)) {
+        return kExitRefused;
+    }
     return kExitOk;
 }
 
@@ -159,6 +228,27 @@ CloudInfo LookUp(const Config& config, const RunRequest& request) {
         return config.GetCloudInfo(request.index);
     }
     return config.GetCloudInfo(request.sessionId, request.internalIndex);
+}
+
+/// An object's files lie in B/S: a session id that is no single folder name
+/// would put them elsewhere, and without a base data folder they would land
+/// wherever the run was started. Prints the refusal; true when the run may go on.
+bool PlacesFilesSafely(const CloudInfo& info, const Config& config) {
+    if (!UsableSid(info.GetSid())) {
+        return false;
+    }
+    const std::string base = config.GetBaseDataFolder();
+    if (base.empty()) {
+        std::cout << "ERROR: No base data folder: give --cloud_path or set base.data.folder"
+                  << std::endl;
+        return false;
+    }
+    // The system calls end a name at a NUL: the files would land in a cut-off folder.
+    if (base.find('\0') != std::string::npos) {
+        std::cout << "ERROR: Invalid base data folder: " << Printable(base) << std::endl;
+        return false;
+    }
+    return true;
 }
 
 /// The identity whose file the run reads. Once a row is marked depalletized
@@ -200,8 +290,8 @@ enum class DepalletOutcome {
     NotStored,  ///< files written, but the database refused the update
 };
 
-/// True when every value the update stores is a number: a NaN or an
-/// infinity would overwrite the row with garbage.
+/// True when every value the update and the data file store is a number: a
+/// NaN or an infinity would overwrite the row or the file with garbage.
 bool ResultsAreNumbers(const Cloud& cloud) {
     std::vector<float> values = {cloud.GetH(),         cloud.GetL(),         cloud.GetW(),
                                  cloud.GetVolInbound(), cloud.GetVolPackage(), cloud.GetVolSurface(),
@@ -242,28 +332,42 @@ DepalletOutcome DepalletStep(Cloud& cloud, const Config& config) {
 }
 
 /// Splits a copy of the cloud into the objects standing side by side; when
-/// there are several, measures each and writes its files.
-void SplitStep(const Cloud& cloud) {
+/// there are several, measures each and writes its files. Nothing is written
+/// when a cluster's results are not numbers (coordinates near the float
+/// limit overflow the volumes): its data file would carry them. Returns the
+/// run's exit status.
+int SplitStep(const Cloud& cloud) {
     std::cout << "Begin split" << std::endl;
     CloudCollection collection(cloud);
     if (collection.size() <= 1) {
         std::cout << "Nothing to split" << std::endl << "Split: " << collection.size() << std::endl;
-        return;
+        return kExitOk;
     }
     std::cout << "Split: " << collection.size() << std::endl;
     for (int i = 0; i < collection.size(); ++i) {
         Measure(collection.get(i));
     }
+    for (int i = 0; i < collection.size(); ++i) {
+        if (!ResultsAreNumbers(collection.get(i))) {
+            std::cout << "ERROR: The measured results of cluster "
+                      << collection.get(i).GetCloudInfo().GetN()
+                      << " are not numbers, nothing is stored!" << std::endl;
+            return kExitRefused;
+        }
+    }
     collection.save();
     collection.saveVolume();
     collection.saveData();
+    return kExitOk;
 }
 
 int Run(int argc, char** argv) {
     const po::options_description options = BuildOptions();
     po::variables_map vm;
-    po::store(po::parse_command_line(argc, argv, options), vm);
+    const po::parsed_options parsed = po::parse_command_line(argc, argv, options);
+    po::store(parsed, vm);
     po::notify(vm);
+    RefuseUnusableValues(parsed, vm);
 
     Config* config =
         Config::GetInstance(vm.count("config") ? vm["config"].as<std::string>() : std::string());
@@ -304,6 +408,9 @@ int Run(int argc, char** argv) {
     }
 
     const CloudInfo info = LookUp(*config, request);
+    if (info.GetId() > 0 && !PlacesFilesSafely(info, *config)) {
+        return kExitRefused;
+    }
     const CloudInfo source = Source(info, request, *config);
     if (!Exists(info, source)) {
         std::cout << "Not found:" << std::endl << info << std::endl;
@@ -324,8 +431,8 @@ int Run(int argc, char** argv) {
             status = kExitRefused;
         }
     }
-    if (request.split) {
-        SplitStep(cloud);
+    if (request.split && SplitStep(cloud) != kExitOk) {
+        return kExitRefused;
     }
     return status;
 }

@@ -1,5 +1,6 @@
 #include "cloud/CloudInfo.h"
 
+#include <algorithm>
 #include <boost/filesystem/path.hpp>
 #include <ostream>
 #include <utility>
@@ -12,6 +13,9 @@ namespace {
 constexpr int kPalletOpDepalletized = 3;
 /// Name of the pallet folder inside a session folder.
 const char* const kPalletFolder = "P";
+/// Bytes below this, and kDelete, are control characters.
+constexpr unsigned char kFirstPrintable = 0x20;
+constexpr unsigned char kDelete = 0x7f;
 
 }  // namespace
 
@@ -39,6 +43,16 @@ CloudInfo::CloudInfo(int id, int n, int palletOp, int parentId, std::string sid,
     coeffB = b;
     coeffC = c;
     coeffD = d;
+}
+
+bool CloudInfo::IsValidSid(const std::string& sid) {
+    if (sid.empty() || sid == "." || sid == "..") {
+        return false;
+    }
+    return std::none_of(sid.begin(), sid.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return c == '/' || byte < kFirstPrintable || byte == kDelete;
+    });
 }
 
 CloudInfo CloudInfo::Delivered() const {

@@ -26,6 +26,12 @@ public:
     float GetCoeffC() const { return coeffC; }
     float GetCoeffD() const { return coeffD; }
 
+    /// True when a session id names exactly one folder directly under the base
+    /// folder: not empty, not "." or "..", without a separator, a NUL or
+    /// another control character. Any other id would place the session's files
+    /// elsewhere, or make a name no line-based reader of the output can carry.
+    static bool IsValidSid(const std::string& sid);
+
     /// Makes the cloud its own parent: its files move to the folder named after its id.
     void SelfParent() { parentId = id; }
     /// The same cloud as the camera delivered it: no pallet operation, no

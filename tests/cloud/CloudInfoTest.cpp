@@ -65,6 +65,19 @@ TEST(CloudInfoPaths, EmptyPartsAddNoSeparator) {
     EXPECT_EQ(CloudInfo(1, 2, 0, 0, "", "", "/b").GetPath().string(), "/b/S2.pcd");
 }
 
+TEST(CloudInfoPaths, OnlySingleFolderNamesAreSessionIds) {
+    for (const char* sid :
+         {"2026-12-08_0815", "q'uo\"te\\back`tick%_", " ", "...", ".hidden", "P", "-s"}) {
+        EXPECT_TRUE(CloudInfo::IsValidSid(sid)) << sid;
+    }
+    for (const std::string& sid :
+         {std::string(), std::string("."), std::string(".."), std::string("/"), std::string("a/b"),
+          std::string("../x"), std::string("x/.."), std::string("/abs"), std::string("a\nb"),
+          std::string("a\tb"), std::string("\x7f"), std::string("a\0b", 3)}) {
+        EXPECT_FALSE(CloudInfo::IsValidSid(sid)) << sid;
+    }
+}
+
 TEST(CloudInfoValues, ConstructorsFillInArgumentOrder) {
     const CloudInfo four(1, 2, 3, 4);
     EXPECT_EQ(four.GetId(), 1);

@@ -253,6 +253,47 @@ TEST_F(DriverRun, SessionIdIsNeverRunAsSql) {
     EXPECT_FALSE(kelvo_test::ReadObject(db, 3005).empty());
 }
 
+TEST_F(DriverRun, IdentitiesOutsideTheirSessionFolderAreRefused) {
+    // Each identity points where a scan is waiting, so a run that followed it
+    // would read and write outside the data folder's sessions.
+    const std::string data = dir.DataFolder().string();
+    kelvo_test::WriteScan(dir.Path() / "S1.pcd", kScan);
+    kelvo_test::WriteScan(dir.DataFolder() / "S1.pcd", kScan);
+    kelvo_test::WriteScan(dir.Path() / "run-nobase" / "S1.pcd", kScan);
+    const auto refusal = [](const RunResult& r) {
+        EXPECT_EQ(r.status, 1);
+        return r.out.substr(r.out.rfind("\n\n") + 2);
+    };
+    const std::pair<std::string, std::string> stored[] = {
+        {"..", ".."}, {"", ""}, {"x/../..", "x/../.."}, {"a\nb", "a\\x0Ab"}};
+    int id = 3010;
+    for (const auto& [sid, shown] : stored) {
+        kelvo_test::SeedSession(db, cleanup, sid);
+        kelvo_test::SeedObject(db, cleanup, id, sid, 1, 2);
+        EXPECT_EQ(refusal(Run({"-e", "120", "-z", "-i", std::to_string(id++), "-p", data})),
+                  "ERROR: Invalid session id: " + shown + "\n");
+    }
+    // Given on the command line it is refused before the lookup.
+    EXPECT_EQ(Run({"-f", "-s", "..", "-n", "1", "-p", data}).out,
+              "ERROR: Invalid session id: ..\n");
+
+    // Without a base data folder, or with one the system would cut off at
+    // its NUL, the files would land elsewhere.
+    kelvo_test::SeedSession(db, cleanup, "run-nobase");
+    kelvo_test::SeedObject(db, cleanup, id, "run-nobase", 1);
+    const std::vector<std::string> args = {"-z", "-e", "120", "-i", std::to_string(id)};
+    EXPECT_EQ(refusal(Run(args)),
+              "ERROR: No base data folder: give --cloud_path or set base.data.folder\n");
+    kelvo_test::SeedDecode(db, cleanup, "CONFIG", "base.data.folder", "", "S");
+    db.Exec("UPDATE decode SET decvalue = CONCAT(" +
+            kelvo_test::TestDatabase::Quote(dir.Path().string()) +
+            ", CHAR(0), '/x') WHERE deckey = 'base.data.folder'");
+    EXPECT_EQ(refusal(Run(args)),
+              "ERROR: Invalid base data folder: " + dir.Path().string() + "\\x00/x\n");
+
+    EXPECT_EQ(FilesUnder(dir.Path()).size(), 4u);
+}
+
 TEST_F(DriverRun, PalletOptionsShowInThePrintout) {
     kelvo_test::SeedPallet(db, cleanup, 3006, "EPAL", 144);
     const RunResult byId = Run({"-d", "3006", "-i", "3999"});
@@ -351,4 +392,21 @@ TEST(DriverStartFailure, RejectedCommandLineEndsWithOneLine) {
     const RunResult noValue = RunTool(dir, {"-z", "-i"});
     EXPECT_EQ(noValue.status, 1);
     EXPECT_EQ(std::count(noValue.err.begin(), noValue.err.end(), '\n'), 1) << noValue.err;
+
+    // Values that convert but no run can use are refused the same way, before
+    // the configuration is read: no printout, even with the help option.
+    const std::pair<std::vector<std::string>, std::string> unusable[] = {
+        {{"-t", "nan"}, "the argument ('nan') for option '--cluster_tollerance' is invalid"},
+        {{"-A", "-inf", "-h"}, "the argument ('-inf') for option '--max_color_map' is invalid"},
+        {{"-M", "-1"}, "the argument ('-1') for option '--max_cluster_size' is invalid"},
+        {{"-m", "20", "-M", "10"}, "Min cluster size 20 greater than max cluster size 10"},
+    };
+    for (const auto& [args, message] : unusable) {
+        std::vector<std::string> all = {"-z", "-i", "1"};
+        all.insert(all.end(), args.begin(), args.end());
+        const RunResult r = RunTool(dir, all);
+        EXPECT_EQ(r.status, 1) << message;
+        EXPECT_EQ(r.out, "") << message;
+        EXPECT_EQ(r.err, "ERROR: " + message + "\n");
+    }
 }
