@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -21,6 +22,31 @@ octomap::OcTreeKey Unpack(std::uint64_t packed) {
     return octomap::OcTreeKey(static_cast<octomap::key_type>((packed >> (2 * kKeyBits)) & kKeyMask),
                               static_cast<octomap::key_type>((packed >> kKeyBits) & kKeyMask),
                               static_cast<octomap::key_type>(packed & kKeyMask));
+}
+
+/// Sorts packed keys by their three 16-bit fields, lowest first: a radix
+/// sort, since a scan has hundreds of thousands of hits.
+void SortKeys(std::vector<std::uint64_t>& keys) {
+    constexpr std::size_t kBuckets = std::size_t{1} << kKeyBits;
+    std::vector<std::uint64_t> sorted(keys.size());
+    std::vector<std::size_t> start(kBuckets);
+    for (int pass = 0; pass < 3; ++pass) {
+        const int shift = pass * kKeyBits;
+        std::fill(start.begin(), start.end(), 0);
+        for (const std::uint64_t k : keys) {
+            ++start[(k >> shift) & kKeyMask];
+        }
+        std::size_t sum = 0;
+        for (std::size_t& s : start) {
+            const std::size_t count = s;
+            s = sum;
+            sum += count;
+        }
+        for (const std::uint64_t k : keys) {
+            sorted[start[(k >> shift) & kKeyMask]++] = k;
+        }
+        keys.swap(sorted);
+    }
 }
 
 }  // namespace
@@ -45,7 +71,7 @@ bool OcTreeHits::add(float x, float y, float z) {
 }
 
 void OcTreeHits::applyTo(octomap::OcTree& tree) {
-    std::sort(keys.begin(), keys.end());
+    SortKeys(keys);
     const float hit = tree.getProbHitLog();
     const float ceiling = tree.getClampingThresMaxLog();
     for (std::size_t i = 0; i < keys.size();) {
