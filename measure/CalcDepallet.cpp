@@ -148,5 +148,5 @@ void Cloud::CalcDepallet() {
         *kept += projected;
     }
 
-    pcl::copyPointCloud(*kept, *cloud);
+    cloud->swap(*kept);
 }

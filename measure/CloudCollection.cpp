@@ -35,22 +35,22 @@ void CloudCollection::split(Cloud c) {
     const CloudInfo parent = c.GetCloudInfo();
     int k = 1;
     for (const auto& cluster : clusters) {
-        PointCloudRGBPtr points(new PointCloudRGB);
-        points->points.reserve(cluster.size());
-        for (const int index : cluster) {
-            points->points.push_back(full.points[static_cast<std::size_t>(index)]);
-        }
-        points->width = static_cast<std::uint32_t>(points->points.size());
-        points->height = 1;
-        points->is_dense = true;
-        if (points->points.size() < kMinPointsPerCloud) {
+        if (cluster.size() < kMinPointsPerCloud) {
             continue;
         }
         CloudInfo info(0, k, 0, parent.GetId(), parent.GetSid(), config->GetFileModel(),
                        config->GetBaseDataFolder(), parent.GetCoeffA(), parent.GetCoeffB(),
                        parent.GetCoeffC(), parent.GetCoeffD());
         auto child = std::make_unique<Cloud>(info);
-        child->setCloud(points);
+        // The cluster's points go straight into the child's own cloud.
+        PointCloudRGB& points = *child->getCloud();
+        points.points.reserve(cluster.size());
+        for (const int index : cluster) {
+            points.points.push_back(full.points[static_cast<std::size_t>(index)]);
+        }
+        points.width = static_cast<std::uint32_t>(points.points.size());
+        points.height = 1;
+        points.is_dense = true;
         clouds.push_back(std::move(child));
         ++k;
     }
