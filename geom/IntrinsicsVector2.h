@@ -69,6 +69,12 @@ public:
         }
 
         direction[0] = v[extreme[1]] - origin;
+        if (!std::isfinite(direction[0][0]) || !std::isfinite(direction[0][1])) {
+            // Ends more than the float range apart: halving both first keeps their
+            // difference finite, and only the direction is needed.
+            Real const half(0.5);
+            direction[0] = half * v[extreme[1]] - half * origin;
+        }
         Normalize(direction[0]);
         direction[1] = -Perp(direction[0]);
 

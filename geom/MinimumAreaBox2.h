@@ -3,10 +3,13 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
+#include <type_traits>
 #include <vector>
 
 #include "geom/ConvexHull2.h"
 #include "geom/IntrinsicsVector2.h"
+#include "geom/Logger.h"
 #include "geom/OrientedBox.h"
 #include "geom/Vector.h"
 
@@ -29,12 +32,15 @@ public:
           zero(0),
           one(1),
           negOne(-1),
-          half(InputType(0.5)) {}
+          half(InputType(0.5)),
+          scaleUp(std::ldexp(InputType(1), 2 * kScaleHalfExponent)),
+          scaleDown(std::ldexp(InputType(1), -2 * kScaleHalfExponent)) {}
 
     /// The rectangle of least area that contains the `inNumPoints` points; `useRotatingCalipers`
     /// selects the linear search over the hull edges instead of trying every edge in turn.
     /// Degenerate sets give a rectangle with zero extents: a point gives a zero box at the
-    /// first point, a set on one line the segment between its extremes. No points give a
+    /// first point, a set on one line (two distinct points included) the segment between its
+    /// extremes. No points give a
     /// zero box at the origin.
     OrientedBox<2, InputType> operator()(int32_t inNumPoints, Vector<2, InputType> const* inPoints,
                                          bool useRotatingCalipers = true) {
@@ -52,6 +58,15 @@ public:
         ConvexHull2<InputType, ComputeType> convexHull;
         convexHull(numPoints, points, InputType(0));
         int32_t const dimension = convexHull.GetDimension();
+
+        if (dimension == 0 && numPoints == 2 && IsFinite(points[0]) && IsFinite(points[1]) &&
+            !(points[0] == points[1])) {
+            // The hull classifies only three or more points; two distinct ones are a segment,
+            // and a zero box at the first would leave the second outside.
+            IntrinsicsVector2<InputType> info(numPoints, points, InputType(0));
+            ComputeSegmentBox(info.origin, info.direction[0], result);
+            return result;
+        }
 
         if (dimension == 0) {
             result.center = points[0];
@@ -115,15 +130,40 @@ private:
         int32_t k;
     };
 
-    // The zero-height rectangle around the points' spread along the unit direction D.
+    static bool IsFinite(Vector<2, InputType> const& p) {
+        return std::isfinite(p[0]) && std::isfinite(p[1]);
+    }
+
+    // The zero-height rectangle around the points' spread along the unit direction D. A
+    // spread beyond half the float range overflows the float sums; it is then measured in
+    // double, and refused when even the rounded result lies beyond the range.
     void ComputeSegmentBox(Vector<2, InputType> const& origin,
                            Vector<2, InputType> const& direction,
                            OrientedBox<2, InputType>& result) {
-        InputType tmin(0), tmax(0);
+        SegmentBoxIn<InputType>(origin, direction, result);
+        // A NaN origin or direction comes from a NaN point, which no arithmetic mends.
+        if (!IsFinite(origin) || !IsFinite(direction)) {
+            return;
+        }
+        if constexpr (std::is_same<InputType, float>::value) {
+            if (!IsFinite(result.center) || !std::isfinite(result.extent[0])) {
+                SegmentBoxIn<double>(origin, direction, result);
+            }
+        }
+        GEOM_REPORT_ERROR(IsFinite(result.center) && std::isfinite(result.extent[0]),
+                          kBeyondRange);
+    }
+
+    template <typename Arithmetic>
+    void SegmentBoxIn(Vector<2, InputType> const& origin, Vector<2, InputType> const& direction,
+                      OrientedBox<2, InputType>& result) {
+        Arithmetic const ox(origin[0]), oy(origin[1]);
+        Arithmetic const dx(direction[0]), dy(direction[1]);
+        Arithmetic tmin(0), tmax(0);
         int32_t imin = 0, imax = 0;
         for (int32_t i = 0; i < numPoints; ++i) {
-            Vector<2, InputType> const diff = points[i] - origin;
-            InputType const t = Dot(diff, direction);
+            Arithmetic const t = (Arithmetic(points[i][0]) - ox) * dx +
+                                 (Arithmetic(points[i][1]) - oy) * dy;
             if (t > tmax) {
                 tmax = t;
                 imax = i;
@@ -132,9 +172,11 @@ private:
                 imin = i;
             }
         }
-        InputType const halfInput(0.5);
-        result.center = origin + (halfInput * (tmin + tmax)) * direction;
-        result.extent[0] = halfInput * (tmax - tmin);
+        Arithmetic const halfInput(0.5);
+        Arithmetic const middle = halfInput * (tmin + tmax);
+        result.center = Vector<2, InputType>{static_cast<InputType>(ox + middle * dx),
+                                             static_cast<InputType>(oy + middle * dy)};
+        result.extent[0] = static_cast<InputType>(halfInput * (tmax - tmin));
         result.extent[1] = InputType(0);
         result.axis[0] = direction;
         result.axis[1] = Vector<2, InputType>{-direction[1], direction[0]};
@@ -343,7 +385,7 @@ private:
             ComputeType const h = half * Dot(box.direction[d], diff[d]);
             ComputeType const sqrExtent = h * h / box.sqrLength;
             result.center[d] = static_cast<InputType>(center[d]);
-            result.extent[d] = std::sqrt(static_cast<InputType>(sqrExtent));
+            result.extent[d] = SquareRoot(sqrExtent);
 
             Vector<2, ComputeType> const& direction = box.direction[d];
             ComputeType const absX = (direction[0] < zero ? -direction[0] : direction[0]);
@@ -355,18 +397,45 @@ private:
             Normalize(result.axis[d]);
         }
 
+        GEOM_REPORT_ERROR(IsFinite(result.center) && IsFinite(result.extent), kBeyondRange);
         support = box.support;
         area = static_cast<InputType>(box.area);
     }
 
+    // The square root of an exact non-negative number, rounded. The square of a half side
+    // leaves the float range long before the side does (sides below about 1e-19 or above
+    // 1e19), so such a square is scaled by an exact power of four into range first; in range
+    // the result is the plain rounding of the square followed by the float square root.
+    InputType SquareRoot(ComputeType const& square) const {
+        ComputeType scaled = square;
+        InputType rounded = static_cast<InputType>(scaled);
+        int32_t halfExponent = 0;
+        if (scaled != zero) {
+            while (rounded < std::numeric_limits<InputType>::min()) {
+                scaled = scaled * scaleUp;
+                halfExponent -= kScaleHalfExponent;
+                rounded = static_cast<InputType>(scaled);
+            }
+            while (std::isinf(rounded)) {
+                scaled = scaled * scaleDown;
+                halfExponent += kScaleHalfExponent;
+                rounded = static_cast<InputType>(scaled);
+            }
+        }
+        return std::ldexp(std::sqrt(rounded), halfExponent);
+    }
+
     static constexpr size_t kMinPolygonVertices = 3;
+    static constexpr char const* kBeyondRange = "The rectangle lies beyond the range of the input type.";
+    // Squares are scaled by 4^32 at a time, a power of two that float holds exactly.
+    static constexpr int32_t kScaleHalfExponent = 32;
 
     int32_t numPoints;
     Vector<2, InputType> const* points;
     std::vector<int32_t> hull;
     std::array<int32_t, 4> support;
     InputType area;
-    ComputeType const zero, one, negOne, half;
+    ComputeType const zero, one, negOne, half, scaleUp, scaleDown;
 };
 
 }  // namespace geom

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <limits>
 
 namespace geom {
 
@@ -210,7 +212,29 @@ Real Length(Vector<N, Real> const& v) {
 /// floating-point components only.
 template <int32_t N, typename Real>
 Real Normalize(Vector<N, Real>& v) {
-    Real const length = std::sqrt(Dot(v, v));
+    Real const sqrLength = Dot(v, v);
+    bool const squaresInRange = sqrLength >= std::numeric_limits<Real>::min() &&
+                                sqrLength <= std::numeric_limits<Real>::max();
+    if (!squaresInRange && !std::isnan(sqrLength)) {
+        // The squares of a vector shorter than about 1e-19 or longer than about 1e19 leave
+        // the float range; its length is then taken with the largest component scaled to 1.
+        Real largest(0);
+        for (int32_t i = 0; i < N; ++i) {
+            largest = std::max(largest, std::fabs(v[i]));
+        }
+        if (largest > Real(0) && std::isfinite(largest)) {
+            Vector<N, Real> scaled;
+            for (int32_t i = 0; i < N; ++i) {
+                scaled[i] = v[i] / largest;
+            }
+            Real const scaledLength = std::sqrt(Dot(scaled, scaled));
+            for (int32_t i = 0; i < N; ++i) {
+                v[i] = scaled[i] / scaledLength;
+            }
+            return largest * scaledLength;
+        }
+    }
+    Real const length = std::sqrt(sqrLength);
     if (length > Real(0)) {
         Real const inverse = Real(1) / length;
         for (int32_t i = 0; i < N; ++i) {

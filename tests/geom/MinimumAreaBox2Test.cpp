@@ -69,13 +69,17 @@ TYPED_TEST(MinimumAreaBox2, OnePointOrEqualPointsGiveZeroBoxAtFirstPoint) {
     }
 }
 
-TYPED_TEST(MinimumAreaBox2, TwoDistinctPointsGiveZeroBoxAtFirstPoint) {
+TYPED_TEST(MinimumAreaBox2, TwoDistinctPointsGiveTheirSegment) {
     using BoxFinder = typename TestFixture::BoxFinder;
     BoxFinder finder;
     std::vector<Point> const p = {Point{3, 4}, Point{-1, 7}};
     Box const box = FindBox(finder, p);
-    EXPECT_EQ(box.center, (Point{3, 4}));
-    EXPECT_EQ(box.extent, (Point{0, 0}));
+    EXPECT_NEAR(box.center[0], 1.0f, 1e-6f);
+    EXPECT_NEAR(box.center[1], 5.5f, 1e-6f);
+    EXPECT_NEAR(box.extent[0], 2.5f, 1e-6f);
+    EXPECT_EQ(box.extent[1], 0.0f);
+    EXPECT_NEAR(box.axis[0][0], 0.8f, 1e-6f);
+    EXPECT_NEAR(box.axis[0][1], -0.6f, 1e-6f);
 }
 
 TYPED_TEST(MinimumAreaBox2, NoPointsGiveZeroBoxAtOrigin) {
