@@ -21,6 +21,7 @@ namespace {
 /// Below this many bytes of ASCII data a second thread costs more than it saves.
 constexpr std::size_t kParallelAsciiBytes = std::size_t{1} << 20;
 constexpr int kXyz = 3;
+constexpr std::uint32_t kMaxUnpackRatio = 88;
 
 /// A fault in the file's content; Read adds the file name.
 struct Malformed {
@@ -555,6 +556,11 @@ void ReadCompressed(const Header& h, const char* s, std::size_t size, PcdReader:
     }
     if (packed > size - 8 || !OnlyLineEnds(s + 8 + packed, s + size)) {
         Fail("compressed size " + Str(packed) + " but " + Str(size - 8) + " bytes follow");
+    }
+    // The longest back reference, three bytes, repeats 264: nothing unpacks to more than 88
+    // times its size, and the buffer is not allocated for a promise the data cannot keep.
+    if (unpacked / kMaxUnpackRatio > packed) {
+        Fail("compressed data of " + Str(packed) + " bytes cannot unpack to " + Str(unpacked));
     }
     std::unique_ptr<char[]> buf(new char[unpacked + 1]);
     if (lzf_decompress(s + 8, packed, buf.get(), unpacked) != unpacked) {
