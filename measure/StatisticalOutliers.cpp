@@ -31,6 +31,8 @@ constexpr double kRebuildRatio = 1.25;
 constexpr double kBoundMargin = 1e-5;
 constexpr double kPi = 3.14159265358979323846;
 constexpr std::size_t kCellsPerChunk = 256;
+// Buckets of the sort of a query's nearest distances.
+constexpr std::size_t kBuckets = 64;
 // Squared-distance widening of the previous query's k-th neighbour.
 constexpr double kHintWidening = 1.2;
 
@@ -151,8 +153,12 @@ public:
                 Gather(x, y, z, lo, hi, limit);
             }
             if (found > static_cast<std::size_t>(k)) {
-                std::nth_element(dist.begin(), dist.begin() + k, dist.begin() + found);
-                std::sort(dist.begin(), dist.begin() + k + 1);
+                if (found <= kBuckets * 4 && std::isfinite(gathered) && gathered > 0) {
+                    SortFound();
+                } else {
+                    std::nth_element(dist.begin(), dist.begin() + k, dist.begin() + found);
+                    std::sort(dist.begin(), dist.begin() + k + 1);
+                }
                 hint = dist[k];
                 return;
             }
@@ -205,11 +211,46 @@ private:
             }
         }
         found = m;
+        gathered = limit;
+    }
+
+    /// Sorts the gathered distances, all within [0, gathered]: spread over
+    /// buckets by value (on a surface they are about evenly spread), then an
+    /// insertion sort puts the few neighbours within a bucket in order.
+    void SortFound() {
+        const double scale = kBuckets / gathered;
+        std::fill(std::begin(bucketStart), std::end(bucketStart), 0u);
+        key.resize(std::max(key.size(), found));
+        for (std::size_t i = 0; i < found; ++i) {
+            key[i] = static_cast<std::uint32_t>(
+                std::min(static_cast<double>(dist[i]) * scale, kBuckets - 1.0));
+            ++bucketStart[key[i] + 1];
+        }
+        for (std::size_t b = 1; b <= kBuckets; ++b) {
+            bucketStart[b] += bucketStart[b - 1];
+        }
+        spread.resize(std::max(spread.size(), found));
+        for (std::size_t i = 0; i < found; ++i) {
+            spread[bucketStart[key[i]]++] = dist[i];
+        }
+        for (std::size_t i = 0; i < found; ++i) {
+            const float v = spread[i];
+            std::size_t j = i;
+            while (j > 0 && dist[j - 1] > v) {
+                dist[j] = dist[j - 1];
+                --j;
+            }
+            dist[j] = v;
+        }
     }
 
     const Grid& grid;
     int k;
     std::size_t found = 0;
+    double gathered = 0.0;  // the limit of the last gathering
+    std::uint32_t bucketStart[kBuckets + 1];
+    std::vector<std::uint32_t> key;
+    std::vector<float> spread;
     double hint = 0.0;  // the k-th squared distance of the last query
 };
 
