@@ -26,6 +26,7 @@ trap 'bash "$ROOT/scripts/db-stop.sh" "$DBDIR"' EXIT
 source "$DBDIR/env.sh"
 
 mkdir -p "$BUILD/crashes" "$BUILD/reports"
+rm -f "$BUILD/reports"/*
 # The measurements silence standard error around the hull library, which would swallow a
 # report written there.
 export ASAN_OPTIONS="log_path=$BUILD/reports/asan"
