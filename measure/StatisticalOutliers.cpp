@@ -7,12 +7,15 @@
 #include <pcl/point_types.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 
 namespace {
 
@@ -31,6 +34,8 @@ constexpr double kRebuildRatio = 1.25;
 constexpr double kBoundMargin = 1e-5;
 constexpr double kPi = 3.14159265358979323846;
 constexpr std::size_t kCellsPerChunk = 256;
+// Cells with more points than this are checked for points repeated in place.
+constexpr std::uint32_t kCrowdedCell = 512;
 // Buckets of the sort of a query's nearest distances.
 constexpr std::size_t kBuckets = 64;
 // Squared-distance widening of the previous query's k-th neighbour.
@@ -254,6 +259,36 @@ private:
     double hint = 0.0;  // the k-th squared distance of the last query
 };
 
+/// For each slot from..to of one cell, how many points of the cell lie at
+/// exactly the same place (a camera may report many returns at its origin).
+std::vector<std::uint32_t> Repeats(const Grid& grid, std::uint32_t from, std::uint32_t to) {
+    using Place = std::array<float, 3>;
+    struct PlaceHash {
+        std::size_t operator()(const Place& p) const {
+            std::size_t h = 0;
+            for (const float v : p) {
+                std::uint32_t bits;
+                std::memcpy(&bits, &v, sizeof bits);
+                h = h * 0x9E3779B97F4A7C15ULL + bits;
+            }
+            return h;
+        }
+    };
+    // Adding 0 makes -0 and +0 one place, as their distance is 0.
+    const auto place = [&](std::uint32_t s) {
+        return Place{grid.xs[s] + 0.0f, grid.ys[s] + 0.0f, grid.zs[s] + 0.0f};
+    };
+    std::unordered_map<Place, std::uint32_t, PlaceHash> counts;
+    for (std::uint32_t s = from; s < to; ++s) {
+        ++counts[place(s)];
+    }
+    std::vector<std::uint32_t> repeats(to - from);
+    for (std::uint32_t s = from; s < to; ++s) {
+        repeats[s - from] = counts[place(s)];
+    }
+    return repeats;
+}
+
 /// The finite points' mean neighbour distances, in the order of the grid's slots.
 void MeansOfCells(const Grid& grid, int k, std::vector<float>& means) {
     const std::size_t cells = grid.start.size() - 1;
@@ -275,7 +310,15 @@ void MeansOfCells(const Grid& grid, int k, std::vector<float>& means) {
                 const int cell[3] = {static_cast<int>(c % grid.dim[0]),
                                      static_cast<int>((c / grid.dim[0]) % grid.dim[1]),
                                      static_cast<int>(c / (static_cast<std::size_t>(grid.dim[0]) * grid.dim[1]))};
+                const std::vector<std::uint32_t> repeats =
+                    to - from > kCrowdedCell ? Repeats(grid, from, to) : std::vector<std::uint32_t>();
                 for (std::uint32_t s = from; s < to; ++s) {
+                    // A point repeated more than k times has only zeros among
+                    // its nearest distances; searching would read the whole crowd.
+                    if (!repeats.empty() && repeats[s - from] > static_cast<std::uint32_t>(k)) {
+                        means[s] = 0.0f;
+                        continue;
+                    }
                     search.Search(grid.xs[s], grid.ys[s], grid.zs[s], cell, 1);
                     means[s] = search.Mean();
                 }

@@ -81,6 +81,12 @@ Points Strays(unsigned seed) {
     return p;
 }
 
+/// Many returns at the camera's origin, some with negative zeros.
+Points WithOrigin(Points p, std::size_t repeats) {
+    for (std::size_t i = 0; i < repeats; ++i) p.push_back(MakePoint(i % 7 ? 0.0f : -0.0f, 0.0f, 0.0f));
+    return p;
+}
+
 Points WithHoles(Points p, unsigned seed) {
     std::mt19937 rng(seed);
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -145,6 +151,7 @@ TEST(StatisticalOutliers, KeepsWhatTheReferenceFilterKeeps) {
         {"NaN holes", [] { return WithHoles(BoxFaces(3000, 9), 10); }, true},
         {"exactly mean K + 1", [] { return Uniform(kMeanK + 1, 1.0f, 11); }, true},
         {"one point repeated", [] { return Points(200, MakePoint(0.5f, 0.5f, 0.5f)); }, true},
+        {"returns at the origin", [] { return WithOrigin(BoxFaces(2000, 14), 1500); }, true},
         {"scan", [] { return Scan(100000); }, false},
     };
     const StatisticalOutliers filter(kMeanK, kStddevMul);
