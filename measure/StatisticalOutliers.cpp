@@ -34,6 +34,8 @@ constexpr double kRebuildRatio = 1.25;
 constexpr double kBoundMargin = 1e-5;
 constexpr double kPi = 3.14159265358979323846;
 constexpr std::size_t kCellsPerChunk = 256;
+// One point in this many may lie outside the grid's box on each side of an axis.
+constexpr std::size_t kStrayShare = 1000;
 // Cells with more points than this are checked for points repeated in place.
 constexpr std::uint32_t kCrowdedCell = 512;
 // Buckets of the sort of a query's nearest distances.
@@ -289,6 +291,26 @@ std::vector<std::uint32_t> Repeats(const Grid& grid, std::uint32_t from, std::ui
     return repeats;
 }
 
+/// The box of all points but the few farthest out on each axis. A stray
+/// point metres away would otherwise stretch the grid and coarsen its cells
+/// for everyone; outside the box, points join the outermost cells, which
+/// keeps the cells' order along every axis and so the search exact.
+Box CoreBox(const std::vector<float>& px, const std::vector<float>& py, const std::vector<float>& pz) {
+    const std::size_t n = px.size();
+    const std::size_t skip = n / kStrayShare;
+    Box box;
+    const std::vector<float>* axes[3] = {&px, &py, &pz};
+    std::vector<float> values;
+    for (int a = 0; a < 3; ++a) {
+        values = *axes[a];
+        std::nth_element(values.begin(), values.begin() + skip, values.end());
+        box.lo[a] = values[skip];
+        std::nth_element(values.begin(), values.end() - 1 - skip, values.end());
+        box.hi[a] = values[n - 1 - skip];
+    }
+    return box;
+}
+
 /// The finite points' mean neighbour distances, in the order of the grid's slots.
 void MeansOfCells(const Grid& grid, int k, std::vector<float>& means) {
     const std::size_t cells = grid.start.size() - 1;
@@ -356,16 +378,10 @@ std::vector<float> StatisticalOutliers::MeanDistances(const PointCloudRGB& cloud
     const auto& points = cloud.points;
     std::vector<float> px, py, pz;
     std::vector<std::size_t> finiteIndex;
-    Box box{{0, 0, 0}, {0, 0, 0}};
     for (std::size_t i = 0; i < points.size(); ++i) {
         const auto& p = points[i];
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
             continue;
-        }
-        const float v[3] = {p.x, p.y, p.z};
-        for (int a = 0; a < 3; ++a) {
-            box.lo[a] = px.empty() ? v[a] : std::min(box.lo[a], v[a]);
-            box.hi[a] = px.empty() ? v[a] : std::max(box.hi[a], v[a]);
         }
         px.push_back(p.x);
         py.push_back(p.y);
@@ -376,6 +392,7 @@ std::vector<float> StatisticalOutliers::MeanDistances(const PointCloudRGB& cloud
     if (meanK < 1 || n < static_cast<std::size_t>(meanK) + 1) {
         return {};
     }
+    const Box box = CoreBox(px, py, pz);
 
     // First guess: the points spread over the faces of their bounding box.
     double e[3];
