@@ -13,6 +13,7 @@
 #include <future>
 #include <iostream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "cloud/Cloud.h"
@@ -280,10 +281,17 @@ Cloud LoadCloud(const CloudInfo& info, const CloudInfo& source) {
 void Measure(Cloud& cloud) {
     // The hull only reads the points and writes only the package volume, so
     // it runs on the second core beside the other two.
-    auto package = std::async(std::launch::async, [&cloud] { cloud.CalcPackage(); });
+    std::future<void> package;
+    try {
+        package = std::async(std::launch::async, [&cloud] { cloud.CalcPackage(); });
+    } catch (const std::system_error&) {
+        cloud.CalcPackage();  // no second thread to be had: one after the other
+    }
     cloud.CalcInbound();
     cloud.CalcReal();
-    package.get();
+    if (package.valid()) {
+        package.get();
+    }
     std::cout << cloud << std::endl;
 }
 

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -347,9 +348,16 @@ void MeansOfCells(const Grid& grid, int k, std::vector<float>& means) {
             }
         }
     };
-    std::thread helper(work);
+    // Without a second thread (the system may refuse one) the work is done here alone.
+    std::thread helper;
+    try {
+        helper = std::thread(work);
+    } catch (const std::system_error&) {
+    }
     work();
-    helper.join();
+    if (helper.joinable()) {
+        helper.join();
+    }
 }
 
 /// The side of the cells: the typical distance of a point's k-th neighbour,
