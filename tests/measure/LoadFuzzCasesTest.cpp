@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <string>
 
 #include "FuzzCases.h"
@@ -9,7 +11,9 @@
 namespace {
 
 const std::string& Scratch() {
-    static const std::string path = ::testing::TempDir() + "kelvo-load-fuzz-case.pcd";
+    // ctest runs test cases as separate processes, two at a time.
+    static const std::string path =
+        ::testing::TempDir() + "kelvo-load-fuzz-case-" + std::to_string(getpid()) + ".pcd";
     return path;
 }
 
