@@ -1,5 +1,6 @@
 #include <pcl/ModelCoefficients.h>
 #include <pcl/common/io.h>
+#include <pcl/common/point_tests.h>
 #include <pcl/filters/project_inliers.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
@@ -32,10 +33,6 @@ constexpr double kReflectionMargin = 0.01;
 // is wrong rather than the points.
 constexpr std::size_t kMostReflectionsPercent = 1;
 
-bool IsFinite(const pcl::PointXYZRGB& p) {
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
-}
-
 /// Which points are reflections beyond the floor; empty when none is, or
 /// when the plane cannot be trusted to tell (then every point counts).
 std::vector<bool> Reflections(const PointCloudRGB& cloud, const FloorPlane& floor) {
@@ -48,7 +45,7 @@ std::vector<bool> Reflections(const PointCloudRGB& cloud, const FloorPlane& floo
     reflection.resize(cloud.points.size(), false);
     for (std::size_t i = 0; i < cloud.points.size(); ++i) {
         const auto& p = cloud.points[i];
-        if (IsFinite(p)) {
+        if (pcl::isFinite(p)) {
             ++finite;
             if (floor.Beyond(p.x, p.y, p.z) > kReflectionMargin) {
                 reflection[i] = true;
@@ -96,7 +93,7 @@ void Cloud::CalcDepallet() {
                            cloudInfo.GetCoeffD());
     const std::vector<bool> reflection = Reflections(*cloud, floor);
     const auto inScene = [&](std::size_t i) {
-        return IsFinite(cloud->points[i]) && (reflection.empty() || !reflection[i]);
+        return pcl::isFinite(cloud->points[i]) && (reflection.empty() || !reflection[i]);
     };
 
     float zMax = kLowestZ;

@@ -3,6 +3,7 @@
 // the threshold.
 #include "measure/StatisticalOutliers.h"
 
+#include <pcl/common/point_tests.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
@@ -388,7 +389,7 @@ std::vector<float> StatisticalOutliers::MeanDistances(const PointCloudRGB& cloud
     std::vector<std::size_t> finiteIndex;
     for (std::size_t i = 0; i < points.size(); ++i) {
         const auto& p = points[i];
-        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+        if (!pcl::isFinite(p)) {
             continue;
         }
         px.push_back(p.x);
@@ -443,10 +444,8 @@ std::vector<int> StatisticalOutliers::Inliers(const PointCloudRGB& cloud) const 
 
     // The statistics run in the reference's order and precision: every
     // point's distance in index order, the square taken in float.
-    std::size_t valid = 0;
-    for (const auto& p : cloud.points) {
-        valid += std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) ? 1 : 0;
-    }
+    const auto valid = std::count_if(cloud.points.begin(), cloud.points.end(),
+                                     [](const pcl::PointXYZRGB& p) { return pcl::isFinite(p); });
     double sum = 0.0;
     double squares = 0.0;
     for (const float d : distances) {
