@@ -123,16 +123,12 @@ void Cloud::CalcDepallet() {
     // normal pointing at the camera would mirror the bottom to z = -top.
     palletTop->values = {floor.A(), floor.B(), floor.C(), -top};
 
-    // The filter averages over kOutlierMeanK neighbours and reads past its
-    // results when the cloud has fewer points than that; such a remnant is
-    // kept whole.
-    if (kept->points.size() > static_cast<std::size_t>(kOutlierMeanK)) {
-        const std::vector<int> inliers =
-            StatisticalOutliers(kOutlierMeanK, kOutlierStddevMul).Inliers(*kept);
-        PointCloudRGB filtered;
-        pcl::copyPointCloud(*kept, inliers, filtered);
-        kept->swap(filtered);
-    }
+    // A remnant of no more than kOutlierMeanK points is kept whole by the filter.
+    const std::vector<int> inliers =
+        StatisticalOutliers(kOutlierMeanK, kOutlierStddevMul).Inliers(*kept);
+    PointCloudRGB filtered;
+    pcl::copyPointCloud(*kept, inliers, filtered);
+    kept->swap(filtered);
 
     // Close the bottom of the goods: every point again, on the pallet's top face.
     if (!kept->points.empty()) {
