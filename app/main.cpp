@@ -273,7 +273,7 @@ Cloud LoadCloud(const CloudInfo& info, const CloudInfo& source) {
     Cloud read(source);
     read.Load();
     Cloud cloud(info);
-    cloud.setCloud(read.getCloud());
+    cloud.getCloud()->swap(*read.getCloud());
     return cloud;
 }
 
