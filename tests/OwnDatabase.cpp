@@ -30,13 +30,6 @@ namespace {
 
 const char* const kNamePrefix = "kelvo_t_";
 
-/// A connection with no schema selected, as the test user.
-std::unique_ptr<sql::Connection> ServerConnection() {
-    return std::unique_ptr<sql::Connection>(sql::mysql::get_driver_instance()->connect(
-        "tcp://" + RequireEnv("KELVO_TEST_DB_HOST") + ":" + RequireEnv("KELVO_TEST_DB_PORT"),
-        RequireEnv("KELVO_TEST_DB_USER"), RequireEnv("KELVO_TEST_DB_PASSWORD")));
-}
-
 void Execute(sql::Connection& connection, const std::string& statement) {
     std::unique_ptr<sql::Statement>(connection.createStatement())->execute(statement);
 }
@@ -104,7 +97,7 @@ public:
     void SetUp() override {
         try {
             name = DatabaseName();
-            std::unique_ptr<sql::Connection> connection = ServerConnection();
+            std::unique_ptr<sql::Connection> connection = ConnectToTestServer();
             DropAbandoned(*connection);
             Execute(*connection, "DROP DATABASE IF EXISTS `" + name + "`");
             Execute(*connection, "CREATE DATABASE `" + name + "` CHARACTER SET utf8mb4");
@@ -129,7 +122,7 @@ public:
         boost::system::error_code ignored;
         boost::filesystem::remove(bootstrap, ignored);
         try {
-            Execute(*ServerConnection(), "DROP DATABASE IF EXISTS `" + name + "`");
+            Execute(*ConnectToTestServer(), "DROP DATABASE IF EXISTS `" + name + "`");
         } catch (const sql::SQLException& e) {
             ADD_FAILURE() << "cannot drop the test database " << name << ": " << e.what();
         }

@@ -28,15 +28,18 @@ inline std::string RequireEnv(const char* name) {
     return value;
 }
 
+/// A connection to the test server as the test user, with no schema selected.
+inline std::unique_ptr<sql::Connection> ConnectToTestServer() {
+    return std::unique_ptr<sql::Connection>(sql::mysql::get_driver_instance()->connect(
+        "tcp://" + RequireEnv("KELVO_TEST_DB_HOST") + ":" + RequireEnv("KELVO_TEST_DB_PORT"),
+        RequireEnv("KELVO_TEST_DB_USER"), RequireEnv("KELVO_TEST_DB_PASSWORD")));
+}
+
 /// Direct connection to the test database for seeding rows and reading them
 /// back, independent of the code under test.
 class TestDatabase {
 public:
-    TestDatabase() {
-        const std::string address =
-            "tcp://" + RequireEnv("KELVO_TEST_DB_HOST") + ":" + RequireEnv("KELVO_TEST_DB_PORT");
-        connection.reset(sql::mysql::get_driver_instance()->connect(
-            address, RequireEnv("KELVO_TEST_DB_USER"), RequireEnv("KELVO_TEST_DB_PASSWORD")));
+    TestDatabase() : connection(ConnectToTestServer()) {
         connection->setSchema(RequireEnv("KELVO_TEST_DB_NAME"));
     }
 
