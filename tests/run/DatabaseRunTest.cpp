@@ -16,12 +16,7 @@ using namespace kelvo_test;
 
 namespace {
 
-class DatabaseRun : public testing::Test {
-protected:
-    RunDir dir;
-    TestDatabase db;
-    Cleanup cleanup{db};
-};
+class DatabaseRun : public kelvo_test::RunFixture {};
 
 /// The name = value pairs of the last UPDATE a run printed.
 std::map<std::string, double> PrintedUpdate(const std::string& out) {

@@ -37,12 +37,7 @@ void ExpectDepalletResults(const RunResult& run, const fs::path& scan,
     EXPECT_EQ(ReadText(scan), scanBefore);
 }
 
-class DepalletRun : public testing::Test {
-protected:
-    RunDir dir;
-    TestDatabase db;
-    Cleanup cleanup{db};
-};
+class DepalletRun : public kelvo_test::RunFixture {};
 
 }  // namespace
 

@@ -10,11 +10,9 @@
 
 #include "run/RunHarness.h"
 
-using kelvo_test::Cleanup;
 using kelvo_test::RunDir;
 using kelvo_test::RunResult;
 using kelvo_test::RunTool;
-using kelvo_test::TestDatabase;
 
 namespace {
 
@@ -111,13 +109,9 @@ std::vector<std::string> FilesUnder(const boost::filesystem::path& folder) {
     return files;
 }
 
-class DriverRun : public ::testing::Test {
+class DriverRun : public kelvo_test::RunFixture {
 protected:
     RunResult Run(const std::vector<std::string>& args) { return RunTool(dir, args); }
-
-    RunDir dir;
-    TestDatabase db;
-    Cleanup cleanup{db};
 };
 
 }  // namespace

@@ -9,19 +9,11 @@
 
 #include "run/RunHarness.h"
 
-using kelvo_test::Cleanup;
-using kelvo_test::RunDir;
 using kelvo_test::RunResult;
-using kelvo_test::TestDatabase;
 
 namespace {
 
-class LoadRun : public ::testing::Test {
-protected:
-    RunDir dir;
-    TestDatabase db;
-    Cleanup cleanup{db};
-};
+class LoadRun : public kelvo_test::RunFixture {};
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 // a scratch working folder with a bootstrap file, the run itself with its
 // captured output, and small scan files. Rows are seeded with run/TestRows.h.
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <boost/filesystem/path.hpp>
 #include <string>
@@ -37,6 +39,15 @@ public:
 
 private:
     boost::filesystem::path path;
+};
+
+/// The fixture of whole runs: a working folder, a connection to seed rows and
+/// read them back, and the removal of every row seeded.
+class RunFixture : public ::testing::Test {
+protected:
+    RunDir dir;
+    TestDatabase db;
+    Cleanup cleanup{db};
 };
 
 /// Restrictions a run starts under.

@@ -46,12 +46,7 @@ void ExpectBox(const Json::Value& data, const ScanScene::Box& box, float height,
     EXPECT_NEAR(info["vol_inbound"].asDouble(), info["H"].asDouble() * l * w, 1e-4) << what;
 }
 
-class SplitRun : public testing::Test {
-protected:
-    RunDir dir;
-    TestDatabase db;
-    Cleanup cleanup{db};
-};
+class SplitRun : public kelvo_test::RunFixture {};
 
 }  // namespace
 

@@ -10,12 +10,7 @@ using namespace kelvo_test;
 
 namespace {
 
-class StoredResultRun : public testing::Test {
-protected:
-    RunDir dir;
-    TestDatabase db;
-    Cleanup cleanup{db};
-};
+class StoredResultRun : public kelvo_test::RunFixture {};
 
 /// Every file under the pallet folder with its content.
 std::map<std::string, std::string> PalletFiles(const fs::path& scan) {
