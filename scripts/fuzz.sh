@@ -27,8 +27,6 @@ source "$DBDIR/env.sh"
 
 mkdir -p "$BUILD/crashes" "$BUILD/reports"
 rm -f "$BUILD/reports"/*
-# The measurements silence standard error around the hull library, which would swallow a
-# report written there.
 export ASAN_OPTIONS="log_path=$BUILD/reports/asan"
 export UBSAN_OPTIONS="log_path=$BUILD/reports/ubsan:print_stacktrace=1"
 status=0
