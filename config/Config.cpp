@@ -286,9 +286,7 @@ int Config::InitFromDB() {
                             const float decimal = std::stof(value);
                             // "nan" and "inf" convert, but no setting can use them.
                             if (!(std::fabs(decimal) <= setting.limit)) {
-                                std::cerr << "Invalid argument (" << setting.key
-                                          << "): out of range" << std::endl;
-                                return kInitBadValue;
+                                throw std::out_of_range("out of range");
                             }
                             this->*setting.decimal = decimal;
                             break;
@@ -298,8 +296,8 @@ int Config::InitFromDB() {
                             break;
                     }
                 } catch (const std::logic_error& e) {
-                    // Both a text without a number and a number beyond the
-                    // type's range land here (invalid_argument, out_of_range).
+                    // A text without a number, a number beyond the type's
+                    // range and one beyond the setting's limit all land here.
                     std::cerr << "Invalid argument (" << setting.key << "): " << e.what()
                               << std::endl;
                     return kInitBadValue;
