@@ -76,15 +76,20 @@ bool NumberStart(const char*& s, const char* e) {
     return s != e && (IsDigit(*s) || *s == '.');
 }
 
-/// The library converts every value but the first through double to float;
-/// a value beyond float is refused rather than read as infinity.
-bool ParseNarrowed(const char* s, const char* e, float& out) {
-    double d = 0.0;
+/// True when the whole text is one decimal number, read into d.
+bool ParseDouble(const char* s, const char* e, double& d) {
     if (!NumberStart(s, e)) {
         return false;
     }
     const auto r = std::from_chars(s, e, d);
-    if (r.ec != std::errc() || r.ptr != e) {
+    return r.ec == std::errc() && r.ptr == e;
+}
+
+/// The library converts every value but the first through double to float;
+/// a value beyond float is refused rather than read as infinity.
+bool ParseNarrowed(const char* s, const char* e, float& out) {
+    double d = 0.0;
+    if (!ParseDouble(s, e, d)) {
         return false;
     }
     out = static_cast<float>(d);
@@ -97,15 +102,6 @@ float ParseDirect(const char* s, const char* e, float narrowed) {
     NumberStart(s, e);
     float f = 0.0f;
     return std::from_chars(s, e, f).ec == std::errc() ? f : narrowed;
-}
-
-bool IsNumber(const char* s, const char* e) {
-    double d;
-    if (!NumberStart(s, e)) {
-        return false;
-    }
-    const auto r = std::from_chars(s, e, d);
-    return r.ec == std::errc() && r.ptr == e;
 }
 
 bool ParseInteger(const char* s, const char* e) {
@@ -401,7 +397,8 @@ void ParseAscii(const Header& h, const char* s, const char* e, std::size_t expec
                     row[axis] = std::numeric_limits<float>::quiet_NaN();
                 }
             } else if (f.type == 'F') {
-                ok = nan || IsNumber(t, p);
+                double ignored;
+                ok = nan || ParseDouble(t, p, ignored);
             } else {
                 ok = ParseInteger(t, p);
             }
