@@ -40,8 +40,7 @@ public:
     /// selects the linear search over the hull edges instead of trying every edge in turn.
     /// Degenerate sets give a rectangle with zero extents: a point gives a zero box at the
     /// first point, a set on one line (two distinct points included) the segment between its
-    /// extremes. No points give a
-    /// zero box at the origin.
+    /// extremes. No points give a zero box at the origin.
     OrientedBox<2, InputType> operator()(int32_t inNumPoints, Vector<2, InputType> const* inPoints,
                                          bool useRotatingCalipers = true) {
         numPoints = inNumPoints;
