@@ -63,9 +63,8 @@ inline std::vector<Point> Decode(const uint8_t* data, size_t size) {
 }
 
 inline bool AllFinite(const std::vector<Point>& points) {
-    return std::all_of(points.begin(), points.end(), [](const Point& p) {
-        return std::isfinite(p[0]) && std::isfinite(p[1]);
-    });
+    return std::all_of(points.begin(), points.end(),
+                       [](const Point& p) { return geom::IsFinite(p); });
 }
 
 /// Coordinates whose rectangle may not fit the float range.

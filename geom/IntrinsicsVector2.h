@@ -69,7 +69,7 @@ public:
         }
 
         direction[0] = v[extreme[1]] - origin;
-        if (!std::isfinite(direction[0][0]) || !std::isfinite(direction[0][1])) {
+        if (!IsFinite(direction[0])) {
             // Ends more than the float range apart: halving both first keeps their
             // difference finite, and only the direction is needed.
             Real const half(0.5);

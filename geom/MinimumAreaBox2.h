@@ -129,10 +129,6 @@ private:
         int32_t k;
     };
 
-    static bool IsFinite(Vector<2, InputType> const& p) {
-        return std::isfinite(p[0]) && std::isfinite(p[1]);
-    }
-
     // The zero-height rectangle around the points' spread along the unit direction D. A
     // spread beyond half the float range overflows the float sums; it is then measured in
     // double, and refused when even the rounded result lies beyond the range.

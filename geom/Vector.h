@@ -208,6 +208,17 @@ Real Length(Vector<N, Real> const& v) {
     return std::sqrt(Dot(v, v));
 }
 
+/// True when no component is a NaN or an infinity; for floating-point components only.
+template <int32_t N, typename Real>
+bool IsFinite(Vector<N, Real> const& v) {
+    for (int32_t i = 0; i < N; ++i) {
+        if (!std::isfinite(v[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 /// Scales v to unit length and returns its former length; a zero vector stays zero. For
 /// floating-point components only.
 template <int32_t N, typename Real>
