@@ -10,12 +10,12 @@
 #include <cctype>
 #include <cmath>
 #include <exception>
-#include <future>
 #include <iostream>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "cloud/BothCores.h"
 #include "cloud/Cloud.h"
 #include "cloud/Units.h"
 #include "cloud/CloudInfo.h"
@@ -281,17 +281,11 @@ Cloud LoadCloud(const CloudInfo& info, const CloudInfo& source) {
 void Measure(Cloud& cloud) {
     // The hull only reads the points and writes only the package volume, so
     // it runs on the second core beside the other two.
-    std::future<void> package;
-    try {
-        package = std::async(std::launch::async, [&cloud] { cloud.CalcPackage(); });
-    } catch (const std::system_error&) {
-        cloud.CalcPackage();  // no second thread to be had: one after the other
-    }
-    cloud.CalcInbound();
-    cloud.CalcReal();
-    if (package.valid()) {
-        package.get();
-    }
+    BothCores([&cloud] { cloud.CalcPackage(); },
+              [&cloud] {
+                  cloud.CalcInbound();
+                  cloud.CalcReal();
+              });
     std::cout << cloud << std::endl;
 }
 

@@ -16,6 +16,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "cloud/BothCores.h"
+
 namespace {
 
 /// Below this many bytes of ASCII data a second thread costs more than it saves.
@@ -448,24 +450,14 @@ void ReadAscii(const Header& h, const char* s, const char* e, PcdReader::Points&
     }
     AsciiChunk chunks[2];
     const double share = e == s ? 1.0 : static_cast<double>(cut - s) / (e - s);
-    std::thread second;
-    std::exception_ptr failed;
-    if (cut != e) {
+    const auto firstHalf = [&] {
+        ParseAscii(h, s, cut, static_cast<std::size_t>(h.points * share) + 1, chunks[0]);
+    };
+    if (cut == e) {
+        firstHalf();
+    } else {
         const std::size_t rows = static_cast<std::size_t>(h.points * (1.0 - share)) + 1;
-        second = std::thread([&h, cut, e, rows, &chunks, &failed] {
-            try {
-                ParseAscii(h, cut, e, rows, chunks[1]);
-            } catch (...) {
-                failed = std::current_exception();
-            }
-        });
-    }
-    ParseAscii(h, s, cut, static_cast<std::size_t>(h.points * share) + 1, chunks[0]);
-    if (second.joinable()) {
-        second.join();
-    }
-    if (failed) {
-        std::rethrow_exception(failed);
+        BothCores([&] { ParseAscii(h, cut, e, rows, chunks[1]); }, firstHalf);
     }
 
     std::size_t rowsBefore = 0;

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "cloud/AtomicFile.h"
+#include "cloud/BothCores.h"
 
 namespace {
 
@@ -78,19 +79,8 @@ void Rows(const pcl::PointCloud<pcl::PointXYZRGB>& cloud, std::string& first, st
         return;
     }
     const pcl::PointXYZRGB* middle = begin + cloud.size() / 2;
-    std::exception_ptr failed;
-    std::thread helper([&second, &failed, middle, end] {
-        try {
-            second = FormatRows(middle, end);
-        } catch (...) {
-            failed = std::current_exception();
-        }
-    });
-    first = FormatRows(begin, middle);
-    helper.join();
-    if (failed) {
-        std::rethrow_exception(failed);
-    }
+    BothCores([&second, middle, end] { second = FormatRows(middle, end); },
+              [&first, begin, middle] { first = FormatRows(begin, middle); });
 }
 
 }  // namespace

@@ -15,9 +15,9 @@
 #include <cstring>
 #include <limits>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <unordered_map>
+
+#include "cloud/BothCores.h"
 
 namespace {
 
@@ -349,16 +349,8 @@ void MeansOfCells(const Grid& grid, int k, std::vector<float>& means) {
             }
         }
     };
-    // Without a second thread (the system may refuse one) the work is done here alone.
-    std::thread helper;
-    try {
-        helper = std::thread(work);
-    } catch (const std::system_error&) {
-    }
-    work();
-    if (helper.joinable()) {
-        helper.join();
-    }
+    // Both threads take chunks from the same queue until it is empty.
+    BothCores(work, work);
 }
 
 /// The side of the cells: the typical distance of a point's k-th neighbour,
