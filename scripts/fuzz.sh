@@ -12,7 +12,7 @@ BUILD="${KELVO_FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
 JOBS="${KELVO_JOBS:-$(nproc)}"
 SECONDS_EACH="${FUZZ_SECONDS:-120}"
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh clang libclang-rt-14-dev
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O1 -DNDEBUG" \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DKELVO_BUILD_TESTS=OFF -DKELVO_BUILD_FUZZ=ON

@@ -12,6 +12,8 @@ PKGS=(
   mariadb-server mariadb-client
   view3dscene
 )
+# Callers name packages of their own (the fuzz build's compiler) as arguments.
+PKGS+=("$@")
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
