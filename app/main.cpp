@@ -253,14 +253,18 @@ bool PlacesFilesSafely(const CloudInfo& info, const Config& config) {
     return true;
 }
 
+/// True when the run cuts a pallet away (a depallet by height under 2 mm cuts nothing).
+bool CutsPallet(const RunRequest& request, const Config& config) {
+    return request.depalletById ||
+           (request.depalletByHeight && Cloud::CutsPallet(config.GetPalletHeight()));
+}
+
 /// The identity whose file the run reads. Once a row is marked depalletized
 /// its own file is the cut cloud; cutting that again would take another
 /// pallet off the goods, so a run that cuts always starts from the scan as
 /// delivered and repeating it gives the same results.
 CloudInfo Source(const CloudInfo& info, const RunRequest& request, const Config& config) {
-    const bool cuts = request.depalletById ||
-                      (request.depalletByHeight && Cloud::CutsPallet(config.GetPalletHeight()));
-    return cuts ? info.Delivered() : info;
+    return CutsPallet(request, config) ? info.Delivered() : info;
 }
 
 /// True when the object has a row and the file the run reads is on disk.
@@ -425,6 +429,15 @@ int Run(int argc, char** argv) {
     std::cout << "Found!:" << std::endl;
 
     Cloud cloud = LoadCloud(info, source);
+    // A scan in the wrong unit, or a floor plane that is not this scan's
+    // floor, would be measured and stored as absurd sizes.
+    if (request.split || request.depalletById || request.depalletByHeight) {
+        const std::string fault = cloud.CheckScan(CutsPallet(request, *config));
+        if (!fault.empty()) {
+            std::cout << "ERROR: " << fault << std::endl;
+            return kExitRefused;
+        }
+    }
     // A refused update still lets the split go on (its files do not depend
     // on the row), but the run must not report success.
     int status = kExitOk;

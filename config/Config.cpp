@@ -11,6 +11,7 @@
 #include <boost/filesystem/operations.hpp>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <limits>
@@ -43,6 +44,11 @@ constexpr int kExecFailed = -1;
 constexpr float kLargestCorrection = 1.0f;
 constexpr float kLargestPalletCorrectionMm = 1000.0f;
 constexpr float kLargestResolution = 1.0f;
+// The pallet cut's outlier filter: its start values, and the largest
+// neighbour count a station may set (each point's search grows with it).
+constexpr int kDefaultPalletMeanK = 50;
+constexpr float kDefaultPalletStdDevMul = 0.5f;
+constexpr float kLargestPalletMeanK = 1000.0f;
 
 // Line numbers named in the database error reports; log readers key on them.
 constexpr int kLineInitFromDB = 401;
@@ -176,6 +182,8 @@ int Config::Init() {
     minColorMap = kDefaultMinColorMap;
     maxColorMap = kDefaultMaxColorMap;
     colorMapType.clear();
+    palletMeanK = kDefaultPalletMeanK;
+    palletStdDevMulThresh = kDefaultPalletStdDevMul;
 
     const std::string address = string_format("tcp://%s:%d", server, port);
     // A second Init (reconnecting after a lost connection) replaces the old one.
@@ -203,6 +211,9 @@ struct Config::DecodeSetting {
     // Largest magnitude a decimal may have; beyond it the value can
     // only be a typo or a wrong unit, and every stored result would be off.
     float limit = std::numeric_limits<float>::max();
+    // A value that must be above zero: no filter can use a neighbour count
+    // below 1 or a multiplier that is not positive.
+    bool positive = false;
 };
 
 namespace {
@@ -235,9 +246,10 @@ const std::vector<Config::DecodeSetting>& Config::DecodeSettings() {
          &Config::ocTreeRealVolumeResolution, nullptr, kLargestResolution},
         {kConfig, "pallet.correction.height", Type::Decimal, nullptr,
          &Config::palletCorrectionHeight, nullptr, kLargestPalletCorrectionMm},
-        {kConfig, "pcl.pallet.mean.k", Type::Integer, nullptr, nullptr, &Config::palletMeanK},
+        {kConfig, "pcl.pallet.mean.k", Type::Integer, nullptr, nullptr, &Config::palletMeanK,
+         kLargestPalletMeanK, true},
         {kConfig, "pcl.pallet.stddev.mul.thresh", Type::Decimal, nullptr,
-         &Config::palletStdDevMulThresh, nullptr},
+         &Config::palletStdDevMulThresh, nullptr, std::numeric_limits<float>::max(), true},
         {kFineTune, "inbound.correction.h", Type::Decimal, nullptr, &Config::inboundCorrectionH,
          nullptr, kLargestCorrection},
         {kFineTune, "inbound.correction.l", Type::Decimal, nullptr, &Config::inboundCorrectionL,
@@ -285,15 +297,23 @@ int Config::InitFromDB() {
                         case DecodeSetting::Type::Decimal: {
                             const float decimal = std::stof(value);
                             // "nan" and "inf" convert, but no setting can use them.
-                            if (!(std::fabs(decimal) <= setting.limit)) {
+                            if (!(std::fabs(decimal) <= setting.limit) ||
+                                (setting.positive && !(decimal > 0.0f))) {
                                 throw std::out_of_range("out of range");
                             }
                             this->*setting.decimal = decimal;
                             break;
                         }
-                        case DecodeSetting::Type::Integer:
-                            this->*setting.integer = std::stoi(value, nullptr, 10);
+                        case DecodeSetting::Type::Integer: {
+                            const int integer = std::stoi(value, nullptr, 10);
+                            if (static_cast<float>(std::abs(static_cast<long long>(integer))) >
+                                    setting.limit ||
+                                (setting.positive && integer < 1)) {
+                                throw std::out_of_range("out of range");
+                            }
+                            this->*setting.integer = integer;
                             break;
+                        }
                     }
                 } catch (const std::logic_error& e) {
                     // A text without a number, a number beyond the type's
