@@ -114,11 +114,12 @@ void RefuseUnusableValues(const po::parsed_options& parsed, const po::variables_
 /// points only a fraction of a millimetre apart, so nothing is split and the
 /// run still ends well. Said on standard error; the run goes on.
 void WarnSubMillimetreTolerance(const po::variables_map& vm) {
+    constexpr float kSmallestLikelyToleranceMm = 1.0f;
     if (!vm.count("cluster_tollerance")) {
         return;
     }
     const float tolerance = vm["cluster_tollerance"].as<float>();
-    if (tolerance != 0.0f && std::fabs(tolerance) < 1.0f) {
+    if (tolerance != 0.0f && std::fabs(tolerance) < kSmallestLikelyToleranceMm) {
         std::cerr << "WARNING: --cluster_tollerance " << tolerance
                   << " is below 1 mm: the option is in millimetres (50 for 5 cm)" << std::endl;
     }

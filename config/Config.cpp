@@ -354,7 +354,8 @@ void WarnUnreadRow(const DecodeRow& row) {
 /// A correction under a millimetre is most likely metres typed for the
 /// millimetres the setting takes: the pallet's deck would stay in the cloud.
 void WarnSubMillimetreCorrection(const DecodeRow& row, float correctionMm) {
-    if (correctionMm != 0.0f && std::fabs(correctionMm) < 1.0f) {
+    constexpr float kSmallestLikelyCorrectionMm = 1.0f;
+    if (correctionMm != 0.0f && std::fabs(correctionMm) < kSmallestLikelyCorrectionMm) {
         std::cerr << "WARNING: decode row " << Named(row)
                   << " is under 1 mm: the setting is in millimetres (10 for 1 cm)" << std::endl;
     }

@@ -154,7 +154,8 @@ ARGS=(--joblog "$JOBLOG" --results "$OUT/{}/" --quote)
 [ -z "$JOBS" ] || ARGS+=(--jobs "$JOBS")
 [ -z "$LOGINS" ] || ARGS+=(--sshloginfile "$LOGINS")
 status=0
-parallel "${ARGS[@]}" "$BIN" -c "$CONFIG" -i '{}' "${TOOL_OPTS[@]}" :::: "$OUT/rows" </dev/null \
+# The lock stays with this script; the jobs need not hold it.
+parallel "${ARGS[@]}" "$BIN" -c "$CONFIG" -i '{}' "${TOOL_OPTS[@]}" :::: "$OUT/rows" </dev/null 9>&- \
   || status=$?
 # 1-101: that many jobs failed (101: more than 100); the summary counts them.
 [ "$status" -le 101 ] || refuse "parallel failed (status $status); see its message above"

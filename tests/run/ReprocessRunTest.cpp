@@ -99,9 +99,11 @@ protected:
         return dir.DataFolder() / kSession / ("S" + std::to_string(id - kFirstRow + 1) + ".pcd");
     }
 
-    /// The script with the test's binary and bootstrap file, the joblog in its own folder.
+    /// The script with the test's binary and bootstrap file, the joblog in its
+    /// own folder; `prefix` runs it under another program.
     RunResult Reprocess(const std::vector<std::string>& options, const std::string& joblog,
-                        const std::vector<std::string>& toolOptions) {
+                        const std::vector<std::string>& toolOptions,
+                        std::vector<std::string> prefix = {}) {
         std::vector<std::string> command = {
             "/bin/bash", std::string(KELVO_SOURCE_DIR) + "/scripts/reprocess.sh",
             "--bin",     RequireEnv("KELVO_TOOLS_BIN"),
@@ -110,7 +112,8 @@ protected:
         command.insert(command.end(), options.begin(), options.end());
         command.push_back("--");
         command.insert(command.end(), toolOptions.begin(), toolOptions.end());
-        return RunCommand(dir, command);
+        prefix.insert(prefix.end(), command.begin(), command.end());
+        return RunCommand(dir, prefix);
     }
 
     std::vector<std::string> Depallet() const {
@@ -273,6 +276,17 @@ TEST_F(ReprocessRun, CallsThatCannotRunAreRefusedBeforeAnyJob) {
         EXPECT_EQ(run.out, "");
         EXPECT_FALSE(fs::exists(logs.Path() / "refused.joblog"));
     }
+
+    // A second call on the same joblog while one runs: here the lock is held
+    // by flock(1) around the call.
+    const fs::path lock = logs.Path() / "busy.joblog.d" / "lock";
+    fs::create_directories(lock.parent_path());
+    const RunResult busy =
+        Reprocess({"--sid", kSession}, "busy.joblog", op, {"/usr/bin/flock", lock.string()});
+    EXPECT_EQ(busy.status, 1);
+    EXPECT_EQ(busy.err, "reprocess: another call is using joblog '" +
+                            (logs.Path() / "busy.joblog").string() + "'\n");
+
     for (int id = kFirstRow; id < kFirstRow + kRows; ++id) {
         EXPECT_EQ(ReadObject(db, id).at("HPackage"), "NULL");
     }
