@@ -121,10 +121,31 @@ TEST_F(ConfigDb, DecodeRowsMustMatchClassKeyAndTypeExactly) {
     SeedDecode(db, cleanup, "CONFIG", "pcl.max.cluster.size", "9", "I", 0);
     SeedDecode(db, cleanup, "CONFIG", "unknown.key", "abc", "I");
     SeedDecode(db, cleanup, "OTHER", "pcl.pallet.mean.k", "abc", "I");
+    // Another program's row in a class of its own.
+    SeedDecode(db, cleanup, "LABELS", "printer.name", "zebra", "S");
 
+    // Each row that looks meant for the tool but is read by no setting is named on
+    // standard error with the known key it most likely means.
+    const std::string unread = "\" is read by no setting; nearest known key: ";
     testing::internal::CaptureStderr();
     EXPECT_EQ(config.InitFromDB(), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "WARNING: decode row \"CONFIG\" \"pcl.min.cluster.size\" \"D\" = \"7" + unread +
+                  "\"CONFIG\" \"pcl.min.cluster.size\" \"I\"\n"
+                  "WARNING: decode row \"FINE TUNE\" \"base.data.folder\" \"S\" = \"/wrong" +
+                  unread +
+                  "\"CONFIG\" \"base.data.folder\" \"S\"\n"
+                  "WARNING: decode row \"config\" \"tmp.data.folder\" \"S\" = \"/wrong" +
+                  unread +
+                  "\"CONFIG\" \"tmp.data.folder\" \"S\"\n"
+                  "WARNING: decode row \"CONFIG\" \" data.file.model\" \"S\" = \"W%d.pcd" +
+                  unread +
+                  "\"CONFIG\" \"data.file.model\" \"S\"\n"
+                  "WARNING: decode row \"CONFIG\" \"unknown.key\" \"I\" = \"abc" +
+                  unread +
+                  "\"CONFIG\" \"tmp.data.folder\" \"S\"\n"
+                  "WARNING: decode row \"OTHER\" \"pcl.pallet.mean.k\" \"I\" = \"abc" +
+                  unread + "\"CONFIG\" \"pcl.pallet.mean.k\" \"I\"\n");
     EXPECT_EQ(config.GetMinClusterSize(), 0);
     EXPECT_EQ(config.GetBaseDataFolder(), "");
     EXPECT_EQ(config.GetTmpDataFolder(), "");

@@ -57,7 +57,7 @@ TEST_F(StoredResultRun, RepeatedCutsStartFromTheDeliveredScan) {
     EXPECT_NE(missing.out.find("Not found:\n"), std::string::npos) << missing.out;
     EXPECT_EQ(missing.out.find("Found!:"), std::string::npos);
     // A run that cuts nothing reads the row's own file.
-    const RunResult uncut = RunTool(dir, {"-i", "5101", "-e", "1.9", "-p", data});
+    const RunResult uncut = RunTool(dir, {"-i", "5101", "-e", "0", "-p", data});
     EXPECT_EQ(uncut.status, 0) << uncut.out << uncut.err;
     EXPECT_NE(uncut.out.find("file: \"" + data + "/keep5101/P/S2.pcd\""), std::string::npos);
 }
