@@ -129,6 +129,12 @@ TEST(ScanGenCamera, WritesOneRowPerPixelWithNoReturnAsNanOrZeros) {
     EXPECT_GT(missing, 0);
     EXPECT_EQ(nan.printed.at("returns"), std::to_string(returns));
     EXPECT_EQ(zero.text.find("nan"), std::string::npos);
+
+    // On the raw empty floor every pixel has something to return: only the share asked for is lost.
+    const Scan floor = Generate(dir, "empty-floor", "--resolution 64x48 --missing 0.1", "floor.pcd");
+    int lost = 0;
+    for (const auto& p : floor.points) lost += std::isnan(p[0]) ? 1 : 0;
+    EXPECT_NEAR(lost / 3072.0, 0.1, 0.03);
 }
 
 TEST(ScanGenCamera, EveryReturnLiesOnItsPixelsRay) {
@@ -234,18 +240,31 @@ TEST(ScanGenCamera, MixedPixelsLieBetweenTheSurfacesOfTheirEdge) {
         if (std::fabs(p[2] - 2.0) < 1e-5) return inside;
         return p[2] > 2.0 && p[2] < 2.5 && inside && (u > 0.3 - 1e-5 || v > 0.2 - 1e-5);
     };
-    int off = 0, between = 0;
+    // Whether the clean scan has a point at this height within two pixels of pixel i.
+    auto nearby = [&](int i, double z) {
+        for (int dv = -2; dv <= 2; ++dv) {
+            for (int du = -2; du <= 2; ++du) {
+                const int u = i % 160 + du, v = i / 160 + dv;
+                if (u >= 0 && u < 160 && v >= 0 && v < 120 && std::fabs(clean.points[v * 160 + u][2] - z) < 1e-5)
+                    return true;
+            }
+        }
+        return false;
+    };
+    int off = 0, between = 0, onEdge = 0;
     for (std::size_t i = 0; i < clean.points.size(); ++i) {
         EXPECT_TRUE(onSurface(clean.points[i])) << "pixel " << i;
         const auto& p = mixed.points[i];
         if (onSurface(p)) continue;
         ++off;
         if (p[2] > 2.0 && p[2] < 2.5) ++between;
+        if (nearby(static_cast<int>(i), 2.0) && nearby(static_cast<int>(i), 2.5)) ++onEdge;
     }
     // About one pixel in each ring of the outline: between the box's top edge and the floor.
     EXPECT_GT(off, 80);
     EXPECT_LT(off, 400);
     EXPECT_EQ(between, off);
+    EXPECT_EQ(onEdge, off);
 }
 
 TEST(ScanGenCamera, SameSeedSameScan) {
