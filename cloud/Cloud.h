@@ -74,6 +74,8 @@ public:
     void CalcReal();
     /// Paints every point by its distance from the floor plane, or with a custom colour.
     void ColorMap();
+    /// True once ColorMap has painted the points (a type naming no map paints none).
+    bool IsColorMapped() const { return colorMapped; }
 
     /// The working cloud itself, shared with the caller.
     PointCloudRGBPtr getCloud() const { return cloud; }
@@ -136,4 +138,5 @@ private:
     VRML vrmlSurface;
     VRML vrmlVolSurface;
     VRML vrmlVolVShape;
+    bool colorMapped = false;
 };
