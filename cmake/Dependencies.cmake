@@ -5,8 +5,9 @@ find_package(Boost REQUIRED COMPONENTS program_options filesystem system)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(JSONCPP REQUIRED IMPORTED_TARGET jsoncpp)
 pkg_check_modules(LZF REQUIRED IMPORTED_TARGET liblzf)
-# The pictures: cairo draws and encodes them, with a font file opened through FreeType.
-pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo cairo-ft freetype2)
+# The pictures: cairo draws them, with a font file opened through FreeType, and
+# libpng (cairo's own encoder) encodes them with settings of their own.
+pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo cairo-ft freetype2 libpng)
 
 find_path(MYSQLCPPCONN_INCLUDE_DIR NAMES mysql_driver.h PATH_SUFFIXES cppconn REQUIRED)
 find_library(MYSQLCPPCONN_LIBRARY NAMES mysqlcppconn REQUIRED)
