@@ -10,7 +10,7 @@ PKGS=(
   libpcl-dev libqhull-dev liboctomap-dev libeigen3-dev
   libboost-program-options-dev libboost-filesystem-dev libboost-system-dev
   libjsoncpp-dev libmysqlcppconn-dev liblzf-dev
-  libcairo2-dev libfreetype-dev fonts-dejavu-core
+  libcairo2-dev libpng-dev libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libgmp-dev libbenchmark-dev
   mariadb-server mariadb-client
   view3dscene python3-pil pngcheck
