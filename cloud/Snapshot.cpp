@@ -80,6 +80,8 @@ constexpr Rgb kHighShade{215, 235, 255};
 constexpr double kBoxLineWidth = 3.0;
 constexpr double kLetterOffset = 18.0;
 constexpr double kSideLabelOffset = 14.0;
+// Room for the AWB in the header's first line, left of the time.
+constexpr double kAwbWidth = 900.0;
 
 /// A 2D point or direction in metres or pixels.
 struct P2 {
@@ -235,8 +237,9 @@ public:
 
     /// One line of text; at is its baseline (Left/Right) or its centre (Centre),
     /// turned by angle radians about that point.
+    /// A text wider than maxWidth pixels is drawn smaller to fit.
     void Text(const std::string& text, P2 at, double size, bool bold, Rgb c, Align align,
-              double angle = 0.0) {
+              double angle = 0.0, double maxWidth = 0.0) {
         cairo_save(cr);
         cairo_set_font_face(cr, bold ? fonts.bold : fonts.regular);
         cairo_set_font_size(cr, size);
@@ -245,6 +248,10 @@ public:
         cairo_rotate(cr, angle);
         cairo_text_extents_t e;
         cairo_text_extents(cr, text.c_str(), &e);
+        if (maxWidth > 0.0 && e.x_advance > maxWidth) {
+            cairo_set_font_size(cr, size * maxWidth / e.x_advance);
+            cairo_text_extents(cr, text.c_str(), &e);
+        }
         double dx = 0.0, dy = 0.0;
         switch (align) {
             case Align::Left:
@@ -300,6 +307,60 @@ private:
     cairo_t* cr;
     const Fonts& fonts;
 };
+
+/// Length of the valid UTF-8 sequence at text[i], 0 when there is none.
+std::size_t Utf8Length(const std::string& text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t length = 0;
+    unsigned long code = 0;
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) {
+            return 0;
+        }
+        code = (code << 6) | (byte(i + k) & 0x3F);
+    }
+    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+    return overlong || surrogate || code > 0x10FFFF ? 0 : length;
+}
+
+/// A text from the database as one line the font can draw: control
+/// characters and bytes that are no UTF-8 become U+FFFD (cairo refuses
+/// invalid UTF-8, and the picture would fail for one odd byte of an AWB).
+std::string Drawable(const std::string& text) {
+    static const char* const kReplacement = "\xEF\xBF\xBD";
+    std::string line;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8Length(text, i);
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (length == 0 || (length == 1 && (lead < 0x20 || lead == 0x7F))) {
+            line += kReplacement;
+            ++i;
+        } else {
+            line.append(text, i, length);
+            i += length;
+        }
+    }
+    return line;
+}
 
 std::string Format(const char* pattern, double value) {
     char text[64];
@@ -569,7 +630,8 @@ void DrawHeader(Painter& painter, const Cloud& cloud, std::time_t runTime) {
     painter.Fill(header, kPage);
     const double left = 16.0;
     const double right = Snapshot::kWidth - 16.0;
-    painter.Text("AWB " + info.GetAwb(), {left, 32.0}, 24.0, true, kInk, Align::Left);
+    painter.Text("AWB " + Drawable(info.GetAwb()), {left, 32.0}, 24.0, true, kInk, Align::Left,
+                 0.0, kAwbWidth);
     painter.Text(RunTimeText(runTime), {right, 32.0}, 16.0, false, kInk, Align::Right);
 
     // A cluster has no row of its own: it is part of the row that was split.
@@ -577,7 +639,7 @@ void DrawHeader(Painter& painter, const Cloud& cloud, std::time_t runTime) {
     if (info.GetId() <= 0) {
         row += " (split)";
     }
-    painter.Text(row + "    Session " + info.GetSid() + "    n " + std::to_string(info.GetN()),
+    painter.Text(row + "    Session " + Drawable(info.GetSid()) + "    n " + std::to_string(info.GetN()),
                  {left, 60.0}, 17.0, false, kInk, Align::Left);
 
     const auto mm = [](float metres) {

@@ -61,7 +61,7 @@ struct Built {
 };
 
 /// A box's visible faces as points, with the measured results placed as CalcInbound would.
-Built Build(const BoxCase& c) {
+Built Build(const BoxCase& c, const std::string& awb = "AWB77", const std::string& sid = "snap") {
     const double a = c.angleDeg * M_PI / 180.0;
     const Pt u0{std::cos(a), std::sin(a)}, u1{-std::sin(a), std::cos(a)};
     const double e0 = c.length / 2, e1 = c.width / 2;
@@ -75,8 +75,9 @@ Built Build(const BoxCase& c) {
     b.along = u0.x < 0 || (u0.x == 0 && u0.y < 0) ? Pt{-u0.x, -u0.y} : u0;
 
     float plane[4] = {0.0f, 0.0f, 1.0f, static_cast<float>(-(c.zBottom + c.floorBelow))};
-    b.cloud = Cloud(CloudInfo(0, 2, 0, 77, "snap", "S%d.pcd", "/base", plane[0], plane[1], plane[2],
-                              plane[3]));
+    CloudInfo info(0, 2, 0, 77, sid, "S%d.pcd", "/base", plane[0], plane[1], plane[2], plane[3]);
+    info.SetAwb(awb);
+    b.cloud = Cloud(info);
     PointCloudRGB& points = *b.cloud.getCloud();
     const auto add = [&](double s0, double s1, double z) {
         // s0, s1 in -1..1 along u0 and u1.
@@ -245,6 +246,19 @@ TEST(Snapshot, AFailedWriteNamesTheFileAndLeavesNoPartialFile) {
         left.push_back(entry.path().filename().string());
     }
     EXPECT_EQ(left, std::vector<std::string>{"S2.png"});
+}
+
+TEST(Snapshot, AnyAirWaybillOrSessionTextIsDrawn) {
+    // The font library refuses text that is no UTF-8; a row's odd bytes must
+    // not cost the measurement its picture.
+    const std::string texts[] = {"\xff\xfe", "A\x01" "B\n", "\xc3\x28", "\xed\xa0\x80",
+                                 "\xe2\x82", "\xf8\x88\x80\x80\x80", std::string(64, 'W'),
+                                 "\xc3\x9c" "ber \xe2\x82\xac 12", ""};
+    for (const std::string& text : texts) {
+        const Built b = Build(kCases[1], text, "s" + text);
+        const std::string png = Snapshot(1765000000, Snapshot::Ground::Floor).Render(b.cloud);
+        EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8)) << text;
+    }
 }
 
 TEST(Snapshot, RendersTheSameBytesForTheSameCloud) {
