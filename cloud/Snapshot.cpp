@@ -7,7 +7,6 @@
 #include <cairo-ft.h>
 #include <cairo.h>
 #include <ft2build.h>
-#include <png.h>
 #include FT_FREETYPE_H
 
 #include <pcl/point_cloud.h>
@@ -25,6 +24,7 @@
 
 #include "cloud/AtomicFile.h"
 #include "cloud/Cloud.h"
+#include "cloud/PngEncoder.h"
 #include "cloud/Units.h"
 
 namespace {
@@ -55,12 +55,6 @@ constexpr double kScaleBarPixels = 150.0;
 constexpr double kFarthestFloor = 10.0;
 // Largest point block; clouds too sparse to fill the picture with it look dotted.
 constexpr int kLargestBlock = 6;
-
-// cairo's own PNG writer has no settings: its default compression took four
-// fifths of a picture's time. Fast deflate after the Sub filter gives files
-// of about the same size for pictures of flat areas and points.
-constexpr int kPngCompressionLevel = 1;
-constexpr int kPngFilter = PNG_FILTER_SUB;
 
 struct Rgb {
     std::uint8_t r, g, b;
@@ -653,55 +647,6 @@ void DrawHeader(Painter& painter, const Cloud& cloud, std::time_t runTime) {
                  {right, 90.0}, 17.0, false, kInk, Align::Right);
 }
 
-void AppendPng(png_structp png, png_bytep data, std::size_t length) {
-    static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data),
-                                                           length);
-}
-
-/// Encodes the surface's rows into out; false after an error of the library,
-/// which returns here through its jump buffer (so nothing in this function
-/// may need a destructor).
-bool WritePng(png_structp png, png_infop info, cairo_surface_t* surface, std::string* out) {
-    if (setjmp(png_jmpbuf(png))) {
-        return false;
-    }
-    png_set_write_fn(png, out, AppendPng, nullptr);
-    png_set_IHDR(png, info, Snapshot::kWidth, Snapshot::kHeight, 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_compression_level(png, kPngCompressionLevel);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, kPngFilter);
-    png_write_info(png, info);
-    // The surface holds each pixel as one native 32-bit word 0x00RRGGBB.
-    const std::uint32_t probe = 1;
-    if (*reinterpret_cast<const unsigned char*>(&probe) == 1) {
-        png_set_bgr(png);
-        png_set_filler(png, 0, PNG_FILLER_AFTER);
-    } else {
-        png_set_filler(png, 0, PNG_FILLER_BEFORE);
-    }
-    unsigned char* data = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
-    for (int y = 0; y < Snapshot::kHeight; ++y) {
-        png_write_row(png, data + static_cast<std::ptrdiff_t>(y) * stride);
-    }
-    png_write_end(png, nullptr);
-    return true;
-}
-
-/// The surface as a PNG file's bytes.
-std::string EncodePng(cairo_surface_t* surface) {
-    cairo_surface_flush(surface);
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    std::string bytes;
-    const bool written = info != nullptr && WritePng(png, info, surface, &bytes);
-    png_destroy_write_struct(&png, &info);
-    if (!written) {
-        throw std::runtime_error("PNG encoding failed");
-    }
-    return bytes;
-}
-
 void Check(cairo_status_t status) {
     if (status != CAIRO_STATUS_SUCCESS) {
         throw std::runtime_error(cairo_status_to_string(status));
@@ -742,7 +687,11 @@ std::string Snapshot::Render(const Cloud& cloud) const {
     DrawHeader(painter, cloud, runTime);
     Check(cairo_status(cr.get()));
 
-    return EncodePng(surface.get());
+    // cairo's own PNG writer has no settings, and its default compression
+    // took four fifths of a picture's time.
+    cairo_surface_flush(surface.get());
+    return PngEncoder::Encode(cairo_image_surface_get_data(surface.get()), kWidth, kHeight,
+                              cairo_image_surface_get_stride(surface.get()));
 }
 
 void Snapshot::Save(const Cloud& cloud, const std::string& path) const {
