@@ -118,7 +118,7 @@ int BlockSize(double areaPixels, std::size_t n) {
     if (n == 0 || !(areaPixels > 0.0)) {
         return 1;
     }
-    const double side = std::ceil(2.0 * std::sqrt(areaPixels / static_cast<double>(n)));
+    const double side = std::ceil(2.5 * std::sqrt(areaPixels / static_cast<double>(n)));
     return static_cast<int>(std::clamp(side, 1.0, static_cast<double>(kLargestBlock)));
 }
 
