@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <boost/program_options.hpp>
 #include <cmath>
+#include <ctime>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -18,6 +19,7 @@
 #include "cloud/Cloud.h"
 #include "cloud/Units.h"
 #include "cloud/CloudInfo.h"
+#include "cloud/Snapshot.h"
 #include "config/Config.h"
 #include "config/Printable.h"
 #include "measure/CloudCollection.h"
@@ -324,6 +326,14 @@ void Measure(Cloud& cloud) {
     std::cout << cloud << std::endl;
 }
 
+/// The picture beside a cloud file the run wrote, when image.snapshot asks for one.
+void SavePicture(const Cloud& cloud, const boost::filesystem::path& pcd, Snapshot::Ground ground,
+                 std::time_t started) {
+    if (Config::GetInstance("")->GetImageSnapshot() == 1) {
+        Snapshot(started, ground).Save(cloud, Snapshot::PathBeside(pcd).string());
+    }
+}
+
 /// How the depallet step ended.
 enum class DepalletOutcome {
     Stored,     ///< files written, row updated
@@ -348,7 +358,7 @@ bool ResultsAreNumbers(const Cloud& cloud) {
 /// Measures the cloud with and without its pallet, writes the pallet folder's
 /// files and stores the results in the object's row. Nothing is written when
 /// the pallet cut leaves no points: zeros would overwrite the row.
-DepalletOutcome DepalletStep(Cloud& cloud, const Config& config) {
+DepalletOutcome DepalletStep(Cloud& cloud, const Config& config, std::time_t started) {
     std::cout << "Begin depallet" << std::endl;
     Measure(cloud);
     cloud.CalcDepallet();
@@ -364,6 +374,7 @@ DepalletOutcome DepalletStep(Cloud& cloud, const Config& config) {
     cloud.ColorMap();
     cloud.SelfParent();
     cloud.SavePallet();
+    SavePicture(cloud, cloud.GetCloudInfo().GetPathPallet(), Snapshot::Ground::PalletTop, started);
     cloud.SaveSurfacePallet();
     cloud.SaveVolSurfacePallet();
     cloud.SaveVolVShapePallet();
@@ -377,7 +388,7 @@ DepalletOutcome DepalletStep(Cloud& cloud, const Config& config) {
 /// when a cluster's results are not numbers (coordinates near the float
 /// limit overflow the volumes): its data file would carry them. Returns the
 /// run's exit status.
-int SplitStep(const Cloud& cloud) {
+int SplitStep(const Cloud& cloud, Snapshot::Ground ground, std::time_t started) {
     std::cout << "Begin split" << std::endl;
     CloudCollection collection(cloud);
     if (collection.size() <= 1) {
@@ -397,12 +408,16 @@ int SplitStep(const Cloud& cloud) {
         }
     }
     collection.save();
+    for (int i = 0; i < collection.size(); ++i) {
+        SavePicture(collection.get(i), collection.get(i).GetCloudInfo().GetPath(), ground, started);
+    }
     collection.saveVolume();
     collection.saveData();
     return kExitOk;
 }
 
 int Run(int argc, char** argv) {
+    const std::time_t started = std::time(nullptr);
     const po::options_description options = BuildOptions();
     po::variables_map vm;
     const po::parsed_options parsed = po::parse_command_line(argc, argv, options);
@@ -471,7 +486,7 @@ int Run(int argc, char** argv) {
     // on the row), but the run must not report success.
     int status = kExitOk;
     if (request.depalletById || request.depalletByHeight) {
-        const DepalletOutcome outcome = DepalletStep(cloud, *config);
+        const DepalletOutcome outcome = DepalletStep(cloud, *config, started);
         if (outcome == DepalletOutcome::Refused) {
             return kExitRefused;
         }
@@ -479,7 +494,11 @@ int Run(int argc, char** argv) {
             status = kExitRefused;
         }
     }
-    if (request.split && SplitStep(cloud) != kExitOk) {
+    // Clusters of a cut cloud stood on the pallet, the others on the floor.
+    const bool cut = request.depalletById || request.depalletByHeight;
+    if (request.split &&
+        SplitStep(cloud, cut ? Snapshot::Ground::PalletTop : Snapshot::Ground::Floor, started) !=
+            kExitOk) {
         return kExitRefused;
     }
     return status;

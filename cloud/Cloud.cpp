@@ -14,14 +14,11 @@
 #include "cloud/EnsureFolder.h"
 #include "cloud/PcdReader.h"
 #include "cloud/PcdWriter.h"
-#include "cloud/Utilities.h"
 
 namespace fs = boost::filesystem;
 using namespace cloud_index;
 
 namespace {
-
-const char* const kPcdPattern = "S%d.pcd";
 
 /// Puts the points of a file into cloud as the library's copy between point
 /// types does: x, y, z are replaced and every other member of a point already
@@ -95,10 +92,8 @@ void Cloud::Save(std::string filename) {
 }
 
 void Cloud::SavePallet() {
-    const fs::path folder = cloudInfo.GetBasePathPallet();
-    EnsureFolder(folder);
-    PcdWriter::Write((folder / Utilities::StringFormat(kPcdPattern, cloudInfo.GetN())).string(),
-                     *cloud);
+    EnsureFolder(cloudInfo.GetBasePathPallet());
+    PcdWriter::Write(cloudInfo.GetPathPallet().string(), *cloud);
 }
 
 void Cloud::setCloud(const PointCloudRGBPtr& src) { pcl::copyPointCloud(*src, *cloud); }

@@ -77,6 +77,8 @@ public:
     void CalcReal();
     /// Paints every point by its distance from the floor plane, or with a custom colour.
     void ColorMap();
+    /// True once ColorMap has painted the points (a type naming no map paints none).
+    bool IsColorMapped() const { return colorMapped; }
 
     /// The working cloud itself, shared with the caller.
     PointCloudRGBPtr getCloud() const { return cloud; }
@@ -139,4 +141,5 @@ private:
     VRML vrmlSurface;
     VRML vrmlVolSurface;
     VRML vrmlVolVShape;
+    bool colorMapped = false;
 };

@@ -13,6 +13,8 @@ namespace {
 constexpr int kPalletOpDepalletized = 3;
 /// Name of the pallet folder inside a session folder.
 const char* const kPalletFolder = "P";
+/// A cloud's file name.
+const char* const kPcdPattern = "S%d.pcd";
 /// Bytes below this, and kDelete, are control characters.
 constexpr unsigned char kFirstPrintable = 0x20;
 constexpr unsigned char kDelete = 0x7f;
@@ -78,14 +80,18 @@ boost::filesystem::path CloudInfo::GetBasePathPallet() const {
 }
 
 boost::filesystem::path CloudInfo::GetPath() const {
-    return GetBasePath() / Utilities::StringFormat("S%d.pcd", n);
+    return GetBasePath() / Utilities::StringFormat(kPcdPattern, n);
+}
+
+boost::filesystem::path CloudInfo::GetPathPallet() const {
+    return GetBasePathPallet() / Utilities::StringFormat(kPcdPattern, n);
 }
 
 boost::filesystem::path CloudInfo::GetFilename() const {
     if (parentId != 0) {
         return Utilities::StringFormat("S%d_%d.pcd", parentId, n);
     }
-    return Utilities::StringFormat("S%d.pcd", n);
+    return Utilities::StringFormat(kPcdPattern, n);
 }
 
 std::ostream& operator<<(std::ostream& os, const CloudInfo& info) {

@@ -3,6 +3,7 @@
 #include <boost/filesystem/path.hpp>
 #include <iosfwd>
 #include <string>
+#include <utility>
 
 /// Identity of one point cloud: its shipment row, session, internal index,
 /// pallet operation, floor plane and the folder its files live under.
@@ -25,6 +26,9 @@ public:
     float GetCoeffB() const { return coeffB; }
     float GetCoeffC() const { return coeffC; }
     float GetCoeffD() const { return coeffD; }
+    /// The shipment's air waybill as its row holds it; empty when not looked up.
+    std::string GetAwb() const { return awb; }
+    void SetAwb(std::string value) { awb = std::move(value); }
 
     /// True when a session id names exactly one folder directly under the base
     /// folder: not empty, not "." or "..", without a separator, a NUL or
@@ -44,6 +48,8 @@ public:
     boost::filesystem::path GetBasePathPallet() const;
     /// GetBasePath() joined with "S<n>.pcd".
     boost::filesystem::path GetPath() const;
+    /// GetBasePathPallet() joined with "S<n>.pcd".
+    boost::filesystem::path GetPathPallet() const;
     /// Bare PCD file name: "S<parent>_<n>.pcd" for a derived cloud, else "S<n>.pcd".
     boost::filesystem::path GetFilename() const;
 
@@ -61,4 +67,6 @@ private:
     float coeffB = 0.0f;
     float coeffC = 0.0f;
     float coeffD = 0.0f;
+    // Not part of the printout: readers of it know its lines as they are.
+    std::string awb;
 };

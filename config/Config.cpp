@@ -121,6 +121,18 @@ const std::string kIndexLookup =
     " INNER JOIN session AS s ON a.sid = s.sid "
     " WHERE a.ID = %d";
 
+/// The identity of the row a lookup found, with its plane and air waybill.
+CloudInfo IdentityOfRow(const Config& config, sql::ResultSet& row, int id, const std::string& sid,
+                        int n) {
+    CloudInfo info = config.GetCloudInfo(id, sid, n, row.getInt("pallet_op"),
+                                         static_cast<float>(row.getDouble("coeff_a")),
+                                         static_cast<float>(row.getDouble("coeff_b")),
+                                         static_cast<float>(row.getDouble("coeff_c")),
+                                         static_cast<float>(row.getDouble("coeff_d")));
+    info.SetAwb(row.getString("AWB"));
+    return info;
+}
+
 const std::string kPalletLookup = "SELECT id, product_name, h FROM pallets WHERE id = %d";
 
 }  // namespace
@@ -187,6 +199,7 @@ int Config::Init() {
     colorMapType.clear();
     palletMeanK = kDefaultPalletMeanK;
     palletStdDevMulThresh = kDefaultPalletStdDevMul;
+    imageSnapshot = 0;
 
     const std::string address = string_format("tcp://%s:%d", server, port);
     // A second Init (reconnecting after a lost connection) replaces the old one.
@@ -204,7 +217,8 @@ int Config::Init() {
 
 /// One key of the decode table and the setting it fills.
 struct Config::DecodeSetting {
-    enum class Type { Text, Decimal, Integer };
+    // A Switch is an integer row that may only hold 0 (off) or 1 (on).
+    enum class Type { Text, Decimal, Integer, Switch };
     const char* decClass;
     const char* key;
     Type type;
@@ -222,7 +236,7 @@ struct Config::DecodeSetting {
 namespace {
 
 /// The type letter of each DecodeSetting::Type, in its order.
-const char* const kTypeLetters[] = {"S", "D", "I"};
+const char* const kTypeLetters[] = {"S", "D", "I", "I"};
 
 const char* TypeLetter(Config::DecodeSetting::Type type) {
     return kTypeLetters[static_cast<int>(type)];
@@ -265,6 +279,7 @@ const std::vector<Config::DecodeSetting>& Config::DecodeSettings() {
          kLargestCorrection},
         {kFineTune, "real.correction.w", Type::Decimal, nullptr, &Config::realCorrectionW, nullptr,
          kLargestCorrection},
+        {kConfig, "image.snapshot", Type::Switch, nullptr, nullptr, &Config::imageSnapshot},
     };
     return settings;
 }
@@ -444,6 +459,16 @@ int Config::InitFromDB() {
                             this->*setting.integer = integer;
                             break;
                         }
+                        case DecodeSetting::Type::Switch: {
+                            // Any other number is a typo: a wrong guess would
+                            // silently add or drop outputs.
+                            const int state = std::stoi(value, nullptr, 10);
+                            if (state != 0 && state != 1) {
+                                throw std::out_of_range("out of range");
+                            }
+                            this->*setting.integer = state;
+                            break;
+                        }
                     }
                 } catch (const std::logic_error& e) {
                     // A text without a number, a number beyond the type's
@@ -477,11 +502,7 @@ CloudInfo Config::GetCloudInfo(int index) const {
         }
         const std::string sid = row->getString("sid");
         const int n = row->getInt("NrPackages");
-        const int palletOp = row->getInt("pallet_op");
-        return GetCloudInfo(index, sid, n, palletOp, static_cast<float>(row->getDouble("coeff_a")),
-                            static_cast<float>(row->getDouble("coeff_b")),
-                            static_cast<float>(row->getDouble("coeff_c")),
-                            static_cast<float>(row->getDouble("coeff_d")));
+        return IdentityOfRow(*this, *row, index, sid, n);
     } catch (const sql::SQLException& e) {
         ReportSQLException(e, "GetCloudInfo", kLineLookupByIndex);
         return DatabaseErrorIdentity();
@@ -500,11 +521,7 @@ CloudInfo Config::GetCloudInfo(std::string sid, int n) const {
             return NoRowIdentity();
         }
         const int id = row->getInt("ID");
-        const int palletOp = row->getInt("pallet_op");
-        return GetCloudInfo(id, sid, n, palletOp, static_cast<float>(row->getDouble("coeff_a")),
-                            static_cast<float>(row->getDouble("coeff_b")),
-                            static_cast<float>(row->getDouble("coeff_c")),
-                            static_cast<float>(row->getDouble("coeff_d")));
+        return IdentityOfRow(*this, *row, id, sid, n);
     } catch (const sql::SQLException& e) {
         ReportSQLException(e, "GetCloudInfo", kLineLookupBySession);
         return DatabaseErrorIdentity();
@@ -584,5 +601,11 @@ std::ostream& operator<<(std::ostream& os, const Config& config) {
        << "\tPallet Correction Height: " << config.palletCorrectionHeight << "\n"
        << "\tMean K: " << config.palletMeanK << "\n"
        << "\tStdDev Mul Thresh: " << config.palletStdDevMulThresh << "\n";
+    // Readers of the printout know its lines as they were before pictures
+    // existed: the switch shows only when it is on, after all of them.
+    if (config.imageSnapshot != 0) {
+        os << "Image:\n"
+           << "\tSnapshot: " << config.imageSnapshot << "\n";
+    }
     return os;
 }

@@ -87,6 +87,10 @@ public:
     std::string GetColorMapType() const { return colorMapType; }
     void SetColorMapType(std::string value) { colorMapType = value; }
 
+    /// 1: a picture (PNG) beside every cloud file a run writes; 0: none.
+    int GetImageSnapshot() const { return imageSnapshot; }
+    void SetImageSnapshot(int value) { imageSnapshot = value; }
+
     /// Stores the pallet id and reads the pallet's name and height (mm) from the database.
     void SetPalletId(int id);
     /// False after SetPalletId found no pallet row (or the database failed), so the
@@ -156,4 +160,5 @@ private:
     float minColorMap = 0.0f;
     float maxColorMap = 0.0f;
     std::string colorMapType;
+    int imageSnapshot = 0;
 };

@@ -41,6 +41,8 @@ void CloudCollection::split(Cloud c) {
         CloudInfo info(0, k, 0, parent.GetId(), parent.GetSid(), config->GetFileModel(),
                        config->GetBaseDataFolder(), parent.GetCoeffA(), parent.GetCoeffB(),
                        parent.GetCoeffC(), parent.GetCoeffD());
+        // A cluster is part of the parent's shipment.
+        info.SetAwb(parent.GetAwb());
         auto child = std::make_unique<Cloud>(info);
         // The cluster's points go straight into the child's own cloud.
         PointCloudRGB& points = *child->getCloud();

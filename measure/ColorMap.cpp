@@ -154,4 +154,5 @@ void Cloud::ColorMap() {
         p.g = color.g;
         p.b = color.b;
     }
+    colorMapped = true;
 }

@@ -2,7 +2,8 @@
 # A first run on a fresh machine: installs the packages, builds the tool and
 # the scan generator, starts a throwaway MariaDB, seeds one shipment whose
 # scan is two boxes on a pallet, runs a depallet-and-split run on it, shows
-# the updated row and the files written, and stops the database.
+# the updated row, the files written and the pictures of the measurements,
+# and stops the database.
 # Usage: scripts/demo.sh   (results stay in build/demo/)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -55,6 +56,8 @@ INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES
   ('CONFIG', 'pcl.color.map.type', '4', 'S'),
   ('CONFIG', 'pcl.min.color.map', '100', 'D'),
   ('CONFIG', 'pcl.max.color.map', '700', 'D');
+-- A picture (PNG) beside every cloud file the run writes.
+INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('CONFIG', 'image.snapshot', '1', 'I');
 SQL
 sql <"$ROOT/scripts/run-settings.sql"
 
@@ -77,6 +80,9 @@ sql -e "SELECT ID, pallet_op, HPackage, LPackage, WPackage, Inbound, RealVolume,
 
 step "Files written (the scan $SID/S$NR.pcd is left as delivered)"
 (cd "$DATA" && find . -type f | sort)
+
+step "Pictures of the measurements (open them with any image viewer)"
+find "$DATA/$SID" -name '*.png' | sort
 
 step "Measurements of cluster 1 ($DATA/$SID/$ID/S1.json)"
 grep -E '"(id|n|parent_id|H|L|W|vol_[a-z]+)" :' "$DATA/$SID/$ID/S1.json"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages needed to build, test and run kelvo_tools
 # (view3dscene: its tovrmlx3d is the VRML parser the whole-run tests read scenes with;
-# parallel and jq: scripts/reprocess.sh).
+# parallel and jq: scripts/reprocess.sh; libcairo2-dev and fonts-dejavu-core draw the
+# pictures, and python3-pil and pngcheck are the PNG readers the tests open them with).
 set -euo pipefail
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 PKGS=(
@@ -9,9 +10,10 @@ PKGS=(
   libpcl-dev libqhull-dev liboctomap-dev libeigen3-dev
   libboost-program-options-dev libboost-filesystem-dev libboost-system-dev
   libjsoncpp-dev libmysqlcppconn-dev liblzf-dev
+  libcairo2-dev libpng-dev libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libgmp-dev libbenchmark-dev
   mariadb-server mariadb-client
-  view3dscene
+  view3dscene python3-pil pngcheck
   parallel jq
 )
 # Callers name packages of their own (the fuzz build's compiler) as arguments.

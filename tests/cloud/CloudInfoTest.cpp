@@ -116,6 +116,18 @@ TEST(CloudInfoPrint, PrintsEveryFieldWithQuotedPaths) {
               "\tPlane: (0,0,1,-0.5)\n");
 }
 
+TEST(CloudInfoPrint, TheAirWaybillIsCarriedButNotPrinted) {
+    const CloudInfo plain(42, 3, 3, 0, "s1", "S%d.pcd", "/base", 0.0f, 0.0f, 1.0f, -0.5f);
+    CloudInfo info = plain;
+    EXPECT_EQ(info.GetAwb(), "");
+    info.SetAwb("AWB 123-4567\n");
+    EXPECT_EQ(Printed(info), Printed(plain));
+    EXPECT_EQ(info.Delivered().GetAwb(), "AWB 123-4567\n");
+    info.SelfParent();
+    EXPECT_EQ(info.GetAwb(), "AWB 123-4567\n");
+    EXPECT_EQ(info.GetPathPallet().string(), "/base/s1/P/S3.pcd");
+}
+
 TEST(CloudInfoPrint, QuotesAndAmpersandsInPathsAreEscaped) {
     const std::string text = Printed(CloudInfo(1, 1, 0, 0, "a\"b&c", "", "/x"));
     EXPECT_NE(text.find("\tPath: \"/x/a&\"b&&c\"\n"), std::string::npos) << text;

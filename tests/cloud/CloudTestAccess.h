@@ -25,6 +25,7 @@ struct CloudTestAccess {
         c.volSurface = surface;
         c.volVShape = vshape;
     }
+    static void SetColorMapped(Cloud& c, bool mapped) { c.colorMapped = mapped; }
     static VRML& Surface(Cloud& c) { return c.vrmlSurface; }
     static VRML& VolSurface(Cloud& c) { return c.vrmlVolSurface; }
     static VRML& VolVShape(Cloud& c) { return c.vrmlVolVShape; }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,7 @@ void ResetSettings(Config& config) {
     config.SetRealCorrextionL(0.0f);
     config.SetRealCorrextionW(0.0f);
     config.SetPalletHeight(0.0f);
+    config.SetImageSnapshot(0);
 }
 
 class ConfigDb : public ::testing::Test {
@@ -89,6 +91,7 @@ TEST_F(ConfigDb, DecodeRowsFillEverySetting) {
     SeedDecode(db, cleanup, "FINE TUNE", "real.correction.h", "0.04", "D");
     SeedDecode(db, cleanup, "FINE TUNE", "real.correction.l", "0.05", "D");
     SeedDecode(db, cleanup, "FINE TUNE", "real.correction.w", "0.06", "D");
+    SeedDecode(db, cleanup, "CONFIG", "image.snapshot", "1", "I");
 
     ASSERT_EQ(config.InitFromDB(), 0);
     EXPECT_EQ(config.GetBaseDataFolder(), "/srv/scans");
@@ -110,6 +113,7 @@ TEST_F(ConfigDb, DecodeRowsFillEverySetting) {
     EXPECT_FLOAT_EQ(config.GetRealCorrextionH(), 0.04f);
     EXPECT_FLOAT_EQ(config.GetRealCorrextionL(), 0.05f);
     EXPECT_FLOAT_EQ(config.GetRealCorrextionW(), 0.06f);
+    EXPECT_EQ(config.GetImageSnapshot(), 1);
 }
 
 TEST_F(ConfigDb, DecodeRowsMustMatchClassKeyAndTypeExactly) {
@@ -199,6 +203,7 @@ TEST_F(ConfigDb, LookupByIndexReadsTheRowAndItsSession) {
     EXPECT_EQ(info.GetCoeffC(), 1.0f);
     EXPECT_EQ(info.GetCoeffD(), -2.125f);
     EXPECT_EQ(info.GetPath().string(), "/base/cfg-lookup/P/S4.pcd");
+    EXPECT_EQ(info.GetAwb(), "AWB1001");
 }
 
 TEST_F(ConfigDb, LookupBySessionTakesTheRowIdAndTheGivenIndex) {
@@ -212,6 +217,7 @@ TEST_F(ConfigDb, LookupBySessionTakesTheRowIdAndTheGivenIndex) {
     EXPECT_EQ(info.GetPalletOp(), 1);
     EXPECT_EQ(info.GetSid(), "cfg-session");
     EXPECT_EQ(info.GetCoeffD(), -0.5f);
+    EXPECT_EQ(info.GetAwb(), "AWB1003");
 
     const CloudInfo missing = config.GetCloudInfo("cfg-session", 3);
     EXPECT_EQ(missing.GetId(), -1);
@@ -366,6 +372,8 @@ TEST_F(ConfigDb, EveryNumericDecodeKeyRefusesValuesNoSettingCanUse) {
         {"FINE TUNE", "real.correction.h", "D", corrections},
         {"FINE TUNE", "real.correction.l", "D", corrections},
         {"FINE TUNE", "real.correction.w", "D", corrections},
+        // A switch: nothing but 0 and 1.
+        {"CONFIG", "image.snapshot", "I", {"2", "-1", "10"}},
     };
     // The schema's widest value: far beyond any type's range.
     const std::string veryLong(255, '9');
@@ -406,4 +414,30 @@ TEST_F(ConfigDb, EveryNumericDecodeKeyRefusesValuesNoSettingCanUse) {
     EXPECT_EQ(config.GetPalletCorrectionHeight(), -1000.0f);
     EXPECT_EQ(config.GetOcTreeRealVolumeResolution(), -1.0f);
     EXPECT_EQ(config.GetBaseDataFolder(), longPath);
+}
+
+TEST_F(ConfigDb, SnapshotSwitchStartsOffAndShowsInThePrintoutOnlyWhenOn) {
+    std::ostringstream off;
+    off << config;
+    EXPECT_EQ(config.GetImageSnapshot(), 0);
+    // The printout as its readers know it: the pallet block is the last one.
+    const std::string last = "\tStdDev Mul Thresh: 0\n";
+    ASSERT_GE(off.str().size(), last.size());
+    EXPECT_EQ(off.str().substr(off.str().size() - last.size()), last);
+    EXPECT_EQ(off.str().find("Image"), std::string::npos);
+    EXPECT_EQ(off.str().find("napshot"), std::string::npos);
+
+    {
+        Cleanup one(db);
+        kelvo_test::SeedDecode(db, one, "CONFIG", "image.snapshot", "1", "I");
+        ASSERT_EQ(config.InitFromDB(), 0);
+        std::ostringstream on;
+        on << config;
+        EXPECT_EQ(on.str(), off.str() + "Image:\n\tSnapshot: 1\n");
+    }
+    kelvo_test::SeedDecode(db, cleanup, "CONFIG", "image.snapshot", "0", "I");
+    ASSERT_EQ(config.InitFromDB(), 0);
+    std::ostringstream again;
+    again << config;
+    EXPECT_EQ(again.str(), off.str());
 }

@@ -26,6 +26,7 @@ protected:
         ::testing::internal::CaptureStderr();
         cloud.ColorMap();
         errors = ::testing::internal::GetCapturedStderr();
+        painted = cloud.IsColorMapped();
         std::vector<Rgb> colours;
         for (const auto& p : cloud.getCloud()->points) {
             colours.push_back({p.r, p.g, p.b});
@@ -38,6 +39,7 @@ protected:
     // Distances giving the colour indices 0, 43, 128, 213 and 255 with min 500 and max 3500.
     const std::vector<float> heights = {0.2f, 1.0f, 2.0f, 3.0f, 4.0f};
     std::string errors;
+    bool painted = false;  // what the cloud tells of its colours afterwards
 };
 
 TEST_F(ColorMapTest, EveryNumberedMapPaintsTheIndexOfTheDistance) {
@@ -89,12 +91,14 @@ TEST_F(ColorMapTest, CustomColours) {
     EXPECT_EQ(Paint("#00AFZZFF", heights), std::vector<Rgb>(heights.size(), Rgb{0, 0, 0}));
     EXPECT_EQ(Paint("100", heights), std::vector<Rgb>(heights.size(), Rgb{0, 0, 0}));
     EXPECT_EQ(errors, "");
+    EXPECT_TRUE(painted);
 }
 
 TEST_F(ColorMapTest, TypesNamingNoMapLeaveTheColoursWithOneMessage) {
     const std::vector<Rgb> untouched(heights.size(), Rgb{1, 2, 3});
     EXPECT_EQ(Paint("", heights), untouched);
     EXPECT_EQ(errors, kInvalid + "\n");
+    EXPECT_FALSE(painted);
     EXPECT_EQ(Paint("abc", heights), untouched);
     EXPECT_EQ(errors, kInvalid + "stoi\n");
     EXPECT_EQ(Paint("#00AFFF", heights), untouched);
@@ -102,6 +106,10 @@ TEST_F(ColorMapTest, TypesNamingNoMapLeaveTheColoursWithOneMessage) {
     // Beyond the range of int: treated like text that is no number.
     EXPECT_EQ(Paint("99999999999", heights), untouched);
     EXPECT_EQ(errors, kInvalid + "stoi\n");
+    EXPECT_FALSE(painted);
+    // The picture then shades the points by height instead.
+    Paint("4", heights);
+    EXPECT_TRUE(painted);
 }
 
 TEST_F(ColorMapTest, EmptyCloudPrintsNothing) {

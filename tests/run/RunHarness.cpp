@@ -17,6 +17,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "PngImage.h"
+
 namespace kelvo_test {
 
 namespace {
@@ -122,6 +124,13 @@ void ExpectJsonReadable(const boost::filesystem::path& file) {
     EXPECT_TRUE(root.isObject()) << file;
 }
 
+void ExpectPngReadable(const boost::filesystem::path& file) {
+    EXPECT_TRUE(PngCheckAccepts(file)) << "pngcheck " << file;
+    const PngImage image = ReadPng(file);
+    EXPECT_EQ(image.width, 1200) << file;
+    EXPECT_EQ(image.height, 800) << file;
+}
+
 }  // namespace
 
 void ExpectReadable(const boost::filesystem::path& file) {
@@ -132,6 +141,8 @@ void ExpectReadable(const boost::filesystem::path& file) {
         ExpectPcdReadable(file);
     } else if (kind == ".json") {
         ExpectJsonReadable(file);
+    } else if (kind == ".png") {
+        ExpectPngReadable(file);
     } else {
         ADD_FAILURE() << "a file of no known kind: " << file;
     }

@@ -70,7 +70,8 @@ RunResult RunCommand(const RunDir& dir, const std::vector<std::string>& command,
 
 /// Opens a file the tool writes with a real reader of its kind: a VRML97
 /// parser for .wrl (anything on its standard error fails), PCL's reader for
-/// .pcd, jsoncpp in strict mode for .json. Any other kind of file fails.
+/// .pcd, jsoncpp in strict mode for .json, pngcheck and the Python imaging
+/// library for .png (a 1200 x 800 picture). Any other kind of file fails.
 void ExpectReadable(const boost::filesystem::path& file);
 
 /// The whole content of a file, byte for byte (empty when it cannot be read).
