@@ -421,7 +421,7 @@ TEST_F(ConfigDb, SnapshotSwitchStartsOffAndShowsInThePrintoutOnlyWhenOn) {
     off << config;
     EXPECT_EQ(config.GetImageSnapshot(), 0);
     // The printout as its readers know it: the pallet block is the last one.
-    const std::string last = "\tStdDev Mul Thresh: 0\n";
+    const std::string last = "\tStdDev Mul Thresh: 0.5\n";
     ASSERT_GE(off.str().size(), last.size());
     EXPECT_EQ(off.str().substr(off.str().size() - last.size()), last);
     EXPECT_EQ(off.str().find("Image"), std::string::npos);
