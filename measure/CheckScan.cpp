@@ -2,6 +2,7 @@
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <iomanip>
@@ -10,6 +11,8 @@
 
 #include "cloud/Cloud.h"
 #include "cloud/Units.h"
+#include "config/Config.h"
+#include "measure/ConfigAccess.h"
 #include "measure/FloorPlane.h"
 
 namespace {
@@ -26,6 +29,12 @@ constexpr double kFloorNoiseBand = 0.025;
 // not this station's floor: the pallet, or the goods' lower part, or the
 // whole scene would be measured against the wrong reference.
 constexpr double kMostOffPlanePercent = 5.0;
+// Floor noise is symmetric about the floor: for every stray beyond it by a
+// given distance, about as many stand above it by the same distance. When
+// more strays than this (per cent of the points the cut keeps) lie beyond
+// the floor by more than the cut's height, as many stand above the cut among
+// the goods, too many for the outlier filter, and they widen the footprint.
+constexpr double kMostStraysAboveCutPercent = 1.0;
 
 std::string Fixed(double value, int decimals) {
     std::ostringstream text;
@@ -84,16 +93,30 @@ std::string Cloud::CheckScan(bool cutsPallet) const {
     if (finite == 0) {
         return std::string();
     }
+    // The cut's height above the floor, as the pallet cut forms it.
+    const Config& config = ConfigAccess::Get();
+    const double cut = static_cast<double>(config.GetPalletHeight() / kMillimetresPerMetre) +
+                       static_cast<double>(config.GetPalletCorrectionHeight() / kMillimetresPerMetre);
     std::size_t beyond = 0;
     std::size_t behindCamera = 0;
+    std::size_t strays = 0;  // beyond the floor by more than the cut, within the noise band
+    std::size_t kept = 0;    // above the cut
+    double farthestStray = 0.0;
     for (const pcl::PointXYZRGB& p : cloud->points) {
         if (!pcl::isFinite(p)) {
             continue;
         }
         const double along = floor.Along(p.x, p.y, p.z);
-        if (along - floor.Floor() > kFloorNoiseBand) {
+        const double pastFloor = along - floor.Floor();
+        if (pastFloor > kFloorNoiseBand) {
             ++beyond;
-        } else if (along < 0.0) {
+        } else if (pastFloor > cut) {
+            ++strays;
+            farthestStray = std::max(farthestStray, pastFloor);
+        } else if (-pastFloor > cut) {
+            ++kept;
+        }
+        if (along < 0.0) {
             ++behindCamera;
         }
     }
@@ -108,6 +131,16 @@ std::string Cloud::CheckScan(bool cutsPallet) const {
         return misfit + Fixed(percent(beyond), 1) + " % of the points lie more than " +
                Fixed(kFloorNoiseBand * kMillimetresPerMetre, 0) + " mm beyond it (at most " +
                Fixed(kMostOffPlanePercent, 0) + " %)";
+    }
+    if (kept > 0 && 100.0 * static_cast<double>(strays) / static_cast<double>(kept) >
+                        kMostStraysAboveCutPercent) {
+        return "Floor noise of " + session + " reaches above the cut: " + std::to_string(strays) +
+               " points lie " + Fixed(cut * kMillimetresPerMetre, 0) + " to " +
+               Fixed(farthestStray * kMillimetresPerMetre, 0) +
+               " mm beyond the floor, so as many floor strays stand above the cut among the " +
+               std::to_string(kept) + " points kept (at most " +
+               Fixed(kMostStraysAboveCutPercent, 0) +
+               " %); raise pallet.correction.height to clear the floor's noise";
     }
     return std::string();
 }

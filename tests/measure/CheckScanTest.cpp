@@ -5,12 +5,20 @@
 
 namespace {
 
-/// The fault CheckScan finds in a generated box on a pallet under a plane.
+/// The fault CheckScan finds in the points under a plane, cutting a pallet
+/// of palletMm plus a correction of correctionMm.
 std::string Fault(const std::vector<pcl::PointXYZRGB>& points, float a, float b, float c, float d,
-                  bool cuts = true) {
+                  bool cuts = true, float palletMm = 144.0f, float correctionMm = 10.0f) {
+    Config* config = TestConfig();
+    if (config == nullptr) return "no configuration";
+    const float savedCorrection = config->GetPalletCorrectionHeight();
+    config->SetPalletHeight(palletMm);
+    config->SetPalletCorrectionHeight(correctionMm);
     Cloud cloud(CloudInfo(1, 1, 0, 0, "S7", "S%d.pcd", "/nonexistent", a, b, c, d));
     cloud.setCloud(MakeCloud(points));
-    return cloud.CheckScan(cuts);
+    const std::string fault = cloud.CheckScan(cuts);
+    config->SetPalletCorrectionHeight(savedCorrection);
+    return fault;
 }
 
 std::vector<pcl::PointXYZRGB> Scan() {
@@ -63,6 +71,23 @@ TEST(CheckScan, NoisyFloorsPassAndScansInAnotherUnitAreRefused) {
         points.push_back(MakePoint(0.001f * (i % 1000), 0.5f, 2.5f + 0.025f * (i % 100) / 100.0f));
     }
     EXPECT_EQ(Fault(points, 0, 0, 1, -2.5f), "");
+    // Goods on the floor, cut 12 mm above it: as many strays stand above the
+    // cut as lie beyond it, too many for the outlier filter. A correction
+    // that clears the noise takes them all.
+    const std::string noise = Fault(points, 0, 0, 1, -2.5f, true, 2.0f, 10.0f);
+    EXPECT_EQ(noise.rfind("Floor noise of session S7 reaches above the cut: ", 0), 0u) << noise;
+    EXPECT_NE(noise.find(" points lie 12 to 25 mm beyond the floor, so as many floor strays stand above the cut "
+                         "among the "),
+              std::string::npos)
+        << noise;
+    EXPECT_NE(noise.find("(at most 1 %); raise pallet.correction.height to clear the floor's noise"),
+              std::string::npos)
+        << noise;
+    EXPECT_EQ(Fault(points, 0, 0, 1, -2.5f, true, 2.0f, 25.0f), "");
+    // A few strays beyond the cut, as a quiet camera leaves them, pass.
+    auto quiet = Scan();
+    for (int i = 0; i < 20; ++i) quiet.push_back(MakePoint(0.01f * i, 0.5f, 2.5f + 0.016f));
+    EXPECT_EQ(Fault(quiet, 0, 0, 1, -2.5f, true, 2.0f, 10.0f), "");
     // Twice as many beyond the band are no longer noise.
     for (std::size_t i = 0; i < 2 * strays; ++i) {
         points.push_back(MakePoint(0.001f * (i % 1000), 0.6f, 2.56f));

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "run/ScanRun.h"
+#include "tools/DepthCamera.h"
 
 namespace fs = boost::filesystem;
 using namespace kelvo_test;
@@ -236,4 +237,36 @@ TEST_F(FloorReferenceRun, EverySpellingOfNoReturnGivesTheSameRowAndFiles) {
             EXPECT_EQ(cloud, firstCloud) << spellings[i];
         }
     }
+}
+
+TEST_F(FloorReferenceRun, FloorNoiseAboveTheCutIsRefusedUntilTheCorrectionClearsIt) {
+    SeedRunSettings(db, cleanup);
+    // Goods on the floor seen by a noisy camera (1 mm at 1 m): the scanner's
+    // floor removal leaves strays up to a few centimetres either side of the
+    // floor, and a cut 12 mm above it left enough of them to measure the
+    // whole field of view as the goods.
+    const ScanScene scene = ScanScene::SingleBox(0.3f, 0.3f, 0.3f, 0.0f, 0.0f, 30.0, false);
+    DepthCamera::Settings noisy;
+    noisy.sigma1 = 0.001;
+    noisy.seed = 3;
+    const std::vector<ScanScene::Point> points = DepthCamera(scene, noisy).Scan();
+    TempScan temp;
+    ASSERT_TRUE(ScanScene::WritePcd(temp.path, points, static_cast<std::size_t>(noisy.width),
+                                    static_cast<std::size_t>(noisy.height)));
+    const fs::path scan = Seed(5150, "flo5150", kFloor, ReadText(temp.path));
+    const auto before = ReadObject(db, 5150);
+    const RunResult run = Depallet(5150, "-e", "2");
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("ERROR: Floor noise of session flo5150 reaches above the cut: "), std::string::npos)
+        << run.out;
+    EXPECT_FALSE(fs::exists(scan.parent_path() / "P"));
+    EXPECT_EQ(ReadObject(db, 5150), before);
+
+    db.Exec("UPDATE decode SET decvalue = '40' WHERE deckey = 'pallet.correction.height' AND id >= " +
+            std::to_string(kFirstSeededDecodeId));
+    const RunResult cleared = Depallet(5150, "-e", "2");
+    ASSERT_EQ(cleared.status, 0) << cleared.out;
+    const auto row = ReadObject(db, 5150);
+    EXPECT_NEAR(Column(row, "LPackage"), 0.3, 0.015);
+    EXPECT_NEAR(Column(row, "WPackage"), 0.3, 0.015);
 }
