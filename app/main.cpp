@@ -495,7 +495,7 @@ int Run(int argc, char** argv) {
         }
     }
     // Clusters of a cut cloud stood on the pallet, the others on the floor.
-    const bool cut = request.depalletById || request.depalletByHeight;
+    const bool cut = CutsPallet(request, *config);
     if (request.split &&
         SplitStep(cloud, cut ? Snapshot::Ground::PalletTop : Snapshot::Ground::Floor, started) !=
             kExitOk) {
