@@ -153,10 +153,15 @@ RunDir::~RunDir() {
 
 RunResult RunTool(const RunDir& dir, const std::vector<std::string>& args,
                   const RunLimits& limits) {
+    return RunBinary(RequireEnv("KELVO_TOOLS_BIN"), dir, args, limits);
+}
+
+RunResult RunBinary(const std::string& binary, const RunDir& dir,
+                    const std::vector<std::string>& args, const RunLimits& limits) {
     // The captures sit beside the working folder so that a run never sees them.
     const boost::filesystem::path outFile = dir.Path().string() + ".stdout";
     const boost::filesystem::path errFile = dir.Path().string() + ".stderr";
-    std::vector<std::string> command = {RequireEnv("KELVO_TOOLS_BIN")};
+    std::vector<std::string> command = {binary};
     command.insert(command.end(), args.begin(), args.end());
 
     const auto before = FilesWithTimes(dir.Path());
