@@ -113,3 +113,16 @@ std::string BoxCalibration::CheckUsable(const char* what) const {
     }
     return std::string();
 }
+
+std::string BoxCalibration::CheckResidual(const std::vector<std::string>& labels) const {
+    for (int s = 0; s < Scans(); ++s) {
+        for (int dim = 0; dim < 3; ++dim) {
+            if (std::fabs(Error(s, dim)) > kMaxResidualMm) {
+                return "Corrections do not null the errors: " + labels[s] + " is " +
+                       Format("%+.1f mm off in ", Error(s, dim)) + Names()[dim] +
+                       Format(" with them applied (bound %g mm)", kMaxResidualMm);
+            }
+        }
+    }
+    return std::string();
+}

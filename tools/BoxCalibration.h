@@ -31,8 +31,12 @@ public:
     /// row names another box.
     static constexpr double kMaxScanRangeMm = 10.0;
     /// A mean error beyond this (mm) is not something to correct: the given
-    /// size, or the box, is not the one scanned.
-    static constexpr double kMaxMeanErrorMm = 100.0;
+    /// size or the box is not the one scanned, or something else is measured
+    /// with it (remnants of the pallet when the cut does not clear its noise).
+    static constexpr double kMaxMeanErrorMm = 30.0;
+    /// Corrections that leave a scan further off than this (mm, the parcel
+    /// division) do not calibrate the station: they are not written.
+    static constexpr double kMaxResidualMm = 5.0;
 
     static const std::array<const char*, 3>& Names();
 
@@ -58,6 +62,9 @@ public:
     /// Empty when the scans are too few, disagree or miss the size by far
     /// (with the bound in the message), else the refusal.
     std::string CheckUsable(const char* what) const;
+    /// Empty when every error lies within kMaxResidualMm, else the refusal
+    /// naming the first scan and dimension beyond it.
+    std::string CheckResidual(const std::vector<std::string>& labels) const;
 
 private:
     BoxSize truth;

@@ -292,6 +292,13 @@ int BoxCommand(const po::variables_map& vm, Config& config, CalibrationStore& st
     Apply(config, corrections);
     const std::vector<ScanMeasures> corrected = MeasureAll(run.scans);
     const BoxCalibration residual(run.truth, Pick(corrected, &ScanMeasures::inbound));
+    std::vector<std::string> labels;
+    for (const ScanSource& scan : run.scans) {
+        labels.push_back(scan.label);
+    }
+    if (const std::string refusal = residual.CheckResidual(labels); !refusal.empty()) {
+        throw Refused(refusal);
+    }
 
     PrintHeading("Reference box", run);
     PrintErrors("Inbound box, corrections zeroed (mm; error = measured - true):", inbound, run.scans);

@@ -88,13 +88,35 @@ TEST(BoxCalibrationStatistics, RefusesTooFewScansDisagreementAndAnotherBox) {
          "Scans disagree: L ranges over 10.5 mm (bound 10 mm): a moved box or a wrong scan"},
         {"a wrong row", {{606, 407, 503}, {606, 407, 303}, {606, 407, 503}},
          "Scans disagree: H ranges over 200.0 mm (bound 10 mm): a moved box or a wrong scan"},
-        {"mean error at the bound", {{700, 400, 500}, {700, 400, 500}, {700, 400, 500}}, ""},
-        {"another box", {{600, 400, 601}, {600, 400, 601}, {600, 400, 601}},
-         "Measured H is +101.0 mm off the given size on average (bound 100 mm): another box, or the size "
+        {"mean error at the bound", {{630, 400, 500}, {630, 400, 500}, {630, 400, 500}}, ""},
+        {"another box", {{600, 400, 531}, {600, 400, 531}, {600, 400, 531}},
+         "Measured H is +31.0 mm off the given size on average (bound 30 mm): another box, or the size "
+         "given wrongly"},
+        {"pallet remnants", {{668, 476, 503}, {668, 476, 503}, {668, 476, 503}},
+         "Measured L is +68.0 mm off the given size on average (bound 30 mm): another box, or the size "
          "given wrongly"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(BoxCalibration(truth, c.measured).CheckUsable("reference"), c.refusal) << c.name;
+    }
+}
+
+TEST(BoxCalibrationStatistics, ResidualsBeyondTheParcelDivisionAreRefused) {
+    const BoxSize truth{600, 400, 500};
+    const struct {
+        const char* name;
+        std::vector<BoxSize> measured;
+        std::string refusal;
+    } cases[] = {
+        {"nulled", {{600.4, 399.8, 500.1}, {599.7, 400.2, 499.9}, {600, 400, 500}}, ""},
+        {"at the bound", {{605, 395, 500}, {600, 400, 505}, {600, 400, 495}}, ""},
+        // Corrections of L and W swapped between the sides of the rectangle.
+        {"swapped sides", {{600.1, 400, 500}, {591.8, 408.2, 500}, {600, 400, 500}},
+         "Corrections do not null the errors: scan 2 is -8.2 mm off in L with them applied (bound 5 mm)"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BoxCalibration(truth, c.measured).CheckResidual({"scan 1", "scan 2", "scan 3"}), c.refusal)
+            << c.name;
     }
 }
 
