@@ -15,9 +15,9 @@ step() { printf '\n==> %s\n' "$*"; }
 step "Installing packages"
 bash scripts/install-deps.sh
 
-step "Building kelvo_tools and kelvo_scangen"
+step "Building kelvo_tools, kelvo_scangen and kelvo_calibrate"
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$BUILD" --target kelvo_tools kelvo_scangen -j"$JOBS"
+cmake --build "$BUILD" --target kelvo_tools kelvo_scangen kelvo_calibrate -j"$JOBS"
 
 step "Starting a throwaway MariaDB"
 DBDIR="$ROOT/.db-demo"
@@ -57,6 +57,31 @@ INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES
   ('CONFIG', 'pcl.max.color.map', '700', 'D');
 SQL
 sql <"$ROOT/scripts/run-settings.sql"
+
+# --- Calibration: the station is set up on a reference box before it measures.
+step "Calibrating: three scans of a 600 x 400 x 500 mm reference box on the pallet"
+REF_SID="demo-reference"
+mkdir -p "$DATA/$REF_SID"
+sql -e "INSERT INTO session (sid, coeff_a, coeff_b, coeff_c, coeff_d) VALUES ('$REF_SID', $A, $B, $C, $D);"
+REF_ROWS=()
+for k in 1 2 3; do
+  "$BUILD/kelvo_scangen" box-on-pallet "$DATA/$REF_SID/S$k.pcd" --angle $((k * 20 - 5)) --seed $((k + 100)) >/dev/null
+  sql -e "INSERT INTO awbexport (ID, sid, AWB, NrPackages) VALUES ($((100 + k)), '$REF_SID', 'REF-$k', $k);"
+  REF_ROWS+=(-i $((100 + k)))
+done
+for k in 4 5; do
+  "$BUILD/kelvo_scangen" box-on-pallet "$DATA/$REF_SID/S$k.pcd" --angle $((k * 15 + 3)) --seed $((k + 200)) >/dev/null
+  sql -e "INSERT INTO awbexport (ID, sid, AWB, NrPackages) VALUES ($((100 + k)), '$REF_SID', 'CHECK-$k', $k);"
+done
+CHECK_ROWS=(-i 104 -i 105)
+calibrate() { (cd "$WORK" && "$BUILD/kelvo_calibrate" "$@"); }
+echo "Before: two new scans, no corrections in force"
+calibrate check --size 600x400x500 "${CHECK_ROWS[@]}" -d "$PALLET" | sed -n '/^dimension/,$p' || true
+calibrate box --size 600x400x500 "${REF_ROWS[@]}" -d "$PALLET" --write | tee "$WORK/calibration.log" |
+  sed -n '/^Inbound box/,/^spread/p;/^Corrections/,/^real/p;$p'
+echo "After: the same two scans with the corrections written"
+calibrate check --size 600x400x500 "${CHECK_ROWS[@]}" -d "$PALLET" | sed -n '/^dimension/,$p'
+# --- end of calibration
 
 step "Running: kelvo_tools --index $ID --depallet_by_id $PALLET --split (output in $WORK/run.log and run.err)"
 if ! (cd "$WORK" && "$BUILD/kelvo_tools" --index "$ID" --depallet_by_id "$PALLET" --split) \
