@@ -117,11 +117,16 @@ public:
     void AddSpeck(float x, float y, int count) { specks.push_back({x, y, count}); }
 
     /// A 0.6 × 0.4 × 0.5 m box on a pallet, both turned by angleDeg about the vertical.
-    static ScanScene BoxOnPallet(double angleDeg) {
+    static ScanScene BoxOnPallet(double angleDeg) { return SingleBox(0.6f, 0.4f, 0.5f, 0.0f, 0.0f, angleDeg, true); }
+
+    /// One box of length × width × height centred at (cx, cy), turned by angleDeg
+    /// about the vertical, on the floor or on a pallet at the origin turned with it.
+    static ScanScene SingleBox(float length, float width, float height, float cx, float cy, double angleDeg,
+                               bool onPallet) {
         ScanScene s;
         const auto a = static_cast<float>(angleDeg * kDegree);
-        s.AddPallet(a);
-        s.AddBox(0.6f, 0.4f, 0.5f, 0.0f, 0.0f, a, s.PalletTopZ());
+        if (onPallet) s.AddPallet(a);
+        s.AddBox(length, width, height, cx, cy, a, s.PalletTopZ());
         return s;
     }
 
@@ -184,13 +189,19 @@ public:
 
     /// Writes points as an ASCII PCD file (x, y, z); false when the file cannot be written.
     static bool WritePcd(const std::string& filename, const std::vector<Point>& points) {
+        return WritePcd(filename, points, points.size(), 1);
+    }
+
+    /// The same for an organized scan of width × height points, row by row.
+    static bool WritePcd(const std::string& filename, const std::vector<Point>& points, std::size_t width,
+                         std::size_t height) {
         std::FILE* f = std::fopen(filename.c_str(), "w");
         if (!f) return false;
         std::fprintf(f,
                      "# .PCD v0.7 - Point Cloud Data file format\nVERSION 0.7\nFIELDS x y z\nSIZE 4 4 4\n"
-                     "TYPE F F F\nCOUNT 1 1 1\nWIDTH %zu\nHEIGHT 1\nVIEWPOINT 0 0 0 1 0 0 0\nPOINTS %zu\n"
+                     "TYPE F F F\nCOUNT 1 1 1\nWIDTH %zu\nHEIGHT %zu\nVIEWPOINT 0 0 0 1 0 0 0\nPOINTS %zu\n"
                      "DATA ascii\n",
-                     points.size(), points.size());
+                     width, height, points.size());
         for (const auto& p : points) {
             if (std::isfinite(p.x)) {
                 std::fprintf(f, "%.6f %.6f %.6f\n", p.x, p.y, p.z);

@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# Accuracy of whole depallet runs: a sweep of single boxes scanned by the depth
+# camera of kelvo_scangen, each measured by the real kelvo_tools against a
+# throwaway MariaDB (.db-bench), the stored LPackage / WPackage / HPackage
+# compared with the true box. Run by hand, never in the test suite.
+#
+# Sweep (576 cases): boxes 0.3x0.3x0.3, 0.4x0.4x1, 0.6x0.4x0.5, 0.8x0.6x0.6,
+# 1x0.7x0.5 and 1.2x0.8x0.4 m; turned 0, 15, 30, 45 degrees; centred and
+# 0.3 m off-centre; range noise sigma1 0.25, 0.5, 1 mm at 1 m; mixed pixels on
+# and off; on a Euro pallet (-d 1, pallets row 1 of 144 mm, pallet_op 2) and
+# on the floor (-e 2). --quick: three boxes, 0 and 30 degrees, sigma1 0.5 mm
+# (48 cases). Each case is run twice: raw (no inbound corrections), then with
+# FINE TUNE inbound.correction.l/w/h set from one reference box (0.6x0.4x0.5
+# on the pallet, centred, 30 degrees, sigma1 0.5 mm, mixed pixels) to true
+# minus measured.
+#
+# Usage: bench/accuracy/run.sh [--quick] [--build DIR] [--set KEY=VALUE]...
+#                              [--scan "KELVO_SCANGEN OPTIONS"] [--keep]
+#   --set KEY=VALUE  an extra decode row for every run (replacing the row of
+#                    scripts/run-settings.sql with that key), e.g.
+#                    --set pallet.correction.height=0 --set pcl.pallet.mean.k=30
+#                    class and type come from docs/settings.md
+#   --scan "..."     extra options for every scan, e.g. "--missing-as-zero"
+#   --keep           keep the working folder (scans are removed case by case)
+# Needs kelvo_tools and kelvo_scangen built in DIR (default build/). Prints per
+# pass and dimension the mean, mean absolute, max and 95th-percentile error in
+# mm, the share within +-5 and +-10 mm, the share of runs refused (exit 1, with
+# the reasons) and the share that stored an error beyond 50 mm, overall and
+# by support and mixed pixels; every run is listed in
+# DIR/accuracy-bench/results.tsv.
+set -euo pipefail
+HERE="$(cd "$(dirname "$0")" && pwd)"
+ROOT="$(cd "$HERE/../.." && pwd)"
+BUILD="$ROOT/build"
+QUICK=""
+KEEP=0
+SCAN_OPTIONS=""
+SETTINGS=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --quick) QUICK=--quick ;;
+    --build) BUILD="$2"; shift ;;
+    --set) SETTINGS+=("$2"); shift ;;
+    --scan) SCAN_OPTIONS="$2"; shift ;;
+    --keep) KEEP=1 ;;
+    -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+    *) echo "accuracy: unknown option $1" >&2; exit 1 ;;
+  esac
+  shift
+done
+BUILD="$(cd "$BUILD" && pwd)"
+for tool in kelvo_tools kelvo_scangen; do
+  [ -x "$BUILD/$tool" ] || { echo "accuracy: $BUILD/$tool not built" >&2; exit 1; }
+done
+DBDIR="$ROOT/.db-bench"
+WORK="$BUILD/accuracy-bench"
+DATA="$WORK/data"
+RESULTS="$WORK/results.tsv"
+PALLET_ID=1
+PALLET_MM=144
+
+bash "$ROOT/scripts/db-stop.sh" "$DBDIR" >/dev/null 2>&1 || true
+bash "$ROOT/scripts/db-start.sh" "$DBDIR" >/dev/null
+cleanup() {
+  bash "$ROOT/scripts/db-stop.sh" "$DBDIR" >/dev/null
+  [ "$KEEP" = 1 ] || rm -rf "$DATA"
+}
+trap cleanup EXIT
+# shellcheck disable=SC1091
+source "$DBDIR/env.sh"
+sql() { mariadb --no-defaults --socket="$KELVO_TEST_DB_SOCKET" -u"$KELVO_TEST_DB_USER" \
+          -p"$KELVO_TEST_DB_PASSWORD" "$KELVO_TEST_DB_NAME" -N -B "$@"; }
+
+rm -rf "$WORK"
+mkdir -p "$DATA"
+cp "$KELVO_TEST_CONFIG" "$WORK/kelvo_tools.json"
+sql <"$ROOT/scripts/run-settings.sql"
+sql -e "INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('CONFIG', 'base.data.folder', '$DATA', 'S');
+        INSERT INTO pallets (id, product_name, h) VALUES ($PALLET_ID, 'Euro pallet', $PALLET_MM);"
+
+# A decode row with the class and type that docs/settings.md gives its key.
+set_decode() {
+  local key="$1" value="$2" row class type
+  row="$(grep -F "| \`$key\` |" "$ROOT/docs/settings.md" | head -n 1)" ||
+    { echo "accuracy: $key is no setting of docs/settings.md" >&2; exit 1; }
+  class="$(awk -F'|' '{print $2}' <<<"$row" | sed 's/`//g; s/^ *//; s/ *$//')"
+  type="$(awk -F'|' '{print $4}' <<<"$row" | tr -d ' ')"
+  sql -e "DELETE FROM decode WHERE deckey = '$key';
+          INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('$class', '$key', '$value', '$type');"
+}
+for setting in "${SETTINGS[@]}"; do
+  [[ "$setting" == *=* ]] || { echo "accuracy: --set needs KEY=VALUE, not $setting" >&2; exit 1; }
+  set_decode "${setting%%=*}" "${setting#*=}"
+done
+
+# One case: scan it into session acc<id> and seed its rows. Columns of a case:
+# id box(LxWxH) angle offset sigma1(mm) mixed(on|off) support(pallet|floor).
+seed_case() {
+  local id="$1" box="$2" angle="$3" offset="$4" sigma="$5" mixed="$6" support="$7"
+  local scene=box-on-pallet op=2 extra=() plane
+  [ "$support" = floor ] && scene=box-on-floor op=0
+  [ "$mixed" = off ] && extra+=(--no-mixed)
+  # shellcheck disable=SC2206
+  extra+=($SCAN_OPTIONS)
+  plane="$("$BUILD/kelvo_scangen" "$scene" "$DATA/acc$id/S1.pcd" --camera --box "$box" --centre "$offset,0" \
+             --angle "$angle" --sigma1 "$(awk -v s="$sigma" 'BEGIN {print s / 1000}')" --seed "$id" \
+             "${extra[@]}" | sed -n 's/^plane=//p')"
+  read -r A B C D <<<"$plane"
+  sql -e "DELETE FROM session WHERE sid = 'acc$id'; DELETE FROM awbexport WHERE ID = $id;
+          INSERT INTO session VALUES ('acc$id', $A, $B, $C, $D);
+          INSERT INTO awbexport (ID, sid, NrPackages, pallet_op) VALUES ($id, 'acc$id', 1, $op);"
+}
+
+# One run of a seeded case with the corrections on or off; prints
+# "status L W H reason" (NULL sizes when nothing was stored).
+run_case() {
+  local id="$1" support="$2" corrections="$3" op=2 status=0 log="$WORK/run.log" reason
+  [ "$support" = floor ] && op=0
+  sql -e "UPDATE decode SET decactive = $corrections WHERE deckey LIKE 'inbound.correction.%';
+          UPDATE awbexport SET pallet_op = $op, LPackage = NULL, WPackage = NULL, HPackage = NULL WHERE ID = $id;"
+  local cut=(-d "$PALLET_ID")
+  [ "$support" = floor ] && cut=(-e 2)
+  (cd "$WORK" && "$BUILD/kelvo_tools" -i "$id" "${cut[@]}" >"$log" 2>&1) || status=$?
+  reason="-"
+  if [ "$status" != 0 ]; then
+    reason="$(grep -m 1 -E 'ERROR|Nothing|Not found|Invalid' "$log" || tail -n 1 "$log")"
+    reason="${reason//$'\t'/ }"
+    cp "$log" "$WORK/refused-$id-$corrections.log"
+  fi
+  printf '%s\t%s\t%s\n' "$status" "$(sql -e "SELECT LPackage, WPackage, HPackage FROM awbexport WHERE ID = $id")" \
+    "${reason:--}"
+}
+
+# Reference box: measured raw, corrections = true minus measured, in metres.
+REF=(9999 0.6x0.4x0.5 30 0 0.5 on pallet)
+seed_case "${REF[@]}"
+read -r status L W H _ < <(run_case "${REF[0]}" pallet 0)
+[ "$status" = 0 ] || { echo "accuracy: the reference run failed (status $status), see $WORK/refused-${REF[0]}-0.log" >&2; exit 1; }
+read -r CL CW CH < <(awk -v l="$L" -v w="$W" -v h="$H" 'BEGIN {printf "%.6f %.6f %.6f\n", 0.6 - l, 0.4 - w, 0.5 - h}')
+set_decode inbound.correction.l "$CL"
+set_decode inbound.correction.w "$CW"
+set_decode inbound.correction.h "$CH"
+rm -rf "$DATA/acc${REF[0]}"
+
+{
+  printf '# reference %s measured %s %s %s -> inbound.correction.l/w/h %s %s %s\n' "${REF[1]}" "$L" "$W" "$H" "$CL" "$CW" "$CH"
+  printf '# settings:'
+  sql -e "SELECT CONCAT(' ', deckey, '=', decvalue) FROM decode WHERE deckey NOT LIKE 'inbound.correction.%' ORDER BY deckey" |
+    tr -d '\n'
+  printf '\n# scan options: %s\n' "${SCAN_OPTIONS:-none}"
+  printf 'id\tbox\tangle\toffset\tsigma1\tmixed\tsupport\tpass\tstatus\tL\tW\tH\treason\n'
+} >"$RESULTS"
+
+total="$(python3 "$HERE/stats.py" cases $QUICK | wc -l)"
+done_cases=0
+while read -r id box angle offset sigma mixed support; do
+  seed_case "$id" "$box" "$angle" "$offset" "$sigma" "$mixed" "$support"
+  for pass in raw corrected; do
+    active=0
+    [ "$pass" = corrected ] && active=1
+    printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$id" "$box" "$angle" "$offset" "$sigma" "$mixed" "$support" "$pass" \
+      "$(run_case "$id" "$support" "$active")" >>"$RESULTS"
+  done
+  rm -rf "${DATA:?}/acc$id"
+  done_cases=$((done_cases + 1))
+  printf '\r%d / %d cases' "$done_cases" "$total" >&2
+done < <(python3 "$HERE/stats.py" cases $QUICK)
+printf '\n' >&2
+
+python3 "$HERE/stats.py" report "$RESULTS"

@@ -1,0 +1,136 @@
+#!/usr/bin/env python3
+"""Cases and statistics of bench/accuracy/run.sh.
+
+stats.py cases [--quick]   the sweep, one case a line: id box angle offset sigma1(mm) mixed support
+stats.py report RESULTS    the figures of a results.tsv written by run.sh
+"""
+import itertools
+import math
+import sys
+from collections import Counter
+
+BOXES = ["0.3x0.3x0.3", "0.4x0.4x1", "0.6x0.4x0.5", "0.8x0.6x0.6", "1x0.7x0.5", "1.2x0.8x0.4"]
+QUICK_BOXES = ["0.3x0.3x0.3", "0.6x0.4x0.5", "1.2x0.8x0.4"]
+ANGLES = ["0", "15", "30", "45"]
+QUICK_ANGLES = ["0", "30"]
+OFFSETS = ["0", "0.3"]
+SIGMAS = ["0.25", "0.5", "1"]
+QUICK_SIGMAS = ["0.5"]
+MIXED = ["on", "off"]
+SUPPORTS = ["pallet", "floor"]
+# A stored size this far off counts as a wrong number, not as inaccuracy.
+WRONG_MM = 50.0
+DIMENSIONS = ("L", "W", "H")
+
+
+def cases(quick):
+    boxes, angles, sigmas = (QUICK_BOXES, QUICK_ANGLES, QUICK_SIGMAS) if quick else (BOXES, ANGLES, SIGMAS)
+    sweep = itertools.product(boxes, angles, OFFSETS, sigmas, MIXED, SUPPORTS)
+    for number, case in enumerate(sweep, start=1):
+        print(number, *case)
+
+
+def truth(box):
+    """True L (longer side), W (shorter side) and H of a box LxWxH, in mm."""
+    l, w, h = (1000.0 * float(v) for v in box.split("x"))
+    return {"L": max(l, w), "W": min(l, w), "H": h}
+
+
+def percentile(values, share):
+    """Nearest-rank percentile of values (sorted here)."""
+    ordered = sorted(values)
+    rank = max(1, math.ceil(share * len(ordered)))
+    return ordered[rank - 1]
+
+
+def read(path):
+    comments, runs = [], []
+    with open(path) as f:
+        header = None
+        for line in f:
+            line = line.rstrip("\n")
+            if line.startswith("#"):
+                comments.append(line)
+                continue
+            fields = line.split("\t")
+            if header is None:
+                header = fields
+                continue
+            run = dict(zip(header, fields))
+            run["status"] = int(run["status"])
+            true = truth(run["box"])
+            run["error"] = {}
+            if run["status"] == 0 and all(run[d] != "NULL" for d in DIMENSIONS):
+                run["error"] = {d: 1000.0 * float(run[d]) - true[d] for d in DIMENSIONS}
+            runs.append(run)
+    return comments, runs
+
+
+def table(title, runs):
+    stored = [r for r in runs if r["error"]]
+    refused = [r for r in runs if r["status"] == 1]
+    wrong = [r for r in stored if max(abs(e) for e in r["error"].values()) > WRONG_MM]
+    n = len(runs)
+    print(f"  {title}: {n} runs, refused {len(refused)} ({100.0 * len(refused) / n:.1f} %), "
+          f"stored an error beyond {WRONG_MM:.0f} mm {len(wrong)} ({100.0 * len(wrong) / n:.1f} %)"
+          + (f", other failures {n - len(stored) - len(refused)}" if n - len(stored) - len(refused) else ""))
+    if not stored:
+        return
+    print(f"    {'':3} {'mean':>7} {'mean|e|':>8} {'max|e|':>7} {'p95|e|':>7} {'<=5mm':>6} {'<=10mm':>7}")
+    for d in DIMENSIONS:
+        e = [r["error"][d] for r in stored]
+        a = [abs(v) for v in e]
+        within5 = 100.0 * sum(v <= 5.0 for v in a) / len(a)
+        within10 = 100.0 * sum(v <= 10.0 for v in a) / len(a)
+        print(f"    {d:3} {sum(e) / len(e):7.1f} {sum(a) / len(a):8.1f} {max(a):7.1f} {percentile(a, 0.95):7.1f} "
+              f"{within5:5.0f}% {within10:6.0f}%")
+
+
+def by_factor(runs):
+    """Mean signed error per dimension for each value of each swept factor."""
+    print(f"    {'factor':8} {'value':12} {'runs':>4} {'L':>7} {'W':>7} {'H':>7}   (mean error, mm)")
+    for factor in ("box", "angle", "offset", "sigma1", "mixed", "support"):
+        values = sorted({r[factor] for r in runs}, key=lambda v: (len(v), v))
+        for value in values:
+            stored = [r for r in runs if r[factor] == value and r["error"]]
+            if not stored:
+                continue
+            means = [sum(r["error"][d] for r in stored) / len(stored) for d in DIMENSIONS]
+            print(f"    {factor:8} {value:12} {len(stored):4} " + " ".join(f"{m:7.1f}" for m in means))
+
+
+def report(path):
+    comments, runs = read(path)
+    for c in comments:
+        print(c)
+    print("errors in mm, measured minus true; shares of the runs that stored a result")
+    for pass_name in ("raw", "corrected"):
+        mine = [r for r in runs if r["pass"] == pass_name]
+        if not mine:
+            continue
+        print(f"\n{pass_name}:")
+        table("all", mine)
+        for support in SUPPORTS:
+            for mixed in MIXED:
+                group = [r for r in mine if r["support"] == support and r["mixed"] == mixed]
+                if group:
+                    table(f"{support}, mixed pixels {mixed}", group)
+        reasons = Counter(r["reason"] for r in mine if r["status"] != 0)
+        for reason, count in reasons.most_common():
+            print(f"    refused {count}: {reason}")
+        by_factor(mine)
+
+
+def main(argv):
+    if len(argv) >= 2 and argv[1] == "cases":
+        cases("--quick" in argv[2:])
+    elif len(argv) == 3 and argv[1] == "report":
+        report(argv[2])
+    else:
+        sys.stderr.write(__doc__)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
