@@ -78,24 +78,28 @@ FloorFit::FloorFit(const PointCloudRGB& scan) {
     d = nd;
     tilt = std::acos(std::min(1.0, std::fabs(c))) * 180.0 / kPi;
 
-    std::vector<double> distances;
-    distances.reserve(chosen.size());
-    double squares = 0.0;
     for (const auto index : chosen) {
         const auto& p = (*points)[index];
-        const double r = a * p.x + b * p.y + c * p.z + d;
-        distances.push_back(std::fabs(r));
-        squares += r * r;
         centre[0] += p.x;
         centre[1] += p.y;
         centre[2] += p.z;
     }
-    if (!chosen.empty()) {
-        const double n = static_cast<double>(chosen.size());
-        rms = std::sqrt(squares / n);
-        for (double& v : centre) {
-            v /= n;
+    for (double& v : centre) {
+        v /= static_cast<double>(std::max<std::size_t>(chosen.size(), 1));
+    }
+    std::vector<double> distances;
+    distances.reserve(chosen.size());
+    double squares = 0.0;
+    for (const auto& p : points->points) {
+        const double r = a * p.x + b * p.y + c * p.z + d;
+        if (std::fabs(r) <= kNoiseBand) {
+            distances.push_back(std::fabs(r));
+            squares += r * r;
         }
+    }
+    if (!distances.empty()) {
+        const double n = static_cast<double>(distances.size());
+        rms = std::sqrt(squares / n);
         const std::size_t rank = static_cast<std::size_t>(std::ceil(kPercentile * n)) - 1;
         std::nth_element(distances.begin(), distances.begin() + rank, distances.end());
         p999 = distances[rank];

@@ -13,6 +13,11 @@ public:
     /// Points nearer than this to a candidate plane (metres) count as on it:
     /// well beyond the camera's depth noise, well below a box's height.
     static constexpr double kInlierDistance = 0.010;
+    /// The noise is taken over the points this near the refined plane
+    /// (metres): wide enough for a far camera's noise tails, which the
+    /// inlier distance would cut off, narrow enough to leave out anything
+    /// standing on the floor.
+    static constexpr double kNoiseBand = 0.050;
     /// The plane must hold at least this share of the finite points to be
     /// the floor rather than a box top or a wall.
     static constexpr double kMinInlierShare = 0.5;
@@ -42,9 +47,10 @@ public:
     double InlierShare() const { return finite ? static_cast<double>(inliers) / finite : 0.0; }
     /// Angle of the normal from the scan's z axis, degrees.
     double TiltDegrees() const { return tilt; }
-    /// Root mean square of the inliers' distances from the plane, metres.
+    /// Root mean square of the distances from the plane of the points within
+    /// the noise band, metres.
     double Rms() const { return rms; }
-    /// 99.9th percentile of the inliers' distances from the plane, metres.
+    /// 99.9th percentile of those distances, metres.
     double P999() const { return p999; }
     /// Centre of the inliers, where the comparison with a stored plane is made.
     double CentreX() const { return centre[0]; }

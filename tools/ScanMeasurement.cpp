@@ -36,6 +36,17 @@ void MeasureAsScanned(Cloud& cloud) {
     cloud.CalcReal();
 }
 
+/// Edge of the smallest column head, mm: the grid's cell.
+double CellMm(const Cloud& cloud) {
+    const VRML& heads = cloud.GetVrmlSurface();
+    float cell = 0.0f;
+    for (int i = 0; i < heads.size(); ++i) {
+        const float s = heads.get(i).GetD1();
+        cell = i == 0 ? s : std::min(cell, s);
+    }
+    return cell * kMillimetresPerMetre;
+}
+
 /// Extent of the octree's column heads along the aligned axes (the inbound
 /// rectangle's), longer first, and the height the columns are counted with.
 BoxSize OctreeExtent(const Cloud& cloud) {
@@ -111,8 +122,9 @@ ScanMeasures ScanMeasurement::Measure(const ScanSource& source) {
     m.inbound.w = cloud.GetW() * kMillimetresPerMetre;
     m.inbound.h = cloud.GetH() * kMillimetresPerMetre;
     m.octree = OctreeExtent(cloud);
+    m.octreeCellMm = CellMm(cloud);
     m.volSurface = cloud.GetVolSurface();
-    if (!Finite(m.inbound) || !Finite(m.octree) || !std::isfinite(m.volSurface)) {
+    if (!Finite(m.inbound) || !Finite(m.octree) || !std::isfinite(m.volSurface) || !(m.octreeCellMm > 0.0)) {
         throw ScanFailure("the measured results are not numbers");
     }
     return m;

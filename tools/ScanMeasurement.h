@@ -18,6 +18,7 @@ struct ScanSource {
 struct ScanMeasures {
     BoxSize inbound;            ///< inbound box L, W, H, mm
     BoxSize octree;             ///< extent of the octree columns along L and W, their height, mm
+    double octreeCellMm = 0.0;  ///< edge of the octree's finest cells, mm
     double volSurface = 0.0;    ///< surface volume, m³
 };
 

@@ -32,17 +32,21 @@ constexpr int kExitRefused = 1;
 // The divisions a station can be certified to: parcels and pallets.
 constexpr double kParcelDivisionMm = 5.0;
 constexpr double kPalletDivisionMm = 10.0;
+// The pallet height (mm) of a box on the floor: the lowest that cuts, as
+// floor stations run the tool (-e 2).
+constexpr float kFloorCutMm = 2.0f;
 // Decode values in metres are written to a tenth of a millimetre.
 constexpr const char* kMetresFormat = "%.4f";
 
 const char* const kUsage =
     "usage: kelvo_calibrate box   --size LxWxH (-i ID -i ID -i ID ... | -s SID SCAN SCAN SCAN ...)\n"
-    "                             [-d PALLET] [--write]\n"
-    "       kelvo_calibrate check --size LxWxH (-i ID ... | -s SID SCAN ...) [-d PALLET]\n"
+    "                             [-d PALLET | -e MM] [--write]\n"
+    "       kelvo_calibrate check --size LxWxH (-i ID ... | -s SID SCAN ...) [-d PALLET | -e MM]\n"
     "                             [--division 5|10]\n"
     "       kelvo_calibrate floor SCAN [-s SID] [--write]\n"
     "Common options: -c FILE (bootstrap file, default ./kelvo_tools.json), -p FOLDER (base data\n"
-    "folder, for -i). Sizes in millimetres; -d measures on that pallet, without it on the floor.\n";
+    "folder, for -i). Sizes in millimetres. The scans are cut as kelvo_tools cuts them with\n"
+    "-d PALLET or -e MM; without either, as a box on the floor (-e 2).\n";
 
 /// A refusal: one line on standard output, exit status 1, nothing written.
 class Refused : public std::runtime_error {
@@ -68,6 +72,7 @@ po::options_description BuildOptions() {
         ("index,i", po::value<std::vector<int>>()->composing(), "shipment row of a scan")
         ("session_id,s", po::value<std::string>(), "session")
         ("depallet_by_id,d", po::value<int>(), "pallet the box stands on")
+        ("depallet_by_h,e", po::value<float>(), "height of the pallet the box stands on, mm")
         ("size", po::value<std::string>(), "true size LxWxH, mm")
         ("division", po::value<double>(), "division to check against, mm")
         ("write", "store the results");
@@ -149,22 +154,30 @@ BoxRun PrepareBoxRun(const po::variables_map& vm, Config& config, CalibrationSto
                       (minScans > 1 ? "s" : "") + " of the " + what + " box, got " +
                       std::to_string(run.scans.size()));
     }
+    if (vm.count("depallet_by_id") && vm.count("depallet_by_h")) {
+        throw Refused("Give the pallet either by id (-d) or by height (-e), not both");
+    }
     if (vm.count("depallet_by_id")) {
         const int pallet = vm["depallet_by_id"].as<int>();
         config.SetPalletId(pallet);
         if (!config.IsPalletKnown()) {
             throw Refused("Pallet not found: " + std::to_string(pallet));
         }
-        const float height = config.GetPalletHeight();
-        if (!(std::isfinite(height) && height >= 0.0f)) {
-            throw Refused("Invalid pallet height: " + Printf("%g", height));
-        }
         run.support = "on pallet " + std::to_string(pallet) + " (" + config.GetPalletName() + ", " +
-                      Printf("%g", height) + " mm)";
+                      Printf("%g", config.GetPalletHeight()) + " mm)";
+    } else if (vm.count("depallet_by_h")) {
+        config.SetPalletHeight(vm["depallet_by_h"].as<float>());
+        run.support = "on a pallet of " + Printf("%g", config.GetPalletHeight()) + " mm";
     } else {
-        // A height below the cut's threshold: the run measures without cutting.
-        config.SetPalletHeight(0.0f);
+        // A floor station runs the tool with the lowest height that cuts: the
+        // floor layer of the correction height goes, with any floor speckle
+        // its scanner left, and the bottom is closed on the floor.
+        config.SetPalletHeight(kFloorCutMm);
         run.support = "on the floor";
+    }
+    const float height = config.GetPalletHeight();
+    if (!(std::isfinite(height) && height >= 0.0f)) {
+        throw Refused("Invalid pallet height: " + Printf("%g", height));
     }
     return run;
 }
@@ -210,19 +223,28 @@ void Apply(Config& config, const Corrections& c) {
 }
 
 /// A value as the decode row stores it, and back: what is written is what a run will use.
-double AsStored(double metres) { return std::stod(Printf(kMetresFormat, metres)); }
+double AsStored(double metres) {
+    // Adding zero turns a negative zero into a plain one, so no "-0.0000" is stored.
+    return std::stod(Printf(kMetresFormat, metres)) + 0.0;
+}
 
 /// The corrections that null the mean raw errors. The inbound ones are added
-/// to the sizes; the real L and W ones are minus the border width trimmed at
-/// each end of the octree's columns, so half the excess of their extent; the
-/// real H one is added to every column's height.
-Corrections Nulling(const BoxCalibration& inbound, const BoxCalibration& octree) {
+/// to the sizes; the real H one to every column's height. The real L and W
+/// ones are minus the border trimmed at each end of the octree's columns,
+/// which goes in whole cells: the number of cells per end nearest to half
+/// the excess of the columns' extent (ties to fewer, none when the columns
+/// fall short), given as whole cells so that the trimming's lookups land on
+/// cell centres, never on a cell's face.
+Corrections Nulling(const BoxCalibration& inbound, const BoxCalibration& octree, double cellMm) {
     Corrections c;
     for (int dim = 0; dim < 3; ++dim) {
         c.inbound[dim] = AsStored(-inbound.MeanError(dim) / kMillimetresPerMetre);
-        const double share = dim < 2 ? 0.5 : 1.0;
-        c.real[dim] = AsStored(-share * octree.MeanError(dim) / kMillimetresPerMetre);
     }
+    for (int dim = 0; dim < 2; ++dim) {
+        const double cells = std::max(0.0, std::ceil(octree.MeanError(dim) / (2.0 * cellMm) - 0.5));
+        c.real[dim] = AsStored(-cells * cellMm / kMillimetresPerMetre);
+    }
+    c.real[2] = AsStored(-octree.MeanError(2) / kMillimetresPerMetre);
     return c;
 }
 
@@ -288,7 +310,7 @@ int BoxCommand(const po::variables_map& vm, Config& config, CalibrationStore& st
     if (const std::string refusal = inbound.CheckUsable("reference"); !refusal.empty()) {
         throw Refused(refusal);
     }
-    const Corrections corrections = Nulling(inbound, octree);
+    const Corrections corrections = Nulling(inbound, octree, raw.front().octreeCellMm);
     Apply(config, corrections);
     const std::vector<ScanMeasures> corrected = MeasureAll(run.scans);
     const BoxCalibration residual(run.truth, Pick(corrected, &ScanMeasures::inbound));
