@@ -7,7 +7,6 @@
 #include <boost/filesystem/operations.hpp>
 #include <algorithm>
 #include <boost/program_options.hpp>
-#include <cctype>
 #include <cmath>
 #include <exception>
 #include <iostream>
@@ -20,6 +19,7 @@
 #include "cloud/Units.h"
 #include "cloud/CloudInfo.h"
 #include "config/Config.h"
+#include "config/Printable.h"
 #include "measure/CloudCollection.h"
 
 namespace po = boost::program_options;
@@ -110,21 +110,19 @@ void RefuseUnusableValues(const po::parsed_options& parsed, const po::variables_
     }
 }
 
-/// A text as one printable line: control characters are shown as \xNN.
-std::string Printable(const std::string& text) {
-    std::string line;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (std::iscntrl(byte)) {
-            static const char* const kHex = "0123456789ABCDEF";
-            line += "\\x";
-            line += kHex[byte >> 4];
-            line += kHex[byte & 0x0F];
-        } else {
-            line += c;
-        }
+/// A tolerance typed in metres for the millimetres the option takes links
+/// points only a fraction of a millimetre apart, so nothing is split and the
+/// run still ends well. Said on standard error; the run goes on.
+void WarnSubMillimetreTolerance(const po::variables_map& vm) {
+    constexpr float kSmallestLikelyToleranceMm = 1.0f;
+    if (!vm.count("cluster_tollerance")) {
+        return;
     }
-    return line;
+    const float tolerance = vm["cluster_tollerance"].as<float>();
+    if (tolerance != 0.0f && std::fabs(tolerance) < kSmallestLikelyToleranceMm) {
+        std::cerr << "WARNING: --cluster_tollerance " << tolerance
+                  << " is below 1 mm: the option is in millimetres (50 for 5 cm)" << std::endl;
+    }
 }
 
 /// True when the session id can name the session's folder; otherwise prints
@@ -224,6 +222,22 @@ void ApplyOverrides(const po::variables_map& vm, Config& config) {
     }
 }
 
+/// A pallet height that is no number, or negative, cannot be cut by; one
+/// above 0 and below 2 mm (a height typed in metres) cuts nothing. Either way
+/// the run would still mark the row depalletized, with pallet and goods
+/// measured as one. 0 stays: no pallet, nothing cut. Prints the refusal.
+bool UsablePalletHeight(float heightMm) {
+    if (std::isfinite(heightMm) && (heightMm == 0.0f || Cloud::CutsPallet(heightMm))) {
+        return true;
+    }
+    std::cout << "ERROR: Invalid pallet height: " << heightMm;
+    if (heightMm > 0.0f && std::isfinite(heightMm)) {
+        std::cout << " (millimetres: 0 for no pallet, else at least 2)";
+    }
+    std::cout << std::endl;
+    return false;
+}
+
 /// The object's identity, by index when one is given, else by session.
 CloudInfo LookUp(const Config& config, const RunRequest& request) {
     if (request.index > 0) {
@@ -253,19 +267,40 @@ bool PlacesFilesSafely(const CloudInfo& info, const Config& config) {
     return true;
 }
 
+/// True when the run cuts a pallet away (a depallet by height under 2 mm cuts nothing).
+bool CutsPallet(const RunRequest& request, const Config& config) {
+    return request.depalletById ||
+           (request.depalletByHeight && Cloud::CutsPallet(config.GetPalletHeight()));
+}
+
 /// The identity whose file the run reads. Once a row is marked depalletized
 /// its own file is the cut cloud; cutting that again would take another
 /// pallet off the goods, so a run that cuts always starts from the scan as
 /// delivered and repeating it gives the same results.
 CloudInfo Source(const CloudInfo& info, const RunRequest& request, const Config& config) {
-    const bool cuts = request.depalletById ||
-                      (request.depalletByHeight && Cloud::CutsPallet(config.GetPalletHeight()));
-    return cuts ? info.Delivered() : info;
+    return CutsPallet(request, config) ? info.Delivered() : info;
 }
 
 /// True when the object has a row and the file the run reads is on disk.
 bool Exists(const CloudInfo& info, const CloudInfo& source) {
     return info.GetId() > 0 && boost::filesystem::exists(source.GetPath());
+}
+
+/// The identity printed with "Not found:" shows id -1 and "S0.pcd" when no
+/// row matched; this line on standard error says what was looked for, so a
+/// mistyped index or session id shows.
+void ReportNotFound(const RunRequest& request, const CloudInfo& info, const CloudInfo& source) {
+    std::cerr << "ERROR: Not found: ";
+    if (info.GetId() > 0) {
+        std::cerr << "no scan file \"" << Printable(source.GetPath().string()) << "\" for row "
+                  << info.GetId();
+    } else if (request.index > 0) {
+        std::cerr << "no awbexport row with ID " << request.index << " and a session row";
+    } else {
+        std::cerr << "no awbexport row with sid \"" << Printable(request.sessionId)
+                  << "\" and NrPackages " << request.internalIndex << " and a session row";
+    }
+    std::cerr << std::endl;
 }
 
 /// The working cloud of the run: the object's identity with the points of the source file.
@@ -374,6 +409,7 @@ int Run(int argc, char** argv) {
     po::store(parsed, vm);
     po::notify(vm);
     RefuseUnusableValues(parsed, vm);
+    WarnSubMillimetreTolerance(vm);
 
     Config* config =
         Config::GetInstance(vm.count("config") ? vm["config"].as<std::string>() : std::string());
@@ -404,12 +440,8 @@ int Run(int argc, char** argv) {
         return kExitRefused;
     }
 
-    // A pallet height that is no number, or negative, cannot be cut by; the
-    // run would still mark the row depalletized.
-    const float palletHeight = config->GetPalletHeight();
     if ((request.depalletById || request.depalletByHeight) &&
-        !(std::isfinite(palletHeight) && palletHeight >= 0.0f)) {
-        std::cout << "ERROR: Invalid pallet height: " << palletHeight << std::endl;
+        !UsablePalletHeight(config->GetPalletHeight())) {
         return kExitRefused;
     }
 
@@ -420,11 +452,21 @@ int Run(int argc, char** argv) {
     const CloudInfo source = Source(info, request, *config);
     if (!Exists(info, source)) {
         std::cout << "Not found:" << std::endl << info << std::endl;
+        ReportNotFound(request, info, source);
         return kExitRefused;
     }
     std::cout << "Found!:" << std::endl;
 
     Cloud cloud = LoadCloud(info, source);
+    // A scan in the wrong unit, or a floor plane that is not this scan's
+    // floor, would be measured and stored as absurd sizes.
+    if (request.split || request.depalletById || request.depalletByHeight) {
+        const std::string fault = cloud.CheckScan(CutsPallet(request, *config));
+        if (!fault.empty()) {
+            std::cout << "ERROR: " << fault << std::endl;
+            return kExitRefused;
+        }
+    }
     // A refused update still lets the split go on (its files do not depend
     // on the row), but the run must not report success.
     int status = kExitOk;

@@ -6,6 +6,7 @@
 
 #include <boost/filesystem/operations.hpp>
 #include <iostream>
+#include <limits>
 #include <stdexcept>
 
 #include "cloud/CloudFilenameNotDef.h"
@@ -35,10 +36,18 @@ void Apply(const PcdReader::Points& in, PointCloudRGB& cloud) {
                                                    in.orientation[2], in.orientation[3]);
     cloud.resize(in.xyz.size() / 3);
     const float* v = in.xyz.data();
+    const float noReturn = std::numeric_limits<float>::quiet_NaN();
     for (pcl::PointXYZRGB& p : cloud.points) {
-        p.x = v[0];
-        p.y = v[1];
-        p.z = v[2];
+        // Some cameras mark a pixel without a return as their own centre,
+        // where no surface can be: such a point is read as having no coordinates.
+        if (v[0] == 0.0f && v[1] == 0.0f && v[2] == 0.0f) {
+            p.x = p.y = p.z = noReturn;
+            cloud.is_dense = false;
+        } else {
+            p.x = v[0];
+            p.y = v[1];
+            p.z = v[2];
+        }
         v += 3;
     }
 }

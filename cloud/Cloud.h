@@ -65,6 +65,9 @@ public:
     void CalcDepallet();
     /// True when CalcDepallet cuts a pallet of this height (millimetres) at all.
     static bool CutsPallet(float palletHeightMm);
+    /// Why the scan cannot be measured, or its floor plane cannot be cut from
+    /// when cutsPallet: one line naming the session; empty when it can.
+    std::string CheckScan(bool cutsPallet) const;
     /// Upright box on the minimum-area rectangle of the footprint; fills the
     /// aligned copy and the transform back to the scan frame.
     void CalcInbound();

@@ -63,12 +63,38 @@ struct Header {
 bool IsDelimiter(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool IsNanText(const char* s, const char* e) {
-    return e - s == 3 && (s[0] | 0x20) == 'n' && (s[1] | 0x20) == 'a' && (s[2] | 0x20) == 'n';
+/// True when the whole text, compared without case, is word.
+bool IsWord(const char* s, const char* e, const char* word) {
+    for (; s != e && *word != '\0'; ++s, ++word) {
+        if ((*s | 0x20) != *word) {
+            return false;
+        }
+    }
+    return s == e && *word == '\0';
+}
+
+/// A non-finite value as writers spell it: "nan", "inf" or "infinity" in
+/// any case, with or without a sign. True with the value in out.
+bool NonFiniteText(const char* s, const char* e, float& out) {
+    bool negative = false;
+    if (s != e && (*s == '+' || *s == '-')) {
+        negative = *s == '-';
+        ++s;
+    }
+    if (IsWord(s, e, "nan")) {
+        out = std::numeric_limits<float>::quiet_NaN();
+        return true;
+    }
+    if (IsWord(s, e, "inf") || IsWord(s, e, "infinity")) {
+        out = negative ? -std::numeric_limits<float>::infinity()
+                       : std::numeric_limits<float>::infinity();
+        return true;
+    }
+    return false;
 }
 
 /// Skips the sign the C library accepts and from_chars does not; true when a
-/// digit or a decimal point follows, so that "inf", "-nan" and hex are refused.
+/// digit or a decimal point follows, so that words and hex are not read as numbers.
 bool NumberStart(const char*& s, const char* e) {
     if (s != e && *s == '+') {
         ++s;
@@ -337,7 +363,7 @@ struct AsciiChunk {
     std::size_t blankLine = 0;
     std::string error;  // the first fault, with errorLine its line in the chunk
     std::size_t errorLine = 0;
-    /// The first value the library would convert (neither "nan" nor padding):
+    /// The first value the library would convert (neither a non-finite word nor padding):
     /// its row and axis when it is a coordinate, read the library's way.
     bool sawFirst = false;
     std::size_t firstRow = 0;
@@ -390,17 +416,18 @@ void ParseAscii(const Header& h, const char* s, const char* e, std::size_t expec
                 continue;  // counted for the message only
             }
             const Field& f = *fieldOf[v];
-            const bool nan = IsNanText(t, p);
+            float special = 0.0f;
+            const bool nonFinite = NonFiniteText(t, p, special);
             const int axis = axisOf[v];
             bool ok;
             if (axis >= 0) {
-                ok = nan || ParseNarrowed(t, p, row[axis]);
-                if (nan) {
-                    row[axis] = std::numeric_limits<float>::quiet_NaN();
+                ok = nonFinite || ParseNarrowed(t, p, row[axis]);
+                if (nonFinite) {
+                    row[axis] = special;
                 }
             } else if (f.type == 'F') {
                 double ignored;
-                ok = nan || ParseDouble(t, p, ignored);
+                ok = nonFinite || ParseDouble(t, p, ignored);
             } else {
                 ok = ParseInteger(t, p);
             }
@@ -410,10 +437,10 @@ void ParseAscii(const Header& h, const char* s, const char* e, std::size_t expec
                 out.errorLine = out.lines;
                 return;
             }
-            if (nan && f.type == 'F' && !f.padding()) {
+            if (nonFinite && f.type == 'F' && !f.padding()) {
                 out.dense = false;
             }
-            if (!out.sawFirst && !nan && !f.padding()) {
+            if (!out.sawFirst && !nonFinite && !f.padding()) {
                 out.sawFirst = true;
                 out.firstRow = out.rows;
                 out.firstAxis = axis;

@@ -8,15 +8,19 @@
 #include <json/json.h>
 #include <mysql_driver.h>
 
+#include <algorithm>
 #include <boost/filesystem/operations.hpp>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <limits>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 
+#include "config/Printable.h"
 #include "config/StringFormat.h"
 
 Config* Config::pinstance_ = nullptr;
@@ -43,6 +47,11 @@ constexpr int kExecFailed = -1;
 constexpr float kLargestCorrection = 1.0f;
 constexpr float kLargestPalletCorrectionMm = 1000.0f;
 constexpr float kLargestResolution = 1.0f;
+// The pallet cut's outlier filter: its start values, and the largest
+// neighbour count a station may set (each point's search grows with it).
+constexpr int kDefaultPalletMeanK = 50;
+constexpr float kDefaultPalletStdDevMul = 0.5f;
+constexpr float kLargestPalletMeanK = 1000.0f;
 
 // Line numbers named in the database error reports; log readers key on them.
 constexpr int kLineInitFromDB = 401;
@@ -176,6 +185,8 @@ int Config::Init() {
     minColorMap = kDefaultMinColorMap;
     maxColorMap = kDefaultMaxColorMap;
     colorMapType.clear();
+    palletMeanK = kDefaultPalletMeanK;
+    palletStdDevMulThresh = kDefaultPalletStdDevMul;
 
     const std::string address = string_format("tcp://%s:%d", server, port);
     // A second Init (reconnecting after a lost connection) replaces the old one.
@@ -203,6 +214,9 @@ struct Config::DecodeSetting {
     // Largest magnitude a decimal may have; beyond it the value can
     // only be a typo or a wrong unit, and every stored result would be off.
     float limit = std::numeric_limits<float>::max();
+    // A value that must be above zero: no filter can use a neighbour count
+    // below 1 or a multiplier that is not positive.
+    bool positive = false;
 };
 
 namespace {
@@ -235,9 +249,10 @@ const std::vector<Config::DecodeSetting>& Config::DecodeSettings() {
          &Config::ocTreeRealVolumeResolution, nullptr, kLargestResolution},
         {kConfig, "pallet.correction.height", Type::Decimal, nullptr,
          &Config::palletCorrectionHeight, nullptr, kLargestPalletCorrectionMm},
-        {kConfig, "pcl.pallet.mean.k", Type::Integer, nullptr, nullptr, &Config::palletMeanK},
+        {kConfig, "pcl.pallet.mean.k", Type::Integer, nullptr, nullptr, &Config::palletMeanK,
+         kLargestPalletMeanK, true},
         {kConfig, "pcl.pallet.stddev.mul.thresh", Type::Decimal, nullptr,
-         &Config::palletStdDevMulThresh, nullptr},
+         &Config::palletStdDevMulThresh, nullptr, std::numeric_limits<float>::max(), true},
         {kFineTune, "inbound.correction.h", Type::Decimal, nullptr, &Config::inboundCorrectionH,
          nullptr, kLargestCorrection},
         {kFineTune, "inbound.correction.l", Type::Decimal, nullptr, &Config::inboundCorrectionL,
@@ -262,6 +277,129 @@ std::vector<std::array<std::string, 3>> Config::DecodeKeys() {
     return keys;
 }
 
+namespace {
+
+const char* const kPalletCorrectionKey = "pallet.correction.height";
+
+/// A decode row as read, for the messages that name it.
+struct DecodeRow {
+    std::string decClass;
+    std::string key;
+    std::string value;
+    std::string type;
+};
+
+std::string Quoted(const std::string& text) { return "\"" + Printable(text) + "\""; }
+
+/// Class, key, type letter and value of a row, each quoted as stored.
+std::string Named(const DecodeRow& row) {
+    return Quoted(row.decClass) + " " + Quoted(row.key) + " " + Quoted(row.type) + " = " +
+           Quoted(row.value);
+}
+
+/// A text without its surrounding blanks, in lower case: how a key or class
+/// reads to the person who typed it.
+std::string Folded(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    const std::size_t last = text.find_last_not_of(" \t");
+    std::string folded = first == std::string::npos ? "" : text.substr(first, last - first + 1);
+    for (char& c : folded) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return folded;
+}
+
+/// Fewest insertions, deletions and substitutions that turn one text into the other.
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+/// Whether a row that no setting reads was meant for this tool: its class is
+/// one of ours but for case or blanks, or its key is one of ours. Rows of
+/// other classes with keys of their own belong to other programs that share
+/// the table, and stay unmentioned.
+bool MeantForThisTool(const DecodeRow& row, const std::vector<std::array<std::string, 3>>& known) {
+    for (const auto& [decClass, key, type] : known) {
+        if (Folded(row.decClass) == Folded(decClass) || Folded(row.key) == key) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// A row no setting reads leaves its setting at the start value without a
+/// trace; the warning names the row and the known key it most likely means,
+/// with that key's class and type letter (a wrong letter or class then shows
+/// as the same key).
+void WarnUnreadRow(const DecodeRow& row) {
+    const std::vector<std::array<std::string, 3>> known = Config::DecodeKeys();
+    if (!MeantForThisTool(row, known)) {
+        return;
+    }
+    const std::array<std::string, 3>* nearest = &known.front();
+    std::size_t best = std::string::npos;
+    for (const auto& candidate : known) {
+        const std::size_t distance = EditDistance(Folded(row.key), candidate[1]);
+        if (distance < best) {
+            best = distance;
+            nearest = &candidate;
+        }
+    }
+    std::cerr << "WARNING: decode row " << Named(row)
+              << " is read by no setting; nearest known key: " << Quoted((*nearest)[0]) << " "
+              << Quoted((*nearest)[1]) << " " << Quoted((*nearest)[2]) << std::endl;
+}
+
+/// A correction under a millimetre is most likely metres typed for the
+/// millimetres the setting takes: the pallet's deck would stay in the cloud.
+void WarnSubMillimetreCorrection(const DecodeRow& row, float correctionMm) {
+    constexpr float kSmallestLikelyCorrectionMm = 1.0f;
+    if (correctionMm != 0.0f && std::fabs(correctionMm) < kSmallestLikelyCorrectionMm) {
+        std::cerr << "WARNING: decode row " << Named(row)
+                  << " is under 1 mm: the setting is in millimetres (10 for 1 cm)" << std::endl;
+    }
+}
+
+/// Unit of a bounded decimal setting, named when a value beyond the bound is refused.
+const char* UnitOf(const std::string& key) {
+    if (key == kPalletCorrectionKey) {
+        return "millimetres";
+    }
+    if (key == "octree.real.volume.resolution" || key.rfind("inbound.correction.", 0) == 0 ||
+        key.rfind("real.correction.", 0) == 0) {
+        return "metres";
+    }
+    return nullptr;
+}
+
+/// Why a decimal beyond its setting's bound is refused: a millimetre value
+/// typed for metres (20 for 0.02) is told by the unit and the bound.
+std::string BeyondBound(const Config::DecodeSetting& setting, float value) {
+    const char* unit = UnitOf(setting.key);
+    if (!std::isfinite(value) || unit == nullptr) {
+        return "out of range";
+    }
+    std::ostringstream text;
+    text << "out of range: " << value << " is beyond " << setting.limit
+         << " in magnitude (the unit is " << unit << ")";
+    return text.str();
+}
+
+}  // namespace
+
 int Config::InitFromDB() {
     try {
         std::unique_ptr<sql::Statement> statement(connection->createStatement());
@@ -272,11 +410,13 @@ int Config::InitFromDB() {
             const std::string key = rows->getString("deckey");
             const std::string value = rows->getString("decvalue");
             const std::string type = rows->getString("dectype");
+            bool read = false;
             for (const DecodeSetting& setting : DecodeSettings()) {
                 if (decClass != setting.decClass || key != setting.key ||
                     type != TypeLetter(setting.type)) {
                     continue;
                 }
+                read = true;
                 try {
                     switch (setting.type) {
                         case DecodeSetting::Type::Text:
@@ -286,14 +426,24 @@ int Config::InitFromDB() {
                             const float decimal = std::stof(value);
                             // "nan" and "inf" convert, but no setting can use them.
                             if (!(std::fabs(decimal) <= setting.limit)) {
-                                throw std::out_of_range("out of range");
+                                throw std::out_of_range(BeyondBound(setting, decimal));
+                            }
+                            if (setting.positive && !(decimal > 0.0f)) {
+                                throw std::out_of_range("out of range: not above 0");
                             }
                             this->*setting.decimal = decimal;
                             break;
                         }
-                        case DecodeSetting::Type::Integer:
-                            this->*setting.integer = std::stoi(value, nullptr, 10);
+                        case DecodeSetting::Type::Integer: {
+                            const int integer = std::stoi(value, nullptr, 10);
+                            if (static_cast<float>(std::abs(static_cast<long long>(integer))) >
+                                    setting.limit ||
+                                (setting.positive && integer < 1)) {
+                                throw std::out_of_range("out of range");
+                            }
+                            this->*setting.integer = integer;
                             break;
+                        }
                     }
                 } catch (const std::logic_error& e) {
                     // A text without a number, a number beyond the type's
@@ -302,6 +452,12 @@ int Config::InitFromDB() {
                               << std::endl;
                     return kInitBadValue;
                 }
+            }
+            const DecodeRow row{decClass, key, value, type};
+            if (!read) {
+                WarnUnreadRow(row);
+            } else if (key == kPalletCorrectionKey) {
+                WarnSubMillimetreCorrection(row, palletCorrectionHeight);
             }
         }
     } catch (const sql::SQLException& e) {

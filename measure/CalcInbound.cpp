@@ -139,9 +139,15 @@ void Cloud::CalcInbound() {
         const float ey = inboundCorners[kY][from] - inboundCorners[kY][to];
         return std::sqrt(ex * ex + ey * ey);
     };
+    // Each correction lands on the side it names: the length correction on
+    // the longer side as measured, the width correction on the shorter one,
+    // whichever of the two runs from A to B.
+    const float ab = side(0, 1);
+    const float bc = side(1, 2);
+    const bool abIsLength = ab >= bc;
     const float h = std::fabs(zMax - zMin) + config.GetInboundCorrextionH();
-    const float l = side(0, 1) + config.GetInboundCorrextionL();
-    const float w = side(1, 2) + config.GetInboundCorrextionW();
+    const float l = ab + (abIsLength ? config.GetInboundCorrextionL() : config.GetInboundCorrextionW());
+    const float w = bc + (abIsLength ? config.GetInboundCorrextionW() : config.GetInboundCorrextionL());
     inboundSize[kH] = h;
     inboundSize[kL] = l;
     inboundSize[kW] = w;

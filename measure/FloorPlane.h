@@ -2,27 +2,33 @@
 
 /// A session's floor plane a·x + b·y + c·z + d = 0 as the pallet cut needs
 /// it. Plane fits store it with either sign and any length; here the normal
-/// always points from the camera (the scan's origin) toward the floor.
+/// has unit length and points from the camera (the scan's origin) toward the
+/// floor, so that a point's coordinate along it grows toward the floor and
+/// the floor itself lies at Floor().
 class FloorPlane {
 public:
     FloorPlane(float a, float b, float c, float d);
 
-    /// The normal's components, pointing away from the camera, with the
-    /// stored length. A plane stored as all zeros has no normal; the frame's
-    /// own vertical (0, 0, 1) stands in for it.
+    /// False for a plane stored as all zeros (or not as numbers): no floor is
+    /// known, and the frame's own vertical (0, 0, 1) stands in for the normal.
+    bool HasNormal() const { return normal; }
+
+    /// The unit normal's components, pointing away from the camera.
     float A() const { return a; }
     float B() const { return b; }
     float C() const { return c; }
 
-    /// True when the plane tells which side the camera is on: a normal and
-    /// the origin off the plane.
-    bool Sided() const { return sided; }
-    /// Signed distance in metres of a point from the plane, positive beyond
-    /// it (away from the camera); 0 for a plane that is not sided.
-    double Beyond(float x, float y, float z) const;
+    /// Coordinate along the normal of the floor, which is also the camera's
+    /// distance from it; 0 when the plane runs through the camera.
+    float Floor() const { return floor; }
+    /// Coordinate of a point along the normal, summed as ((a·x + b·y) + c·z)
+    /// in single precision: for the vertical normal (0, 0, 1) it is z itself.
+    float Along(float x, float y, float z) const { return (a * x + b * y) + c * z; }
 
 private:
-    float a, b, c, d;
-    double length = 0.0;
-    bool sided = false;
+    float a = 0.0f;
+    float b = 0.0f;
+    float c = 1.0f;
+    float floor = 0.0f;
+    bool normal = false;
 };

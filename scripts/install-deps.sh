@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages needed to build, test and run kelvo_tools
-# (view3dscene: its tovrmlx3d is the VRML parser the whole-run tests read scenes with).
+# (view3dscene: its tovrmlx3d is the VRML parser the whole-run tests read scenes with;
+# parallel and jq: scripts/reprocess.sh).
 set -euo pipefail
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 PKGS=(
@@ -11,6 +12,7 @@ PKGS=(
   libgtest-dev libgmock-dev libgmp-dev libbenchmark-dev
   mariadb-server mariadb-client
   view3dscene
+  parallel jq
 )
 # Callers name packages of their own (the fuzz build's compiler) as arguments.
 PKGS+=("$@")

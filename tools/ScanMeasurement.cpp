@@ -13,6 +13,8 @@
 
 #include "cloud/Cloud.h"
 #include "cloud/Units.h"
+#include "config/Config.h"
+#include "measure/ConfigAccess.h"
 
 namespace {
 
@@ -110,6 +112,10 @@ ScanMeasures ScanMeasurement::Measure(const ScanSource& source) {
     Cloud cloud = Load(source);
     // The same steps as the tool's depallet run; only the second
     // measurement, of the goods without the pallet, is kept.
+    const std::string fault = cloud.CheckScan(Cloud::CutsPallet(ConfigAccess::Get().GetPalletHeight()));
+    if (!fault.empty()) {
+        throw ScanFailure(fault);
+    }
     MeasureAsScanned(cloud);
     cloud.CalcDepallet();
     if (cloud.getCloud()->empty()) {

@@ -175,9 +175,12 @@ BoxRun PrepareBoxRun(const po::variables_map& vm, Config& config, CalibrationSto
         config.SetPalletHeight(kFloorCutMm);
         run.support = "on the floor";
     }
+    // As the tool: 0 is no pallet, below 2 mm is a height typed in metres.
     const float height = config.GetPalletHeight();
-    if (!(std::isfinite(height) && height >= 0.0f)) {
-        throw Refused("Invalid pallet height: " + Printf("%g", height));
+    if (!(std::isfinite(height) && (height == 0.0f || Cloud::CutsPallet(height)))) {
+        throw Refused("Invalid pallet height: " + Printf("%g", height) +
+                      (height > 0.0f && std::isfinite(height) ? " (millimetres: 0 for no pallet, else at least 2)"
+                                                              : ""));
     }
     return run;
 }

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <random>
 
 #include "CloudTestAccess.h"
@@ -113,7 +114,7 @@ std::vector<std::pair<std::string, std::string>> WellFormed() {
     std::vector<std::pair<std::string, std::string>> files;
     std::vector<std::string> tricky(std::begin(kTricky), std::end(kTricky));
     tricky.resize(tricky.size() / 3 * 3);
-    files.emplace_back("tricky later", Xyz(tricky.size() / 3 + 1) + "0 0 0\n" + AsciiRows(tricky));
+    files.emplace_back("tricky later", Xyz(tricky.size() / 3 + 1) + "0 0 1\n" + AsciiRows(tricky));
     for (const char* v : kTricky) {
         files.emplace_back(std::string("tricky first ") + v, Xyz(2) + v + " 1 2\n" + v + " 3 4\n");
     }
@@ -251,6 +252,55 @@ TEST_F(PcdReading, LargeAsciiFileSplitOverThreadsReadsTheSame) {
     ExpectSameAsLibrary("large", text);
 }
 
+TEST_F(PcdReading, NonFiniteWordsAndNoReturnZerosReadAsPointsWithoutCoordinates) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    // Token (as writers spell it, in any case and sign), and what x reads as.
+    const std::vector<std::pair<std::string, float>> words = {
+        {"nan", nan},  {"-nan", nan},      {"+NaN", nan},       {"NAN", nan},
+        {"inf", inf},  {"-inf", -inf},     {"+Inf", inf},       {"INF", inf},
+        {"infinity", inf}, {"-Infinity", -inf},
+    };
+    const boost::filesystem::path file = tmp.path() / "S1.pcd";
+    for (const auto& [word, value] : words) {
+        WriteFile(file, Xyz(2) + word + " 2 3\n4 5 6\n");
+        const PcdReader::Points read = PcdReader::Read(file.string());
+        ASSERT_EQ(read.xyz.size(), 6u) << word;
+        EXPECT_FALSE(read.isDense) << word;
+        if (std::isnan(value)) {
+            EXPECT_TRUE(std::isnan(read.xyz[0])) << word;
+        } else {
+            EXPECT_EQ(read.xyz[0], value) << word;
+        }
+        EXPECT_EQ(read.xyz[3], 4.0f) << word;
+    }
+    // The library's own writer spells non-finite values this way.
+    pcl::PointCloud<pcl::PointXYZ> special;
+    special.push_back(pcl::PointXYZ(inf, -inf, nan));
+    special.push_back(pcl::PointXYZ(1.0f, 2.0f, 3.0f));
+    pcl::PCDWriter().writeASCII(file.string(), special);
+    const PcdReader::Points written = PcdReader::Read(file.string());
+    ASSERT_EQ(written.xyz.size(), 6u);
+    EXPECT_EQ(written.xyz[0], inf);
+    EXPECT_EQ(written.xyz[1], -inf);
+    EXPECT_TRUE(std::isnan(written.xyz[2]));
+
+    // A camera's no-return pixel at its own centre loads as a point without
+    // coordinates; a point merely near it stays.
+    WriteFile(file, Xyz(3) + "0 0 0\n-0 0 -0\n0 0 1e-45\n");
+    Cloud c;
+    testing::internal::CaptureStdout();
+    c.Load(file.string());
+    testing::internal::GetCapturedStdout();
+    const PointCloudRGB& got = *c.getCloud();
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_FALSE(got.is_dense);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(std::isnan(got[i].x) && std::isnan(got[i].y) && std::isnan(got[i].z)) << i;
+    }
+    EXPECT_EQ(got[2].z, 1e-45f);
+}
+
 TEST_F(PcdReading, BrokenFilesAreRefusedNamingFileAndFault) {
     std::string bin = Xyz(2, "binary");
     for (int i = 0; i < 6; ++i) {
@@ -274,8 +324,10 @@ TEST_F(PcdReading, BrokenFilesAreRefusedNamingFileAndFault) {
         {Xyz(2) + "1 2 3\n \n4 5 6\n", "line of blanks"},
         {Xyz(1) + "1 two 3\n", "'two'"},
         {Xyz(1) + "1 2 3x\n", "'3x'"},
-        {Xyz(1) + "-nan 2 3\n", "'-nan'"},
-        {Xyz(1) + "inf 2 3\n", "'inf'"},
+        {Xyz(1) + "infinite 2 3\n", "'infinite'"},
+        {Xyz(1) + "1 nan1 3\n", "'nan1'"},
+        {Xyz(1) + "1 2 --inf\n", "'--inf'"},
+        {Xyz(1) + "1 2 in\n", "'in'"},
         {Xyz(1) + "0x1p3 2 3\n", "'0x1p3'"},
         {Xyz(1) + "1e39 2 3\n", "'1e39'"},
         {Xyz(1) + "1 2 1e400\n", "'1e400'"},

@@ -34,8 +34,8 @@ void ResetSettings(Config& config) {
     config.SetColorMapType("");
     config.SetOcTreeRealVolumeResolution(0.0f);
     config.SetPalletCorrectionHeight(0.0f);
-    config.SetPalletMeanK(0);
-    config.SetPalletStdDevMulThresh(0.0f);
+    config.SetPalletMeanK(50);
+    config.SetPalletStdDevMulThresh(0.5f);
     config.SetInboundCorrextionH(0.0f);
     config.SetInboundCorrextionL(0.0f);
     config.SetInboundCorrextionW(0.0f);
@@ -121,16 +121,37 @@ TEST_F(ConfigDb, DecodeRowsMustMatchClassKeyAndTypeExactly) {
     SeedDecode(db, cleanup, "CONFIG", "pcl.max.cluster.size", "9", "I", 0);
     SeedDecode(db, cleanup, "CONFIG", "unknown.key", "abc", "I");
     SeedDecode(db, cleanup, "OTHER", "pcl.pallet.mean.k", "abc", "I");
+    // Another program's row in a class of its own.
+    SeedDecode(db, cleanup, "LABELS", "printer.name", "zebra", "S");
 
+    // Each row that looks meant for the tool but is read by no setting is named on
+    // standard error with the known key it most likely means.
+    const std::string unread = "\" is read by no setting; nearest known key: ";
     testing::internal::CaptureStderr();
     EXPECT_EQ(config.InitFromDB(), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "WARNING: decode row \"CONFIG\" \"pcl.min.cluster.size\" \"D\" = \"7" + unread +
+                  "\"CONFIG\" \"pcl.min.cluster.size\" \"I\"\n"
+                  "WARNING: decode row \"FINE TUNE\" \"base.data.folder\" \"S\" = \"/wrong" +
+                  unread +
+                  "\"CONFIG\" \"base.data.folder\" \"S\"\n"
+                  "WARNING: decode row \"config\" \"tmp.data.folder\" \"S\" = \"/wrong" +
+                  unread +
+                  "\"CONFIG\" \"tmp.data.folder\" \"S\"\n"
+                  "WARNING: decode row \"CONFIG\" \" data.file.model\" \"S\" = \"W%d.pcd" +
+                  unread +
+                  "\"CONFIG\" \"data.file.model\" \"S\"\n"
+                  "WARNING: decode row \"CONFIG\" \"unknown.key\" \"I\" = \"abc" +
+                  unread +
+                  "\"CONFIG\" \"tmp.data.folder\" \"S\"\n"
+                  "WARNING: decode row \"OTHER\" \"pcl.pallet.mean.k\" \"I\" = \"abc" +
+                  unread + "\"CONFIG\" \"pcl.pallet.mean.k\" \"I\"\n");
     EXPECT_EQ(config.GetMinClusterSize(), 0);
     EXPECT_EQ(config.GetBaseDataFolder(), "");
     EXPECT_EQ(config.GetTmpDataFolder(), "");
     EXPECT_EQ(config.GetFileModel(), "S%d.pcd");
     EXPECT_EQ(config.GetMaxClusterSize(), 0);
-    EXPECT_EQ(config.GetPalletMeanK(), 0);
+    EXPECT_EQ(config.GetPalletMeanK(), 50);
 }
 
 TEST_F(ConfigDb, UnconvertibleDecodeValuesFailWithTheirMessage) {
@@ -332,11 +353,11 @@ TEST_F(ConfigDb, EveryNumericDecodeKeyRefusesValuesNoSettingCanUse) {
     const Key keys[] = {
         {"CONFIG", "pcl.min.cluster.size", "I", {}},
         {"CONFIG", "pcl.max.cluster.size", "I", {}},
-        {"CONFIG", "pcl.pallet.mean.k", "I", {}},
+        {"CONFIG", "pcl.pallet.mean.k", "I", {"0", "-5", "1001"}},
         {"CONFIG", "pcl.cluster.tollerance", "D", {}},
         {"CONFIG", "pcl.min.color.map", "D", {}},
         {"CONFIG", "pcl.max.color.map", "D", {}},
-        {"CONFIG", "pcl.pallet.stddev.mul.thresh", "D", {}},
+        {"CONFIG", "pcl.pallet.stddev.mul.thresh", "D", {"0", "-0", "-0.5", "-1e-9"}},
         {"CONFIG", "octree.real.volume.resolution", "D", {"1.01", "1e9"}},
         {"CONFIG", "pallet.correction.height", "D", {"1000.5", "-2000"}},
         {"FINE TUNE", "inbound.correction.h", "D", corrections},
@@ -375,7 +396,11 @@ TEST_F(ConfigDb, EveryNumericDecodeKeyRefusesValuesNoSettingCanUse) {
     kelvo_test::SeedDecode(db, cleanup, "CONFIG", "pallet.correction.height", "-1000", "D");
     kelvo_test::SeedDecode(db, cleanup, "CONFIG", "octree.real.volume.resolution", "-1", "D");
     kelvo_test::SeedDecode(db, cleanup, "CONFIG", "base.data.folder", longPath, "S");
+    kelvo_test::SeedDecode(db, cleanup, "CONFIG", "pcl.pallet.mean.k", "1000", "I");
+    kelvo_test::SeedDecode(db, cleanup, "CONFIG", "pcl.pallet.stddev.mul.thresh", "1e-6", "D");
     EXPECT_EQ(config.InitFromDB(), 0);
+    EXPECT_EQ(config.GetPalletMeanK(), 1000);
+    EXPECT_EQ(config.GetPalletStdDevMulThresh(), 1e-6f);
     EXPECT_EQ(config.GetRealCorrextionL(), -1.0f);
     EXPECT_EQ(config.GetInboundCorrextionH(), 1.0f);
     EXPECT_EQ(config.GetPalletCorrectionHeight(), -1000.0f);

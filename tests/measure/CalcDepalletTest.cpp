@@ -108,9 +108,8 @@ TEST_F(CalcDepallet, MissingPointsGoWithThePallet) {
 TEST_F(CalcDepallet, ScanOfABoxOnAPalletKeepsTheGoodsAndClosesTheirBottom) {
     const ScanScene scene = ScanScene::BoxOnPallet(30.0);
     const auto scan = ScanCloud(scene, 20000);
-    float zMax = -100.0f;
-    for (const auto& p : scan->points) zMax = std::max(zMax, p.z);
-    const float top = zMax - ScanScene::kPalletHeight;
+    // The cut is measured from the floor plane, not from the farthest point.
+    const float top = ScanScene::kFloorZ - ScanScene::kPalletHeight;
 
     CloudInfo info(1, 1, 0, 0, "S", "", "/nonexistent", 0.0f, 0.0f, 1.0f, -ScanScene::kFloorZ);
     const auto out = Depallet({scan->points.begin(), scan->points.end()}, 144.0f, 10.0f, info);
@@ -158,49 +157,141 @@ void ExpectSameCloud(const PointCloudRGB& got, const PointCloudRGB& want) {
     }
 }
 
+/// A box on a pallet whose camera sees only the box and the pallet's deck,
+/// as a camera above the goods does: nothing at the floor.
+std::vector<pcl::PointXYZRGB> DeckOnlyScan(double angleDeg) {
+    const auto scan = ScanCloud(ScanScene::BoxOnPallet(angleDeg), 20000);
+    const float deck = ScanScene::kFloorZ - ScanScene::kPalletHeight;
+    std::vector<pcl::PointXYZRGB> points;
+    for (const auto& p : scan->points) {
+        if (p.z <= deck + 0.003f) points.push_back(p);
+    }
+    return points;
+}
+
+float LargestZ(const PointCloudRGB& cloud) {
+    float z = -100.0f;
+    for (const auto& p : cloud.points) z = std::max(z, p.z);
+    return z;
+}
+
 }  // namespace
 
-TEST_F(CalcDepallet, ReflectionsBeyondTheFloorDoNotMoveTheCut) {
+TEST_F(CalcDepallet, CameraThatSeesNoFloorStillCutsAtThePalletTop) {
+    // The farthest point is the deck: measured from it, the cut would take a
+    // pallet height out of the goods.
+    const auto out = Depallet(DeckOnlyScan(30.0), 144.0f, 10.0f, WithPlane(0, 0, 1, -ScanScene::kFloorZ));
+    ASSERT_GT(out->size(), 1000u);
+    EXPECT_FLOAT_EQ(LargestZ(*out), ScanScene::kFloorZ - 0.144f);
+    float smallest = 100.0f;
+    for (const auto& p : out->points) smallest = std::min(smallest, p.z);
+    EXPECT_NEAR(LargestZ(*out) - smallest, 0.5f, 0.005f);
+    // Without a plane the farthest point (the deck) rules, as described.
+    const auto unplaned = Depallet(DeckOnlyScan(30.0), 144.0f, 10.0f, WithPlane(0, 0, 0, 0));
+    EXPECT_LT(LargestZ(*unplaned), ScanScene::kFloorZ - 0.144f - 0.14f);
+}
+
+TEST_F(CalcDepallet, StraysBeyondTheFloorGoWithTheCut) {
     const auto scan = ScanCloud(ScanScene::BoxOnPallet(20.0), 20000);
     std::vector<pcl::PointXYZRGB> points(scan->points.begin(), scan->points.end());
     const CloudInfo floor = WithPlane(0.0f, 0.0f, 1.0f, -ScanScene::kFloorZ);
     const auto clean = Depallet(points, 144.0f, 10.0f, floor);
 
-    for (const float under : {0.05f, 0.20f}) {
-        auto stray = points;
-        stray.insert(stray.begin() + 100, MakePoint(0.1f, 0.1f, ScanScene::kFloorZ + under, 9));
-        ExpectSameCloud(*Depallet(stray, 144.0f, 10.0f, floor), *clean);
+    // One stray, or a noisy floor's worth of them.
+    for (const std::size_t count : {std::size_t{1}, points.size() / 50}) {
+        for (const float under : {0.05f, 0.20f}) {
+            auto stray = points;
+            for (std::size_t i = 0; i < count; ++i) {
+                stray.insert(stray.begin() + 100, MakePoint(0.001f * i, 0.1f, ScanScene::kFloorZ + under, 9));
+            }
+            testing::internal::CaptureStderr();
+            ExpectSameCloud(*Depallet(stray, 144.0f, 10.0f, floor), *clean);
+            EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        }
     }
-
-    // Beyond 1 % of the scan the plane is wrong, not the points: the farthest point rules.
-    auto many = points;
-    for (std::size_t i = 0; i < points.size() / 50; ++i) {
-        many.push_back(MakePoint(0.001f * i, 0.0f, ScanScene::kFloorZ + 0.05f, 9));
-    }
-    testing::internal::CaptureStderr();
-    const auto ruled = Depallet(many, 144.0f, 10.0f, floor);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("beyond the session's floor plane"),
-              std::string::npos);
-    for (const auto& p : ruled->points) {
-        ASSERT_LE(p.z, ScanScene::kFloorZ + 0.05f - 0.144f + 1e-5f);
-    }
-    // Without a plane nothing is a reflection.
+    // Without a plane the farthest point rules, strays included.
     auto one = points;
     one.push_back(MakePoint(0.1f, 0.1f, ScanScene::kFloorZ + 0.2f, 9));
-    testing::internal::CaptureStderr();
     const auto unplaned = Depallet(one, 144.0f, 10.0f, WithPlane(0, 0, 0, 0));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    for (const auto& p : unplaned->points) {
-        ASSERT_LE(p.z, ScanScene::kFloorZ + 0.2f - 0.144f + 1e-5f);
-    }
+    EXPECT_LE(LargestZ(*unplaned), ScanScene::kFloorZ + 0.2f - 0.144f + 1e-5f);
 }
 
-TEST_F(CalcDepallet, PlaneSignAndLengthDoNotChangeTheResult) {
+TEST_F(CalcDepallet, PlaneSignLengthAndTiltDoNotChangeTheResult) {
     const auto scan = ScanCloud(ScanScene::BoxOnPallet(20.0), 20000);
     const std::vector<pcl::PointXYZRGB> points(scan->points.begin(), scan->points.end());
     const auto up = Depallet(points, 144.0f, 10.0f, WithPlane(0.0f, 0.0f, 1.0f, -2.5f));
+    // Sign and length as a plane fit may store them: bit for bit the same.
     for (const CloudInfo& info : {WithPlane(0.0f, 0.0f, -1.0f, 2.5f), WithPlane(0.0f, 0.0f, 2.0f, -5.0f),
-                                  WithPlane(0.0f, 0.0f, -3.0f, 7.5f), WithPlane(0.0f, 0.0f, 0.0f, 0.0f)}) {
+                                  WithPlane(0.0f, 0.0f, -3.0f, 7.5f), WithPlane(0.0f, 0.0f, 0.25f, -0.625f)}) {
         ExpectSameCloud(*Depallet(points, 144.0f, 10.0f, info), *up);
     }
+    // The camera tilted about x or y: the scene turns with it, the plane too
+    // (stored with either sign and any length), and the result turns alike.
+    struct Tilt {
+        double degrees;
+        bool aboutX;
+        float scale;
+    };
+    for (const Tilt tilt : {Tilt{5.0, true, 1.0f}, Tilt{12.0, false, -2.0f}, Tilt{25.0, true, 0.5f}}) {
+        const double r = tilt.degrees * 3.14159265358979323846 / 180.0;
+        const auto turn = [&](float x, float y, float z, float& ox, float& oy, float& oz) {
+            const double c = std::cos(r), s = std::sin(r);
+            if (tilt.aboutX) {
+                ox = x, oy = static_cast<float>(c * y - s * z), oz = static_cast<float>(s * y + c * z);
+            } else {
+                ox = static_cast<float>(c * x + s * z), oy = y, oz = static_cast<float>(-s * x + c * z);
+            }
+        };
+        std::vector<pcl::PointXYZRGB> tilted = points;
+        for (auto& p : tilted) turn(p.x, p.y, p.z, p.x, p.y, p.z);
+        float a, b, c;
+        turn(0.0f, 0.0f, 1.0f, a, b, c);
+        const auto got = Depallet(tilted, 144.0f, 10.0f,
+                                  WithPlane(tilt.scale * a, tilt.scale * b, tilt.scale * c, -tilt.scale * 2.5f));
+        ASSERT_NEAR(static_cast<double>(got->size()), static_cast<double>(up->size()), up->size() * 0.002)
+            << tilt.degrees;
+        // Every point lies on the goods' side of the pallet's top plane, and
+        // the projected half lies on it.
+        const std::size_t half = got->size() / 2;
+        for (std::size_t i = 0; i < got->size(); ++i) {
+            const auto& p = got->points[i];
+            const float height = 2.5f - (a * p.x + b * p.y + c * p.z);
+            if (i < half) {
+                ASSERT_GE(height, 0.144f + 0.0099f) << tilt.degrees << " " << i;
+            } else {
+                ASSERT_NEAR(height, 0.144f, 2e-5f) << tilt.degrees << " " << i;
+            }
+        }
+    }
+}
+
+TEST_F(CalcDepallet, OutlierFilterTakesTheStationsSettings) {
+    const auto scan = ScanCloud(ScanScene::BoxOnPallet(20.0), 20000);
+    const std::vector<pcl::PointXYZRGB> points(scan->points.begin(), scan->points.end());
+    const CloudInfo floor = WithPlane(0.0f, 0.0f, 1.0f, -2.5f);
+    const int meanK = config->GetPalletMeanK();
+    const float mul = config->GetPalletStdDevMulThresh();
+    // Without decode rows the filter runs with 50 neighbours and 0.5.
+    EXPECT_EQ(meanK, 50);
+    EXPECT_EQ(mul, 0.5f);
+    const auto standard = Depallet(points, 144.0f, 10.0f, floor);
+    struct Setting {
+        int meanK;
+        float mul;
+    };
+    std::size_t previous = 0;
+    for (const Setting s : {Setting{10, 0.5f}, Setting{50, 1.0f}, Setting{50, 3.0f}}) {
+        config->SetPalletMeanK(s.meanK);
+        config->SetPalletStdDevMulThresh(s.mul);
+        const auto out = Depallet(points, 144.0f, 10.0f, floor);
+        EXPECT_NE(out->size(), standard->size()) << s.meanK << " " << s.mul;
+        if (s.meanK == 50) {
+            // A wider threshold keeps more of the goods.
+            EXPECT_GT(out->size(), std::max(previous, standard->size()));
+            previous = out->size();
+        }
+    }
+    config->SetPalletMeanK(meanK);
+    config->SetPalletStdDevMulThresh(mul);
+    ExpectSameCloud(*Depallet(points, 144.0f, 10.0f, floor), *standard);
 }

@@ -127,20 +127,37 @@ TEST_F(CalcInboundTest, AxisParallelBoxIsNotTurned) {
     }
 }
 
-TEST_F(CalcInboundTest, CorrectionsAreAddedAndTheLongerSideIsTheLength) {
+TEST_F(CalcInboundTest, EachCorrectionLandsOnTheSideItNames) {
+    // Box 0.8 x 0.6 x 0.5: the length correction goes to the 0.8 side and the
+    // width correction to the 0.6 side, whichever of them runs from A to B.
     config().SetInboundCorrextionH(0.01f);
     config().SetInboundCorrextionL(0.02f);
+    config().SetInboundCorrextionW(-0.03f);
+    bool abWasShorter = false;
+    bool abWasLonger = false;
+    for (const float angle : {0.0f, 0.4f, 0.9f, 1.3f, 1.6f, 2.2f, 2.9f, -0.7f}) {
+        Cloud c = CloudOf(Box(angle, 0.3f, -0.2f));
+        c.CalcInbound();
+        const float ab = (Corner(c, 1) - Corner(c, 0)).norm();
+        const float bc = (Corner(c, 2) - Corner(c, 1)).norm();
+        (ab < bc ? abWasShorter : abWasLonger) = true;
+        EXPECT_NEAR(c.GetH(), 0.51f, kTol) << angle;
+        EXPECT_NEAR(c.GetL(), 0.82f, kTol) << angle;
+        EXPECT_NEAR(c.GetW(), 0.57f, kTol) << angle;
+        EXPECT_NEAR(c.GetVolInbound(), 0.51f * 0.82f * 0.57f, 1e-4f) << angle;
+    }
+    EXPECT_TRUE(abWasShorter && abWasLonger);
+
+    // Equal corrections give what adding them to A-B and B-C gives.
+    config().SetInboundCorrextionL(0.7f);
     config().SetInboundCorrextionW(0.7f);
     Cloud c = CloudOf(Box(0.4f, 0.0f, 0.0f));
     c.CalcInbound();
-    const float ab = (Corner(c, 1) - Corner(c, 0)).norm();
-    const float bc = (Corner(c, 2) - Corner(c, 1)).norm();
-    const float first = ab + 0.02f;
-    const float second = bc + 0.7f;
-    EXPECT_NEAR(c.GetH(), 0.51f, kTol);
-    EXPECT_NEAR(c.GetL(), std::max(first, second), kTol);
-    EXPECT_NEAR(c.GetW(), std::min(first, second), kTol);
-    EXPECT_NEAR(c.GetVolInbound(), 0.51f * first * second, 1e-4f);
+    const float first = (Corner(c, 1) - Corner(c, 0)).norm() + 0.7f;
+    const float second = (Corner(c, 2) - Corner(c, 1)).norm() + 0.7f;
+    EXPECT_EQ(c.GetL(), std::max(first, second));
+    EXPECT_EQ(c.GetW(), std::min(first, second));
+    EXPECT_EQ(c.GetVolInbound(), (0.51f * first) * second);
 
     // Negative corrections may shrink the volume below zero; nothing clamps it.
     config().SetInboundCorrextionL(-1.0f);

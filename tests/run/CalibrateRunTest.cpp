@@ -22,7 +22,9 @@ const char* const kCorrectionKeys[] = {"inbound.correction.l", "inbound.correcti
                                        "real.correction.w",    "real.correction.h"};
 
 RunResult Calibrate(const RunDir& dir, const std::vector<std::string>& args) {
-    return RunBinary(KELVO_CALIBRATE_BIN, dir, args);
+    std::vector<std::string> command = {KELVO_CALIBRATE_BIN};
+    command.insert(command.end(), args.begin(), args.end());
+    return RunCommand(dir, command);
 }
 
 /// A box to scan: its size (metres), where it stands, and how it is scanned.

@@ -88,14 +88,14 @@ TEST_F(DepalletRun, ByHeightFindsTheObjectThroughItsSession) {
     EXPECT_NEAR(Column(row, "HPackage"), scene.GoodsHeight(), 0.015);
 }
 
-TEST_F(DepalletRun, PalletBelowTwoMillimetresCutsNothing) {
+// A height above 0 and below 2 mm is refused (SetupMistakeRunTest); 0 is no pallet.
+TEST_F(DepalletRun, PalletOfNoHeightCutsNothing) {
     SeedRunSettings(db, cleanup);
     const ScanScene scene = ScanScene::BoxOnPallet(0.0);
     const fs::path scan = SeedScan(db, cleanup, dir, 5003, "dep5003", 1, scene);
     const std::string before = ReadText(scan);
 
-    const RunResult run =
-        RunTool(dir, {"-i", "5003", "-e", "1.9", "-p", dir.DataFolder().string()});
+    const RunResult run = RunTool(dir, {"-i", "5003", "-e", "0", "-p", dir.DataFolder().string()});
     ExpectDepalletResults(run, scan, before, 1);
     EXPECT_EQ(ReadPcd(scan.parent_path() / "P" / "S1.pcd").size(), ReadPcd(scan).size());
     // Measured with the pallet: goods and pallet together. A row that asked

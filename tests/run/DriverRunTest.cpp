@@ -74,8 +74,8 @@ std::string StartConfiguration(const std::string& cfgFile) {
            "\tPallet Name: \n"
            "\tPallet Height: 0\n"
            "\tPallet Correction Height: 0\n"
-           "\tMean K: 0\n"
-           "\tStdDev Mul Thresh: 0\n";
+           "\tMean K: 50\n"
+           "\tStdDev Mul Thresh: 0.5\n";
 }
 
 std::string Refusal(const std::string& message) { return message + "\n" + kListing + "\n"; }

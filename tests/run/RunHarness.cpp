@@ -153,16 +153,16 @@ RunDir::~RunDir() {
 
 RunResult RunTool(const RunDir& dir, const std::vector<std::string>& args,
                   const RunLimits& limits) {
-    return RunBinary(RequireEnv("KELVO_TOOLS_BIN"), dir, args, limits);
+    std::vector<std::string> command = {RequireEnv("KELVO_TOOLS_BIN")};
+    command.insert(command.end(), args.begin(), args.end());
+    return RunCommand(dir, command, limits);
 }
 
-RunResult RunBinary(const std::string& binary, const RunDir& dir,
-                    const std::vector<std::string>& args, const RunLimits& limits) {
+RunResult RunCommand(const RunDir& dir, const std::vector<std::string>& command,
+                     const RunLimits& limits) {
     // The captures sit beside the working folder so that a run never sees them.
     const boost::filesystem::path outFile = dir.Path().string() + ".stdout";
     const boost::filesystem::path errFile = dir.Path().string() + ".stderr";
-    std::vector<std::string> command = {binary};
-    command.insert(command.end(), args.begin(), args.end());
 
     const auto before = FilesWithTimes(dir.Path());
     RunResult result;

@@ -63,10 +63,10 @@ struct RunLimits {
 RunResult RunTool(const RunDir& dir, const std::vector<std::string>& args,
                   const RunLimits& limits = RunLimits());
 
-/// Runs another program of the project (its path given) as RunTool runs the
-/// tool, with the same checks of the files it writes.
-RunResult RunBinary(const std::string& binary, const RunDir& dir,
-                    const std::vector<std::string>& args, const RunLimits& limits = RunLimits());
+/// Runs another program (its path first) in the folder `dir` as RunTool runs
+/// the binary, with the same check of the files written under `dir`.
+RunResult RunCommand(const RunDir& dir, const std::vector<std::string>& command,
+                     const RunLimits& limits = RunLimits());
 
 /// Opens a file the tool writes with a real reader of its kind: a VRML97
 /// parser for .wrl (anything on its standard error fails), PCL's reader for

@@ -135,8 +135,9 @@ TEST_F(SplitRun, ClusterWhoseResultsOverflowWritesNothing) {
     SeedRunSettings(db, cleanup);
     const ScanScene scene = ScanScene::SideBySide(30.0);
     const fs::path scan = SeedScan(db, cleanup, dir, 5106, "spl5106", 1, scene);
-    // Two readings near the float limit on one box: its height, and every
-    // volume with it, is no longer a number a data file can carry.
+    // Two readings near the float limit on one box would make its height,
+    // and every volume with it, no number a data file can carry: no camera
+    // delivers them, and the scan is refused before it is split.
     auto points = scene.Sample(kScanPoints, ScanScene::kDefaultNoise, 0.0, 7);
     points[0].z = 3e38f;
     points[1] = {points[0].x, points[0].y, -3e38f};
@@ -144,10 +145,9 @@ TEST_F(SplitRun, ClusterWhoseResultsOverflowWritesNothing) {
 
     const RunResult run = RunTool(dir, Args({"-i", "5106", "-z"}, dir));
     EXPECT_EQ(run.status, 1) << run.out << run.err;
-    EXPECT_NE(run.out.find("Split: 2\n"), std::string::npos) << run.out;
-    EXPECT_EQ(run.out.substr(run.out.rfind("\n\n") + 2)
-                  .rfind("ERROR: The measured results of cluster ", 0),
-              0u)
+    EXPECT_EQ(run.out.find("Begin split"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("ERROR: Scan of session spl5106 is not plausible: a point lies 3e+38 m"),
+              std::string::npos)
         << run.out;
     EXPECT_FALSE(fs::exists(scan.parent_path() / "5106"));
 }

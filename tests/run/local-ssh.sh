@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Stands in for ssh in the reprocess test: drops ssh's options and the host
+# name and runs the remote command here, so that the path through
+# --sshloginfile (quoting, output brought back, joblog host) runs without a
+# second machine.
+while [ $# -gt 0 ]; do
+  case "$1" in
+    -o | -p | -l | -i | -S) shift 2 ;;
+    --) shift; break ;;
+    -*) shift ;;
+    *) shift; [ "${1-}" = "--" ] && shift; break ;;
+  esac
+done
+exec bash -c "$*"
