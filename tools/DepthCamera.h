@@ -115,8 +115,9 @@ public:
                 if (!p.hit || r < p.nearRange) p.nearRange = r;
                 if (!p.hit || r > p.farRange) p.farRange = r;
                 p.hit = true;
-                weighted += r / (r * r);
-                weights += 1.0 / (r * r);
+                const double weight = 1.0 / (r * r);
+                weighted += weight * r;
+                weights += weight;
             }
         }
         if (!s.mixedPixels) {

@@ -8,11 +8,12 @@
 # 1x0.7x0.5 and 1.2x0.8x0.4 m; turned 0, 15, 30, 45 degrees; centred and
 # 0.3 m off-centre; range noise sigma1 0.25, 0.5, 1 mm at 1 m; mixed pixels on
 # and off; on a Euro pallet (-d 1, pallets row 1 of 144 mm, pallet_op 2) and
-# on the floor (-e 2). --quick: three boxes, 0 and 30 degrees, sigma1 0.5 mm
-# (48 cases). Each case is run twice: raw (no inbound corrections), then with
-# FINE TUNE inbound.correction.l/w/h set from one reference box (0.6x0.4x0.5
-# on the pallet, centred, 30 degrees, sigma1 0.5 mm, mixed pixels) to true
-# minus measured.
+# on the floor (-e 2). --quick: boxes 0.3x0.3x0.3, 0.6x0.4x0.5 and 1.2x0.8x0.4,
+# 0 and 30 degrees, the rest as above (144 cases, some 4 minutes; the full
+# sweep takes some 13). Each case is run twice: raw (no inbound corrections),
+# then with FINE TUNE inbound.correction.l/w/h set from one reference box
+# (0.6x0.4x0.5 on the pallet, centred, 30 degrees, sigma1 0.5 mm, mixed
+# pixels) to true minus measured.
 #
 # Usage: bench/accuracy/run.sh [--quick] [--build DIR] [--set KEY=VALUE]...
 #                              [--scan "KELVO_SCANGEN OPTIONS"] [--keep]
@@ -26,8 +27,10 @@
 # pass and dimension the mean, mean absolute, max and 95th-percentile error in
 # mm, the share within +-5 and +-10 mm, the share of runs refused (exit 1, with
 # the reasons) and the share that stored an error beyond 50 mm, overall and
-# by support and mixed pixels; every run is listed in
-# DIR/accuracy-bench/results.tsv.
+# by support and mixed pixels, then refusals, wrong results and median errors
+# for each value of each swept factor; every run is listed in
+# DIR/accuracy-bench/results.tsv (python3 bench/accuracy/stats.py report FILE
+# prints the figures of such a file again).
 set -euo pipefail
 HERE="$(cd "$(dirname "$0")" && pwd)"
 ROOT="$(cd "$HERE/../.." && pwd)"

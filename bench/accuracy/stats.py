@@ -15,7 +15,6 @@ ANGLES = ["0", "15", "30", "45"]
 QUICK_ANGLES = ["0", "30"]
 OFFSETS = ["0", "0.3"]
 SIGMAS = ["0.25", "0.5", "1"]
-QUICK_SIGMAS = ["0.5"]
 MIXED = ["on", "off"]
 SUPPORTS = ["pallet", "floor"]
 # A stored size this far off counts as a wrong number, not as inaccuracy.
@@ -24,8 +23,8 @@ DIMENSIONS = ("L", "W", "H")
 
 
 def cases(quick):
-    boxes, angles, sigmas = (QUICK_BOXES, QUICK_ANGLES, QUICK_SIGMAS) if quick else (BOXES, ANGLES, SIGMAS)
-    sweep = itertools.product(boxes, angles, OFFSETS, sigmas, MIXED, SUPPORTS)
+    boxes, angles = (QUICK_BOXES, QUICK_ANGLES) if quick else (BOXES, ANGLES)
+    sweep = itertools.product(boxes, angles, OFFSETS, SIGMAS, MIXED, SUPPORTS)
     for number, case in enumerate(sweep, start=1):
         print(number, *case)
 
@@ -69,10 +68,10 @@ def read(path):
 def table(title, runs):
     stored = [r for r in runs if r["error"]]
     refused = [r for r in runs if r["status"] == 1]
-    wrong = [r for r in stored if max(abs(e) for e in r["error"].values()) > WRONG_MM]
+    wrongs = [r for r in stored if wrong(r)]
     n = len(runs)
     print(f"  {title}: {n} runs, refused {len(refused)} ({100.0 * len(refused) / n:.1f} %), "
-          f"stored an error beyond {WRONG_MM:.0f} mm {len(wrong)} ({100.0 * len(wrong) / n:.1f} %)"
+          f"stored an error beyond {WRONG_MM:.0f} mm {len(wrongs)} ({100.0 * len(wrongs) / n:.1f} %)"
           + (f", other failures {n - len(stored) - len(refused)}" if n - len(stored) - len(refused) else ""))
     if not stored:
         return
@@ -86,17 +85,24 @@ def table(title, runs):
               f"{within5:5.0f}% {within10:6.0f}%")
 
 
+def wrong(run):
+    return bool(run["error"]) and max(abs(e) for e in run["error"].values()) > WRONG_MM
+
+
 def by_factor(runs):
-    """Mean signed error per dimension for each value of each swept factor."""
-    print(f"    {'factor':8} {'value':12} {'runs':>4} {'L':>7} {'W':>7} {'H':>7}   (mean error, mm)")
+    """Refusals, wrong results and the median error per dimension for each value of each swept factor."""
+    print(f"    {'factor':8} {'value':12} {'runs':>4} {'refused':>7} {'>50mm':>5} {'L':>7} {'W':>7} {'H':>7}"
+          "   (median error of the stored, mm)")
     for factor in ("box", "angle", "offset", "sigma1", "mixed", "support"):
-        values = sorted({r[factor] for r in runs}, key=lambda v: (len(v), v))
+        values = sorted({r[factor] for r in runs}, key=lambda v: (float(v.split("x")[0]) if v[0].isdigit() else v))
         for value in values:
-            stored = [r for r in runs if r[factor] == value and r["error"]]
-            if not stored:
-                continue
-            means = [sum(r["error"][d] for r in stored) / len(stored) for d in DIMENSIONS]
-            print(f"    {factor:8} {value:12} {len(stored):4} " + " ".join(f"{m:7.1f}" for m in means))
+            mine = [r for r in runs if r[factor] == value]
+            stored = [r for r in mine if r["error"]]
+            refused = sum(r["status"] == 1 for r in mine)
+            medians = [percentile([r["error"][d] for r in stored], 0.5) if stored else float("nan")
+                       for d in DIMENSIONS]
+            print(f"    {factor:8} {value:12} {len(mine):4} {refused:7} {sum(wrong(r) for r in mine):5} "
+                  + " ".join(f"{m:7.1f}" for m in medians))
 
 
 def report(path):
