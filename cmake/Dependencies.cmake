@@ -1,5 +1,5 @@
 # Third-party libraries of the tool, gathered in one interface target.
-find_package(PCL 1.10 REQUIRED COMPONENTS common filters io search kdtree segmentation)
+find_package(PCL 1.10 REQUIRED COMPONENTS common filters io sample_consensus search kdtree segmentation)
 find_package(octomap REQUIRED)
 find_package(Boost REQUIRED COMPONENTS program_options filesystem system)
 find_package(PkgConfig REQUIRED)

@@ -16,9 +16,9 @@ step() { printf '\n==> %s\n' "$*"; }
 step "Installing packages"
 bash scripts/install-deps.sh
 
-step "Building kelvo_tools and kelvo_scangen"
+step "Building kelvo_tools, kelvo_scangen and kelvo_calibrate"
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$BUILD" --target kelvo_tools kelvo_scangen -j"$JOBS"
+cmake --build "$BUILD" --target kelvo_tools kelvo_scangen kelvo_calibrate -j"$JOBS"
 
 step "Starting a throwaway MariaDB"
 DBDIR="$ROOT/.db-demo"
@@ -60,6 +60,33 @@ INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES
 INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('CONFIG', 'image.snapshot', '1', 'I');
 SQL
 sql <"$ROOT/scripts/run-settings.sql"
+
+# --- Calibration: the station is set up before it measures.
+calibrate() { (cd "$WORK" && "$BUILD/kelvo_calibrate" "$@"); }
+step "Calibrating 1/3, the plane: a raw depth-camera scan of the empty station"
+"$BUILD/kelvo_scangen" empty-floor "$WORK/empty-floor.pcd" >/dev/null
+calibrate floor "$WORK/empty-floor.pcd" -s "$SID" --write | sed -n '2,7p;$p'
+
+step "Calibrating 2/3, the reference box: three scans of a 600 x 400 x 500 mm box on the pallet"
+REF_SID="demo-reference"
+mkdir -p "$DATA/$REF_SID"
+sql -e "INSERT INTO session (sid, coeff_a, coeff_b, coeff_c, coeff_d) VALUES ('$REF_SID', $A, $B, $C, $D);"
+REF_ROWS=()
+CHECK_ROWS=()
+for k in 1 2 3 4 5; do
+  if [ "$k" -le 3 ]; then BOX=0.6x0.4x0.5; REF_ROWS+=(-i $((100 + k))); else BOX=0.5x0.35x0.3; CHECK_ROWS+=(-i $((100 + k))); fi
+  "$BUILD/kelvo_scangen" box-on-pallet "$DATA/$REF_SID/S$k.pcd" --box "$BOX" --angle $((k * 17 - 5)) \
+    --seed $((k + 100)) >/dev/null
+  sql -e "INSERT INTO awbexport (ID, sid, AWB, NrPackages) VALUES ($((100 + k)), '$REF_SID', 'CAL-$k', $k);"
+done
+echo "Before: two scans of a 500 x 350 x 300 mm check box, no corrections in force"
+calibrate check --size 500x350x300 "${CHECK_ROWS[@]}" -d "$PALLET" | sed -n '/^scan/,$p' || true
+calibrate box --size 600x400x500 "${REF_ROWS[@]}" -d "$PALLET" --write | tee "$WORK/calibration.log" |
+  sed -n '/^Inbound box/,/^spread/p;/^Corrections/,/^real/p;$p'
+
+step "Calibrating 3/3, the check box: the same two scans with the corrections written"
+calibrate check --size 500x350x300 "${CHECK_ROWS[@]}" -d "$PALLET" | sed -n '/^scan/,$p'
+# --- end of calibration
 
 step "Running: kelvo_tools --index $ID --depallet_by_id $PALLET --split (output in $WORK/run.log and run.err)"
 if ! (cd "$WORK" && "$BUILD/kelvo_tools" --index "$ID" --depallet_by_id "$PALLET" --split) \
