@@ -5,8 +5,9 @@ find_package(Boost REQUIRED COMPONENTS program_options filesystem system)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(JSONCPP REQUIRED IMPORTED_TARGET jsoncpp)
 pkg_check_modules(LZF REQUIRED IMPORTED_TARGET liblzf)
-# The pictures: cairo draws them, with a font file opened through FreeType, and
-# libpng (cairo's own encoder) encodes them with settings of their own.
+# The pictures (a module of their own): cairo draws them, with a font file
+# opened through FreeType, and libpng (cairo's own encoder) encodes them with
+# settings of their own.
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo cairo-ft freetype2 libpng)
 
 find_path(MYSQLCPPCONN_INCLUDE_DIR NAMES mysql_driver.h PATH_SUFFIXES cppconn REQUIRED)
@@ -25,7 +26,7 @@ target_compile_definitions(kelvo_deps INTERFACE ${PCL_DEFINITIONS})
 target_link_libraries(kelvo_deps INTERFACE
   ${PCL_COMMON_LIBRARIES} ${PCL_FILTERS_LIBRARIES} ${OCTOMAP_LIBRARIES}
   Boost::program_options Boost::filesystem Boost::system
-  PkgConfig::JSONCPP PkgConfig::LZF PkgConfig::CAIRO ${MYSQLCPPCONN_LIBRARY} ${QHULL_R_LIBRARY})
+  PkgConfig::JSONCPP PkgConfig::LZF ${MYSQLCPPCONN_LIBRARY} ${QHULL_R_LIBRARY})
 
 # The library's reader, writer, filters and clustering: references for the
 # tests and benchmarks only, never linked into the tool.
