@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -137,6 +138,12 @@ TEST_F(SnapshotRun, SettingOffWritesNoPictureAndPrintsNothingNew) {
     EXPECT_EQ(run.out.find("Image:"), std::string::npos);
     EXPECT_EQ(run.out.find("napshot"), std::string::npos);
     EXPECT_TRUE(fs::exists(scan.parent_path() / "5403" / "S2.json"));
+    // Nor does the tool load the drawing libraries at its start: only the
+    // picture module, loaded for the first picture, needs them.
+    const RunResult libraries = RunCommand(dir, {"/usr/bin/ldd", std::getenv("KELVO_TOOLS_BIN")});
+    ASSERT_EQ(libraries.status, 0) << libraries.err;
+    EXPECT_EQ(libraries.out.find("libcairo"), std::string::npos) << libraries.out;
+    EXPECT_EQ(libraries.out.find("libfreetype"), std::string::npos) << libraries.out;
 }
 
 TEST_F(SnapshotRun, APictureThatCannotBeWrittenEndsTheRunAndLeavesNoPartialFile) {
