@@ -1,5 +1,5 @@
-#include <cstdlib>
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
