@@ -6,6 +6,7 @@ stats.py report RESULTS    the figures of a results.tsv written by run.sh
 """
 import itertools
 import math
+import re
 import sys
 from collections import Counter
 
@@ -121,7 +122,9 @@ def report(path):
                 group = [r for r in mine if r["support"] == support and r["mixed"] == mixed]
                 if group:
                     table(f"{support}, mixed pixels {mixed}", group)
-        reasons = Counter(r["reason"] for r in mine if r["status"] != 0)
+        # Messages differ by their session and counts; the kind is what matters.
+        reasons = Counter(re.sub(r"acc\d+", "acc<id>", re.sub(r"\d+(\.\d+)?", "<n>", r["reason"]))
+                          for r in mine if r["status"] != 0)
         for reason, count in reasons.most_common():
             print(f"    refused {count}: {reason}")
         by_factor(mine)
