@@ -157,18 +157,6 @@ void ExpectSameCloud(const PointCloudRGB& got, const PointCloudRGB& want) {
     }
 }
 
-/// A box on a pallet whose camera sees only the box and the pallet's deck,
-/// as a camera above the goods does: nothing at the floor.
-std::vector<pcl::PointXYZRGB> DeckOnlyScan(double angleDeg) {
-    const auto scan = ScanCloud(ScanScene::BoxOnPallet(angleDeg), 20000);
-    const float deck = ScanScene::kFloorZ - ScanScene::kPalletHeight;
-    std::vector<pcl::PointXYZRGB> points;
-    for (const auto& p : scan->points) {
-        if (p.z <= deck + 0.003f) points.push_back(p);
-    }
-    return points;
-}
-
 float LargestZ(const PointCloudRGB& cloud) {
     float z = -100.0f;
     for (const auto& p : cloud.points) z = std::max(z, p.z);
@@ -176,20 +164,6 @@ float LargestZ(const PointCloudRGB& cloud) {
 }
 
 }  // namespace
-
-TEST_F(CalcDepallet, CameraThatSeesNoFloorStillCutsAtThePalletTop) {
-    // The farthest point is the deck: measured from it, the cut would take a
-    // pallet height out of the goods.
-    const auto out = Depallet(DeckOnlyScan(30.0), 144.0f, 10.0f, WithPlane(0, 0, 1, -ScanScene::kFloorZ));
-    ASSERT_GT(out->size(), 1000u);
-    EXPECT_FLOAT_EQ(LargestZ(*out), ScanScene::kFloorZ - 0.144f);
-    float smallest = 100.0f;
-    for (const auto& p : out->points) smallest = std::min(smallest, p.z);
-    EXPECT_NEAR(LargestZ(*out) - smallest, 0.5f, 0.005f);
-    // Without a plane the farthest point (the deck) rules, as described.
-    const auto unplaned = Depallet(DeckOnlyScan(30.0), 144.0f, 10.0f, WithPlane(0, 0, 0, 0));
-    EXPECT_LT(LargestZ(*unplaned), ScanScene::kFloorZ - 0.144f - 0.14f);
-}
 
 TEST_F(CalcDepallet, StraysBeyondTheFloorGoWithTheCut) {
     const auto scan = ScanCloud(ScanScene::BoxOnPallet(20.0), 20000);
@@ -263,35 +237,4 @@ TEST_F(CalcDepallet, PlaneSignLengthAndTiltDoNotChangeTheResult) {
             }
         }
     }
-}
-
-TEST_F(CalcDepallet, OutlierFilterTakesTheStationsSettings) {
-    const auto scan = ScanCloud(ScanScene::BoxOnPallet(20.0), 20000);
-    const std::vector<pcl::PointXYZRGB> points(scan->points.begin(), scan->points.end());
-    const CloudInfo floor = WithPlane(0.0f, 0.0f, 1.0f, -2.5f);
-    const int meanK = config->GetPalletMeanK();
-    const float mul = config->GetPalletStdDevMulThresh();
-    // Without decode rows the filter runs with 50 neighbours and 0.5.
-    EXPECT_EQ(meanK, 50);
-    EXPECT_EQ(mul, 0.5f);
-    const auto standard = Depallet(points, 144.0f, 10.0f, floor);
-    struct Setting {
-        int meanK;
-        float mul;
-    };
-    std::size_t previous = 0;
-    for (const Setting s : {Setting{10, 0.5f}, Setting{50, 1.0f}, Setting{50, 3.0f}}) {
-        config->SetPalletMeanK(s.meanK);
-        config->SetPalletStdDevMulThresh(s.mul);
-        const auto out = Depallet(points, 144.0f, 10.0f, floor);
-        EXPECT_NE(out->size(), standard->size()) << s.meanK << " " << s.mul;
-        if (s.meanK == 50) {
-            // A wider threshold keeps more of the goods.
-            EXPECT_GT(out->size(), std::max(previous, standard->size()));
-            previous = out->size();
-        }
-    }
-    config->SetPalletMeanK(meanK);
-    config->SetPalletStdDevMulThresh(mul);
-    ExpectSameCloud(*Depallet(points, 144.0f, 10.0f, floor), *standard);
 }
