@@ -107,17 +107,16 @@ TEST_F(ReprocessRun, TwentyRowsOnTwoSlotsWithABadScanAndAResume) {
     EXPECT_NE(again.out.find("\nexit 0: 20 rows\n"), std::string::npos) << again.out;
     const std::string jobs = ReadText(logs.Path() / "again.joblog");
     EXPECT_GT(Occurrences(jobs, "\thostA\t") * Occurrences(jobs, "\thostB\t"), 0) << jobs;
-    std::map<int, std::map<std::string, std::string>> reprocessed;
-    for (int id = kFirstRow; id < kFirstRow + kRows; ++id) {
-        reprocessed[id] = Results(db, id);
-    }
-    EXPECT_NEAR(std::stod(reprocessed[kFirstRow].at("HPackage")),
-                std::stod(stored[kFirstRow].at("HPackage")) + 0.01, 1e-5);
     for (const int id : {kFirstRow, kBadRow, kFirstRow + kRows - 1}) {
+        const auto reprocessed = Results(db, id);
+        if (id != kBadRow) {  // the new correction reached the rows that ran before
+            EXPECT_NEAR(std::stod(reprocessed.at("HPackage")),
+                        std::stod(stored[id].at("HPackage")) + 0.01, 1e-5);
+        }
         const RunResult single =
             RunTool(dir, {"-i", std::to_string(id), "-e", "144", "-p", dir.DataFolder().string()});
         ASSERT_EQ(single.status, 0) << single.out << single.err;
-        EXPECT_EQ(Results(db, id), reprocessed[id]) << id;
+        EXPECT_EQ(Results(db, id), reprocessed) << id;
     }
 }
 
