@@ -133,8 +133,8 @@ TEST_F(SetupMistakeRun, WarnedOnStandardErrorAndTheRunGoesOn) {
         R"(WARNING: decode row "CONFIG" "pallet.correction.height" "D" = ")";
     const std::string under = "\" is under 1 mm: the setting is in millimetres (10 for 1 cm)\n";
     const std::string below = " is below 1 mm: the option is in millimetres (50 for 5 cm)\n";
-    const std::pair<const char*, bool> values[] = {
-        {"0.05", true}, {"-0.5", true}, {"0.999", true}, {"1", false}, {"0", false}};
+    const std::pair<const char*, bool> values[] = {{"0.05", true}, {"-0.5", true}, {"0.999", true},
+                                                   {"1", false},   {"-1", false},  {"0", false}};
     for (const auto& [value, warned] : values) {
         const std::string v = value;
         cases.push_back(Case(kMeasure, {"CONFIG", "pallet.correction.height", value, "D"},
