@@ -2,26 +2,11 @@
 
 #include <cstdint>
 #include <cstring>
-#include <stdexcept>
 #include <vector>
 
 #include "PngImage.h"
 #include "cloud/CloudTestAccess.h"
 #include "cloud/PngEncoder.h"
-
-namespace {
-
-/// Pixels as cairo keeps them: one native word 0x00RRGGBB each, rows padded to stride bytes.
-struct Surface {
-    int width, height, stride;
-    std::vector<unsigned char> bytes;
-    Surface(int w, int h, int s) : width(w), height(h), stride(s), bytes(static_cast<std::size_t>(s) * h, 0xAB) {}
-    void Set(int x, int y, std::uint32_t rgb) {
-        std::memcpy(&bytes[static_cast<std::size_t>(y) * stride + 4 * x], &rgb, 4);
-    }
-};
-
-}  // namespace
 
 TEST(PngEncoder, AnIndependentReaderSeesEveryPixelAsItWasWritten) {
     struct Case {
@@ -29,36 +14,24 @@ TEST(PngEncoder, AnIndependentReaderSeesEveryPixelAsItWasWritten) {
     };
     for (const Case& c : {Case{1, 1, 4}, Case{3, 2, 16}, Case{17, 5, 68}, Case{64, 33, 300}}) {
         SCOPED_TRACE(c.width);
-        Surface surface(c.width, c.height, c.stride);
+        // As cairo keeps pixels: a native word xRGB each, whatever the unused
+        // byte and the rows' padding hold.
+        std::vector<unsigned char> pixels(static_cast<std::size_t>(c.stride) * c.height, 0xAB),
+            want;
         for (int y = 0; y < c.height; ++y) {
             for (int x = 0; x < c.width; ++x) {
-                surface.Set(x, y, static_cast<std::uint32_t>((x * 37 + y * 11) % 256) << 16 |
-                                      static_cast<std::uint32_t>((x * y) % 256) << 8 |
-                                      static_cast<std::uint32_t>(255 - x % 256));
+                const int rgb[3] = {(x * 37 + y * 11) % 256, x * y % 256, 255 - x % 256};
+                want.insert(want.end(), rgb, rgb + 3);
+                const std::uint32_t word = 0xAB000000u | rgb[0] << 16 | rgb[1] << 8 | rgb[2];
+                std::memcpy(&pixels[static_cast<std::size_t>(y) * c.stride + 4 * x], &word, 4);
             }
         }
         TempFolder folder;
-        const auto file = folder.path() / "p.png";
-        WriteFile(file, PngEncoder::Encode(surface.bytes.data(), c.width, c.height, c.stride));
-        EXPECT_TRUE(kelvo_test::PngCheckAccepts(file));
-        const kelvo_test::PngImage image = kelvo_test::ReadPng(file);
-        ASSERT_EQ(image.width, c.width);
-        ASSERT_EQ(image.height, c.height);
-        for (int y = 0; y < c.height; ++y) {
-            for (int x = 0; x < c.width; ++x) {
-                const kelvo_test::Colour want{(x * 37 + y * 11) % 256, (x * y) % 256, 255 - x % 256};
-                ASSERT_EQ(image.At(x, y), want) << x << "," << y;
-            }
-        }
-    }
-}
-
-TEST(PngEncoder, AnImageThePngFormatCannotHoldIsRefused) {
-    const unsigned char pixel[4] = {};
-    try {
-        PngEncoder::Encode(pixel, 0, 1, 4);
-        ADD_FAILURE() << "no failure";
-    } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("PNG encoding failed: ", 0), 0u) << e.what();
+        WriteFile(folder.path() / "p.png",
+                  PngEncoder::Encode(pixels.data(), c.width, c.height, c.stride));
+        const kelvo_test::PngImage image = kelvo_test::ReadPng(folder.path() / "p.png");
+        EXPECT_EQ(image.width, c.width);
+        EXPECT_EQ(image.height, c.height);
+        EXPECT_EQ(image.rgb, want);
     }
 }
