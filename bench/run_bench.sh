@@ -12,13 +12,10 @@ REPEATS="${2:-5}"
 DBDIR="$ROOT/.db-bench"
 WORK="$BUILD/run-bench"
 
-bash "$ROOT/scripts/db-stop.sh" "$DBDIR" >/dev/null 2>&1 || true
-bash "$ROOT/scripts/db-start.sh" "$DBDIR" >/dev/null
-trap 'bash "$ROOT/scripts/db-stop.sh" "$DBDIR" >/dev/null' EXIT
-# shellcheck disable=SC1091
-source "$DBDIR/env.sh"
-sql() { mariadb --no-defaults --socket="$KELVO_TEST_DB_SOCKET" -u"$KELVO_TEST_DB_USER" \
-          -p"$KELVO_TEST_DB_PASSWORD" "$KELVO_TEST_DB_NAME" "$@"; }
+# shellcheck source=bench-db.sh
+source "$ROOT/bench/bench-db.sh"
+bench_db_start
+trap bench_db_stop EXIT
 
 rm -rf "$WORK"
 mkdir -p "$WORK/data"

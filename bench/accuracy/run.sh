@@ -62,17 +62,14 @@ RESULTS="$WORK/results.tsv"
 PALLET_ID=1
 PALLET_MM=144
 
-bash "$ROOT/scripts/db-stop.sh" "$DBDIR" >/dev/null 2>&1 || true
-bash "$ROOT/scripts/db-start.sh" "$DBDIR" >/dev/null
+# shellcheck source=../bench-db.sh
+source "$ROOT/bench/bench-db.sh"
+bench_db_start
 cleanup() {
-  bash "$ROOT/scripts/db-stop.sh" "$DBDIR" >/dev/null
+  bench_db_stop
   [ "$KEEP" = 1 ] || rm -rf "$DATA"
 }
 trap cleanup EXIT
-# shellcheck disable=SC1091
-source "$DBDIR/env.sh"
-sql() { mariadb --no-defaults --socket="$KELVO_TEST_DB_SOCKET" -u"$KELVO_TEST_DB_USER" \
-          -p"$KELVO_TEST_DB_PASSWORD" "$KELVO_TEST_DB_NAME" -N -B "$@"; }
 
 rm -rf "$WORK"
 mkdir -p "$DATA"

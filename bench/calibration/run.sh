@@ -36,13 +36,10 @@ DBDIR="$ROOT/.db-calbench"
 WORK="$BUILD/calibration-bench"
 DATA="$WORK/data"
 
-bash "$ROOT/scripts/db-stop.sh" "$DBDIR" >/dev/null 2>&1 || true
-bash "$ROOT/scripts/db-start.sh" "$DBDIR" >/dev/null
-trap 'bash "$ROOT/scripts/db-stop.sh" "$DBDIR" >/dev/null; rm -rf "$DATA"' EXIT
-# shellcheck disable=SC1091
-source "$DBDIR/env.sh"
-sql() { mariadb --no-defaults --socket="$KELVO_TEST_DB_SOCKET" -u"$KELVO_TEST_DB_USER" \
-          -p"$KELVO_TEST_DB_PASSWORD" "$KELVO_TEST_DB_NAME" -N -B "$@"; }
+# shellcheck source=../bench-db.sh
+source "$ROOT/bench/bench-db.sh"
+bench_db_start
+trap 'bench_db_stop; rm -rf "$DATA"' EXIT
 
 rm -rf "$WORK"
 mkdir -p "$DATA"
@@ -67,6 +64,16 @@ scan_row() {
 }
 # Largest |error| of the check table, "L/W/H".
 largest() { awk '/^dimension/ {t = 1; next} t && /^[LWH] / {v[$1] = $2} END {printf "%s/%s/%s", v["L"], v["W"], v["H"]}'; }
+# The largest errors of each check box with the settings in force: its two
+# scans are the next four words (-i ID -i ID) of checks.
+check_boxes() {
+  local rows=("${checks[@]}") box size
+  for box in "${CHECK_BOXES[@]}"; do
+    size="$(awk -F x '{printf "%dx%dx%d", $1 * 1000, $2 * 1000, $3 * 1000}' <<<"$box")"
+    printf '%s ' "$(calibrate check --size "$size" "${rows[@]:0:4}" "${cut[@]}" | largest)"
+    rows=("${rows[@]:4}")
+  done
+}
 division() {
   awk -F/ '{m = $1; if ($2 > m) m = $2; if ($3 > m) m = $3; print (m <= 5 ? "5" : m <= 10 ? "10" : "none")}'
 }
@@ -90,24 +97,14 @@ for sigma in 0.00025 0.0005 0.001; do
       for a in 20 50; do scan_row "$sid" "$scene" "$box" "$a" 0.2,0 "$sigma"; done
     done
     checks=("${ROWS[@]}")
-    raw=""
-    for box in "${CHECK_BOXES[@]}"; do
-      size="$(awk -F x '{printf "%dx%dx%d", $1 * 1000, $2 * 1000, $3 * 1000}' <<<"$box")"
-      raw+="$(calibrate check --size "$size" "${checks[@]:0:4}" "${cut[@]}" | largest) " || true
-      checks=("${checks[@]:4}" "${checks[@]:0:4}")
-    done
+    raw="$(check_boxes)"
     log="$(calibrate box --size 600x400x500 "${reference[@]}" "${cut[@]}" --write)" || true
     if ! grep -q '^Written:' <<<"$log"; then
       printf '%-7s %-7s %5s  box refused: %s\n' "$sigma" "$support" "$corr" "$log"
       continue
     fi
     spread="$(awk '/^Inbound box/ {t = 1} t && /^spread/ {printf "%s/%s/%s", $3, $4, $5; exit}' <<<"$log")"
-    calibrated=""
-    for box in "${CHECK_BOXES[@]}"; do
-      size="$(awk -F x '{printf "%dx%dx%d", $1 * 1000, $2 * 1000, $3 * 1000}' <<<"$box")"
-      calibrated+="$(calibrate check --size "$size" "${checks[@]:0:4}" "${cut[@]}" | largest) " || true
-      checks=("${checks[@]:4}" "${checks[@]:0:4}")
-    done
+    calibrated="$(check_boxes)"
     worst() { tr ' ' '\n' | awk -F/ 'NF == 3 {for (i = 1; i <= 3; i++) if ($i > m[i]) m[i] = $i}
                                       END {printf "%.1f/%.1f/%.1f", m[1], m[2], m[3]}'; }
     r="$(worst <<<"$raw")" c="$(worst <<<"$calibrated")"
