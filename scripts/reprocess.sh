@@ -160,15 +160,23 @@ parallel "${ARGS[@]}" "$BIN" -c "$CONFIG" -i '{}' "${TOOL_OPTS[@]}" :::: "$OUT/r
 # 1-101: that many jobs failed (101: more than 100); the summary counts them.
 [ "$status" -le 101 ] || refuse "parallel failed (status $status); see its message above"
 
-# The last run of each job counts: a resumed call appends its reruns.
+# The last run of each job counts: a resumed call appends its reruns. Every
+# run of the tool prints to standard output, so a job that exited 0 with
+# nothing there never ran it (a remote shell that could not start the
+# command can still report 0).
 failed=0
-summary="$(awk -F'\t' -v rows="$OUT/rows" '
+summary="$(awk -F'\t' -v rows="$OUT/rows" -v out="$OUT" '
   BEGIN { n = 0; while ((getline id < rows) > 0) { n++; row[n] = id } }
   NR > 1 && $1 ~ /^[0-9]+$/ { last[$1] = ($8 != 0) ? "signal " $8 : "exit " $7 }
   END {
     bad = 0
     for (k = 1; k <= n; k++) {
       s = (k in last) ? last[k] : "not run"
+      if (s == "exit 0") {
+        stdout = out "/" row[k] "/stdout"
+        if ((getline line < stdout) <= 0) s = "no output"
+        close(stdout)
+      }
       count[s]++
       if (s != "exit 0") { ids[s] = ids[s] " " row[k]; bad = 1 }
     }

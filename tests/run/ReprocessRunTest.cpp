@@ -131,3 +131,21 @@ TEST_F(ReprocessRun, CallsThatCannotRunAreRefusedBeforeAnyJob) {
         EXPECT_EQ(ReadObject(db, id).at("HPackage"), "NULL") << id;
     }
 }
+
+// A host whose shell cannot start the job's command still reports exit 0 to
+// GNU parallel; a job that printed nothing never ran the tool.
+TEST_F(ReprocessRun, JobsThatExitZeroWithoutOutputAreFailures) {
+    const fs::path hosts = logs.Path() / "hosts";
+    std::ofstream(hosts.string()) << "1/hostA\n";
+    setenv("PARALLEL_SSH", "true", 1);
+    const RunResult run =
+        Reprocess({"--ids", "6001-6003", "--sshloginfile", hosts.string()}, "silent.joblog");
+    unsetenv("PARALLEL_SSH");
+    const std::string log = (logs.Path() / "silent.joblog").string();
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_EQ(run.out, "reprocess: 3 rows, joblog " + log + ", outputs in " + log +
+                           ".d/<ID>/\nno output: 3 rows: 6001 6002 6003\n");
+    for (int id = kFirstRow; id < kFirstRow + 3; ++id) {
+        EXPECT_EQ(ReadObject(db, id).at("HPackage"), "NULL") << id;
+    }
+}

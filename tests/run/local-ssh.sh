@@ -11,4 +11,8 @@ while [ $# -gt 0 ]; do
     *) shift; [ "${1-}" = "--" ] && shift; break ;;
   esac
 done
+# sshd gives the remote command the user's login shell in SHELL, and GNU
+# parallel's remote side starts the job with it.
+SHELL="$(getent passwd "$(id -u)" | cut -d: -f7)"
+export SHELL="${SHELL:-/bin/sh}"
 exec bash -c "$*"
