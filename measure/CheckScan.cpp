@@ -79,7 +79,16 @@ std::string Cloud::CheckScan(bool cutsPallet) const {
 
     const FloorPlane floor(cloudInfo.GetCoeffA(), cloudInfo.GetCoeffB(), cloudInfo.GetCoeffC(),
                            cloudInfo.GetCoeffD());
-    if (!cutsPallet || !floor.HasNormal()) {
+    if (!floor.HasNormal()) {
+        return std::string();
+    }
+    if (floor.TiltDegrees() > FloorPlane::kMostTiltDegrees) {
+        return "Scan of " + session + " is not level: its floor plane is tilted " +
+               Fixed(floor.TiltDegrees(), 2) + " degrees from the z axis (at most " +
+               Fixed(FloorPlane::kMostTiltDegrees, 1) +
+               "; the boxes are measured upright along z, so z must be the vertical)";
+    }
+    if (!cutsPallet) {
         return std::string();
     }
     const std::string misfit = "Floor plane of " + session + " does not fit the scan: ";

@@ -1,5 +1,6 @@
 #include "measure/FloorPlane.h"
 
+#include <algorithm>
 #include <cmath>
 
 FloorPlane::FloorPlane(float a, float b, float c, float d) {
@@ -17,4 +18,9 @@ FloorPlane::FloorPlane(float a, float b, float c, float d) {
     this->c = static_cast<float>(sign * c / length);
     floor = static_cast<float>(-sign * d / length);
     normal = true;
+}
+
+double FloorPlane::TiltDegrees() const {
+    const double kDegreesPerRadian = 180.0 / std::acos(-1.0);
+    return std::acos(std::min(1.0, std::fabs(static_cast<double>(c)))) * kDegreesPerRadian;
 }

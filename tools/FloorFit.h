@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "cloud/Cloud.h"
+#include "measure/FloorPlane.h"
 
 /// The floor plane of a raw scan of the empty station, fitted by sample
 /// consensus and refined by least squares on its inliers, with the floor's
@@ -21,9 +22,9 @@ public:
     /// The plane must hold at least this share of the finite points to be
     /// the floor rather than a box top or a wall.
     static constexpr double kMinInlierShare = 0.5;
-    /// A floor tilted more than this (degrees) from the scan's z axis means a
-    /// camera mounted askew or a wrong scan; the pallet cut would be slanted.
-    static constexpr double kMaxTiltDegrees = 5.0;
+    /// A floor tilted more than this (degrees) from the scan's z axis is one
+    /// the tool refuses to measure on: its boxes stand upright along z.
+    static constexpr double kMaxTiltDegrees = FloorPlane::kMostTiltDegrees;
     /// Fewer finite points than this make no floor.
     static constexpr std::size_t kMinPoints = 100;
 

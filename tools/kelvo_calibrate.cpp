@@ -431,7 +431,8 @@ int FloorCommand(const po::variables_map& vm, CalibrationStore& store) {
         case FloorFit::Refusal::Tilted:
             throw Refused("Floor tilted " + Printf("%.2f", fit.TiltDegrees()) +
                           " degrees from the scan's z axis (limit " +
-                          Printf("%g", FloorFit::kMaxTiltDegrees) + " degrees)");
+                          Printf("%g", FloorFit::kMaxTiltDegrees) +
+                          " degrees; level the scanner's frame so that z is the vertical)");
         case FloorFit::Refusal::None:
             break;
     }

@@ -1,5 +1,6 @@
 #include "ScanCloud.h"
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,8 @@ TEST(CheckScan, PlanesThatDoNotFitTheScanAreNamed) {
         {"through the camera", 0, 0, 1, 0, true, misfit + "it runs through the camera"},
         {"in millimetres", 0, 0, 1, -2500, true,
          misfit + "the camera would stand 2500.0 m from it (at most 20 m)"},
-        {"tilted under the scene", 0.5f, 0, 0.8660254f, -2.0f, true, " mm beyond it (at most 5 %)"},
+        {"tilted 0.4 degrees at the deck", 0.0069813f, 0, 0.9999756f, -2.3f, true,
+         " mm beyond it (at most 5 %)"},
     };
     for (const Case& c : cases) {
         const std::string fault = Fault(points, c.a, c.b, c.c, c.d, c.cuts);
@@ -59,6 +61,39 @@ TEST(CheckScan, PlanesThatDoNotFitTheScanAreNamed) {
             EXPECT_NE(fault.find(c.fault), std::string::npos) << c.what << ": " << fault;
             EXPECT_EQ(fault.rfind(misfit, 0), 0u) << c.what << ": " << fault;
         }
+    }
+}
+
+// The boxes stand upright along z: a tilted floor says the scan's z is not
+// the vertical, for every measurement, cut or not; the stored sign and
+// length of the plane do not matter.
+TEST(CheckScan, FloorsTiltedBeyondHalfADegreeAreRefused) {
+    const auto points = Scan();
+    const std::string tilted = "Scan of session S7 is not level: its floor plane is tilted ";
+    const std::string bound =
+        " degrees from the z axis (at most 0.5; the boxes are measured upright along z, so z must "
+        "be the vertical)";
+    struct Case {
+        double degrees, scale;
+        bool aboutX, cuts;
+        std::string fault;
+    };
+    const std::vector<Case> cases = {
+        {0.45, 1, false, true, ""},
+        {-0.45, -2, true, false, ""},
+        {0.55, 1, false, false, tilted + "0.55" + bound},
+        {-0.55, -2, true, true, tilted + "0.55" + bound},
+        {30, 0.5, false, true, tilted + "30.00" + bound},
+    };
+    for (const Case& c : cases) {
+        const double t = c.degrees * std::acos(-1.0) / 180.0;
+        // Through the floor's point under the camera, (0, 0, 2.5).
+        const double n[3] = {c.aboutX ? 0.0 : std::sin(t), c.aboutX ? std::sin(t) : 0.0, std::cos(t)};
+        EXPECT_EQ(Fault(points, static_cast<float>(c.scale * n[0]), static_cast<float>(c.scale * n[1]),
+                        static_cast<float>(c.scale * n[2]), static_cast<float>(-c.scale * 2.5 * n[2]),
+                        c.cuts),
+                  c.fault)
+            << c.degrees << (c.aboutX ? " about x" : " about y");
     }
 }
 

@@ -235,7 +235,8 @@ TEST_F(CalibrateRun, RefusalsAreOneLineAndWriteNothing) {
          "ERROR: Invalid division: 7 (5 or 10 mm)"},
         {"check, no scan", {"check", "--size", "500x350x300"}, "ERROR: Need at least 1 scan of the check box, got 0"},
         {"floor tilted 8 degrees", With(floor, {WriteFloor(dir, "tilted", 8.0, 0.0, 20000)}),
-         "ERROR: Floor tilted 8.00 degrees from the scan's z axis (limit 5 degrees)"},
+         "ERROR: Floor tilted 8.00 degrees from the scan's z axis (limit 0.5 degrees; level the scanner's frame so "
+         "that z is the vertical)"},
         {"floor mostly clutter", With(floor, {WriteFloor(dir, "clutter", 0.0, 0.7, 20000)}),
          "ERROR: No dominant plane: ..."},
         {"floor of too few points", With(floor, {WriteFloor(dir, "few", 0.0, 0.0, 60)}),
@@ -296,7 +297,7 @@ TEST_F(CalibrateRun, FloorOfTheDepthCamerasEmptyStationReplacesTheSessionsPlane)
     const fs::path file = dir.Path() / "floor" / "empty.pcd", truth = dir.Path() / "floor" / "truth";
     fs::create_directories(file.parent_path());
     const std::string command = std::string(KELVO_SCANGEN_BIN) + " empty-floor " + file.string() +
-                                " --tilt 4 --roll -2 > " + truth.string();
+                                " --tilt 0.3 --roll -0.2 > " + truth.string();
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     double t[4], p[4], rms, p999;
     int correction = 0;

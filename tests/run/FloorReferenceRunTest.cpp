@@ -86,6 +86,9 @@ TEST_F(FloorReferenceRun, PlanesAndScansThatDoNotFitAreRefusedLeavingEverythingA
         {5112, {0, 0, 1, -2.2}, &box, " mm beyond it (at most 5 %)\n"},
         {5113, {0, 0, 1, 0}, &box, "does not fit the scan: it runs through the camera\n"},
         {5114, {0, 0, 1, -2500}, &millimetres, "m from the camera (at most 20 m; coordinates in millimetres?)\n"},
+        // 2 degrees about y through the floor under the camera.
+        {5115, {0.0348995, 0, 0.9993908, -2.498477}, &box,
+         " is not level: its floor plane is tilted 2.00 degrees from the z axis (at most 0.5; "},
     };
     for (const Case& c : cases) {
         const fs::path scan = Seed(c.id, c.plane, *c.scan);
