@@ -16,12 +16,16 @@
 # pixels) to true minus measured.
 #
 # Usage: bench/accuracy/run.sh [--quick] [--build DIR] [--set KEY=VALUE]...
-#                              [--scan "KELVO_SCANGEN OPTIONS"] [--keep]
+#                              [--scan "KELVO_SCANGEN OPTIONS"] [--plane-offset MM] [--keep]
 #   --set KEY=VALUE  an extra decode row for every run (replacing the row of
 #                    scripts/run-settings.sql with that key), e.g.
 #                    --set pallet.correction.height=0 --set pcl.pallet.mean.k=30
 #                    class and type come from docs/settings.md
 #   --scan "..."     extra options for every scan, e.g. "--missing-as-zero"
+#   --plane-offset MM  store every case's floor plane MM farther from the
+#                    camera than the scan's (negative: nearer), as after a
+#                    camera that moved since it was calibrated; the reference
+#                    box keeps the true plane
 #   --keep           keep the working folder (scans are removed case by case)
 # Needs kelvo_tools and kelvo_scangen built in DIR (default build/). Prints per
 # pass and dimension the mean, mean absolute, max and 95th-percentile error in
@@ -38,6 +42,7 @@ BUILD="$ROOT/build"
 QUICK=""
 KEEP=0
 SCAN_OPTIONS=""
+PLANE_OFFSET=0
 SETTINGS=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -45,6 +50,7 @@ while [ $# -gt 0 ]; do
     --build) BUILD="$2"; shift ;;
     --set) SETTINGS+=("$2"); shift ;;
     --scan) SCAN_OPTIONS="$2"; shift ;;
+    --plane-offset) PLANE_OFFSET="$2"; shift ;;
     --keep) KEEP=1 ;;
     -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
     *) echo "accuracy: unknown option $1" >&2; exit 1 ;;
@@ -106,6 +112,8 @@ seed_case() {
              --angle "$angle" --sigma1 "$(awk -v s="$sigma" 'BEGIN {print s / 1000}')" --seed "$id" \
              "${extra[@]}" | sed -n 's/^plane=//p')"
   read -r A B C D <<<"$plane"
+  # The printed plane has its unit normal toward the floor and d < 0.
+  [ "$id" = 9999 ] || D="$(awk -v d="$D" -v mm="$PLANE_OFFSET" 'BEGIN {printf "%.9f", d - mm / 1000}')"
   sql -e "DELETE FROM session WHERE sid = 'acc$id'; DELETE FROM awbexport WHERE ID = $id;
           INSERT INTO session VALUES ('acc$id', $A, $B, $C, $D);
           INSERT INTO awbexport (ID, sid, NrPackages, pallet_op) VALUES ($id, 'acc$id', 1, $op);"
@@ -147,7 +155,7 @@ rm -rf "$DATA/acc${REF[0]}"
   printf '# settings:'
   sql -e "SELECT CONCAT(' ', deckey, '=', decvalue) FROM decode WHERE deckey NOT LIKE 'inbound.correction.%' ORDER BY deckey" |
     tr -d '\n'
-  printf '\n# scan options: %s\n' "${SCAN_OPTIONS:-none}"
+  printf '\n# scan options: %s; plane offset %s mm\n' "${SCAN_OPTIONS:-none}" "$PLANE_OFFSET"
   printf 'id\tbox\tangle\toffset\tsigma1\tmixed\tsupport\tpass\tstatus\tL\tW\tH\treason\n'
 } >"$RESULTS"
 
