@@ -21,9 +21,9 @@ const char* const kEntryPoint = "kelvo_snapshot_paint";
 
 using PaintFunction = decltype(&kelvo_snapshot_paint);
 
-/// The module beside the running program, where the build and an
-/// installation put it; empty when the program's own path is unknown.
-std::string ModuleBesideProgram() {
+/// The folder of the running program, with its final slash; empty when the
+/// program's own path is unknown.
+std::string ProgramFolder() {
     char self[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) {
@@ -31,7 +31,22 @@ std::string ModuleBesideProgram() {
     }
     const std::string program(self, static_cast<std::size_t>(length));
     const std::size_t slash = program.rfind('/');
-    return slash == std::string::npos ? std::string() : program.substr(0, slash + 1) + kModuleName;
+    return slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
+}
+
+/// Where the module may be: beside the program (the build folder), then the
+/// installed module folder, found from the program's own folder so that an
+/// installation works under any prefix.
+std::vector<std::string> ModulePlaces() {
+    const std::string folder = ProgramFolder();
+    if (folder.empty()) {
+        return {};
+    }
+    std::vector<std::string> places = {folder + kModuleName};
+#ifdef KELVO_SNAPSHOT_INSTALLED_FOLDER
+    places.push_back(folder + KELVO_SNAPSHOT_INSTALLED_FOLDER "/" + kModuleName);
+#endif
+    return places;
 }
 
 /// The module's entry point, loaded once per process; throws with the
@@ -39,11 +54,7 @@ std::string ModuleBesideProgram() {
 PaintFunction Painter() {
     static const PaintFunction paint = [] {
         std::string reasons;
-        std::vector<std::string> places = {ModuleBesideProgram()};
-#ifdef KELVO_SNAPSHOT_BUILD_MODULE
-        // Programs of the build tree that do not sit beside it (the tests).
-        places.push_back(KELVO_SNAPSHOT_BUILD_MODULE);
-#endif
+        const std::vector<std::string> places = ModulePlaces();
         for (const std::string& place : places) {
             if (place.empty() || access(place.c_str(), F_OK) != 0) {
                 continue;
@@ -58,7 +69,8 @@ PaintFunction Painter() {
             }
             reasons = place + " has no " + kEntryPoint;
         }
-        throw std::runtime_error("no picture module " + std::string(kModuleName) + " beside the program" +
+        throw std::runtime_error("no picture module " + std::string(kModuleName) +
+                                 " beside the program or in its installed folder" +
                                  (reasons.empty() ? std::string() : ": " + reasons));
         return PaintFunction(nullptr);
     }();

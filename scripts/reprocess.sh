@@ -6,13 +6,33 @@
 # call with --resume-failed reruns only the rows that failed; a summary by
 # exit status at the end. See docs/command-line.md.
 #
-# Usage: scripts/reprocess.sh [--sid SID] [--ids A-B] [--jobs N]
-#          [--sshloginfile FILE] [--joblog FILE] [--resume-failed]
-#          [--bin PATH] [--config FILE] -- TOOL-OPTIONS...
-#
-# Exit status: 0 when every row's last run exited 0; 1 otherwise, or when the
-# call is refused (one line on standard error).
+# Installed as kelvo_reprocess (cmake/Install.cmake), with its version filled
+# in. Exit status: 0 when every row's last run exited 0; 1 otherwise, or when
+# the call is refused (one line on standard error).
 set -euo pipefail
+
+VERSION='@PROJECT_VERSION@'
+case "$VERSION" in @*) VERSION="(not installed: the checkout's script)" ;; esac
+
+usage() {
+  cat <<'USAGE'
+usage: kelvo_reprocess [--sid SID] [--ids A-B] [--jobs N]
+                       [--sshloginfile FILE] [--joblog FILE] [--resume-failed]
+                       [--bin PATH] [--config FILE] -- TOOL-OPTIONS...
+       kelvo_reprocess --help | --version
+Reruns kelvo_tools over the awbexport rows chosen by --sid and/or --ids, one
+job per row through GNU parallel, and prints a summary by exit status.
+  --sid SID           the rows of one session
+  --ids A-B           the rows whose ID lies from A to B
+  --jobs N            job slots (1-999; default: one per core)
+  --sshloginfile FILE run the jobs on the hosts listed there
+  --joblog FILE       the joblog (default ./reprocess.joblog); outputs in FILE.d/<ID>/
+  --resume-failed     rerun only the rows whose last run failed
+  --bin PATH          the tool (default: kelvo_tools on PATH)
+  --config FILE       the bootstrap file (default ./kelvo_tools.json)
+Exit status: 0 when every row's last run exited 0; 1 otherwise.
+USAGE
+}
 
 refuse() {
   echo "reprocess: $*" >&2
@@ -33,6 +53,8 @@ while [ $# -gt 0 ]; do
     --resume-failed) RESUME=1; shift ;;
     --bin) [ $# -ge 2 ] || refuse "--bin needs a path"; BIN="$2"; shift 2 ;;
     --config) [ $# -ge 2 ] || refuse "--config needs a file"; CONFIG="$2"; shift 2 ;;
+    --help | -h) usage; exit 0 ;;
+    --version) echo "kelvo_reprocess $VERSION"; exit 0 ;;
     --) shift; TOOL_OPTS=("$@"); SEPARATED=1; break ;;
     *) refuse "unknown option '$1' (tool options go after --)" ;;
   esac

@@ -22,6 +22,7 @@
 #include "tools/CalibrationStore.h"
 #include "tools/FloorFit.h"
 #include "tools/ScanMeasurement.h"
+#include "tools/Version.h"
 
 namespace po = boost::program_options;
 
@@ -44,6 +45,7 @@ const char* const kUsage =
     "       kelvo_calibrate check --size LxWxH (-i ID ... | -s SID SCAN ...) [-d PALLET | -e MM]\n"
     "                             [--division 5|10]\n"
     "       kelvo_calibrate floor SCAN [-s SID] [--write]\n"
+    "       kelvo_calibrate --help | --version\n"
     "Common options: -c FILE (bootstrap file, default ./kelvo_tools.json), -p FOLDER (base data\n"
     "folder, for -i). Sizes in millimetres. The scans are cut as kelvo_tools cuts them with\n"
     "-d PALLET or -e MM; without either, as a box on the floor (-e 2).\n";
@@ -65,6 +67,7 @@ po::options_description BuildOptions() {
     // clang-format off
     options.add_options()
         ("help,h", "this listing")
+        ("version", "the version")
         ("command", po::value<std::string>(), "box, check or floor")
         ("scan", po::value<std::vector<std::string>>(), "scan files")
         ("config,c", po::value<std::string>(), "bootstrap file")
@@ -477,6 +480,10 @@ int Run(int argc, char** argv) {
 
     if (vm.count("help")) {
         std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    if (vm.count("version")) {
+        std::puts("kelvo_calibrate " KELVO_VERSION);
         return kExitOk;
     }
     const std::string command = vm.count("command") ? vm["command"].as<std::string>() : "";

@@ -3,6 +3,7 @@
 
 #include "tools/DepthCamera.h"
 #include "tools/ScanScene.h"
+#include "tools/Version.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@ const char* const kUsage =
     "usage: kelvo_scangen SCENE OUT.pcd [--points N] [--angle DEG] [--noise METRES] [--nan FRACTION] "
     "[--seed N]\n"
     "                     [--box LxWxH] [--centre X,Y] [--camera [CAMERA OPTIONS]]\n"
+    "       kelvo_scangen --help | --version\n"
     "Writes an ASCII PCD scan of a known scene (metres, floor at the largest z) and prints what a\n"
     "run on it should find. Missing folders of OUT.pcd are created.\n"
     "  SCENE: box-on-pallet | box-on-floor | side-by-side | pallet-side-by-side | stacked | specks\n"
@@ -191,6 +193,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::puts("kelvo_scangen " KELVO_VERSION);
             return 0;
         }
     }
