@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages needed to build, test and run kelvo_tools
 # (view3dscene: its tovrmlx3d is the VRML parser the whole-run tests read scenes with;
 # parallel and jq: scripts/reprocess.sh; libcairo2-dev and fonts-dejavu-core draw the
-# pictures, and python3-pil and pngcheck are the PNG readers the tests open them with).
+# pictures, and python3-pil and pngcheck are the PNG readers the tests open them with;
+# dpkg-dev, lintian and man-db build, check and read the Debian package).
 set -euo pipefail
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 PKGS=(
@@ -15,6 +16,7 @@ PKGS=(
   mariadb-server mariadb-client
   view3dscene python3-pil pngcheck
   parallel jq
+  dpkg-dev lintian man-db
 )
 # Callers name packages of their own (the fuzz build's compiler) as arguments.
 PKGS+=("$@")

@@ -1,0 +1,47 @@
+# Installed layout (cmake --install BUILD --prefix P, and the Debian package):
+#   P/bin/                     kelvo_tools, kelvo_calibrate, kelvo_scangen, kelvo_reprocess
+#   P/lib/kelvo_tools/         libkelvo_snapshot.so, found by the tool from its own folder
+#   P/share/kelvo-tools/       schema.sql and run-settings.sql: the station's database
+#   P/share/doc/kelvo-tools/   README.md, docs/, examples/kelvo_tools.json, copyright, changelog.gz
+#   P/share/man/man1/          the four manual pages, compressed
+# The tool reads ./kelvo_tools.json from the working folder as ever; the
+# example only shows its form.
+set(KELVO_PACKAGE_NAME kelvo-tools)
+set(KELVO_DOC_DIR share/doc/${KELVO_PACKAGE_NAME})
+
+install(TARGETS kelvo_tools kelvo_calibrate kelvo_scangen RUNTIME DESTINATION bin)
+install(TARGETS kelvo_snapshot LIBRARY DESTINATION ${KELVO_MODULE_DIR})
+
+# The reprocess command: the checkout's script with the version filled in.
+configure_file(scripts/reprocess.sh ${CMAKE_BINARY_DIR}/installed/kelvo_reprocess @ONLY)
+install(PROGRAMS ${CMAKE_BINARY_DIR}/installed/kelvo_reprocess DESTINATION bin)
+
+install(FILES scripts/schema.sql scripts/run-settings.sql DESTINATION share/${KELVO_PACKAGE_NAME})
+install(FILES README.md DESTINATION ${KELVO_DOC_DIR})
+install(DIRECTORY docs/ DESTINATION ${KELVO_DOC_DIR}/docs
+        PATTERN man EXCLUDE PATTERN examples EXCLUDE)
+install(FILES docs/examples/kelvo_tools.json DESTINATION ${KELVO_DOC_DIR}/examples)
+install(FILES cmake/debian/copyright DESTINATION ${KELVO_DOC_DIR})
+
+# Debian keeps manual pages and changelogs compressed, without a time stamp
+# in the gzip header so that two builds give the same bytes.
+find_program(KELVO_GZIP gzip REQUIRED)
+set(KELVO_COMPRESSED)
+foreach(page kelvo_tools kelvo_calibrate kelvo_scangen kelvo_reprocess)
+  configure_file(docs/man/${page}.1 ${CMAKE_BINARY_DIR}/installed/${page}.1 @ONLY)
+  list(APPEND KELVO_COMPRESSED ${CMAKE_BINARY_DIR}/installed/${page}.1)
+endforeach()
+configure_file(cmake/debian/changelog ${CMAKE_BINARY_DIR}/installed/changelog @ONLY)
+list(APPEND KELVO_COMPRESSED ${CMAKE_BINARY_DIR}/installed/changelog)
+set(KELVO_COMPRESSED_GZ)
+foreach(file ${KELVO_COMPRESSED})
+  add_custom_command(OUTPUT ${file}.gz
+                     COMMAND ${KELVO_GZIP} -9nc ${file} > ${file}.gz
+                     DEPENDS ${file} VERBATIM)
+  list(APPEND KELVO_COMPRESSED_GZ ${file}.gz)
+endforeach()
+add_custom_target(kelvo_compressed_docs ALL DEPENDS ${KELVO_COMPRESSED_GZ})
+foreach(page kelvo_tools kelvo_calibrate kelvo_scangen kelvo_reprocess)
+  install(FILES ${CMAKE_BINARY_DIR}/installed/${page}.1.gz DESTINATION share/man/man1)
+endforeach()
+install(FILES ${CMAKE_BINARY_DIR}/installed/changelog.gz DESTINATION ${KELVO_DOC_DIR})
