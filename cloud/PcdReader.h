@@ -1,3 +1,4 @@
+// PcdReader: the points of a PCD file read whole, or a one-line refusal.
 #pragma once
 
 #include <cstdint>
