@@ -1,3 +1,4 @@
+// SnapshotPainter: draws a measured cloud's picture, in the module the tool loads for it.
 #pragma once
 
 #include <ctime>
