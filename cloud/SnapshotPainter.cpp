@@ -51,7 +51,8 @@ std::string SnapshotPainter::Paint(const Cloud& cloud, std::time_t runTime, Snap
     const SideView side(cloud, scene, ground);
     // The points go into the buffer between cairo's fills and its strokes.
     cairo_surface_flush(surface.get());
-    Pixels pixels(surface.get());
+    Pixels pixels(cairo_image_surface_get_data(surface.get()),
+                  cairo_image_surface_get_stride(surface.get()));
     PutTopPoints(pixels, cloud, scene, top, shade);
     PutSidePoints(pixels, cloud, scene, side, shade);
     cairo_surface_mark_dirty(surface.get());

@@ -1,8 +1,6 @@
 // The points' layer of a view: pixel blocks written straight into the image, nearest point winning.
 #pragma once
 
-#include <cairo.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -27,12 +25,10 @@ inline int BlockSize(double areaPixels, std::size_t n) {
     return static_cast<int>(std::clamp(side, 1.0, static_cast<double>(kLargestBlock)));
 }
 
-/// Pixels of the image surface, written directly.
+/// Pixels of the image surface, written directly: its data and the bytes a row takes.
 class Pixels {
 public:
-    explicit Pixels(cairo_surface_t* surface)
-        : data(cairo_image_surface_get_data(surface)),
-          stride(cairo_image_surface_get_stride(surface)) {}
+    Pixels(unsigned char* data, int stride) : data(data), stride(stride) {}
 
     void Set(int x, int y, Rgb c) {
         auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);

@@ -1,8 +1,6 @@
 // What a picture draws of one cloud, and the colour each of its points gets.
 #pragma once
 
-#include <pcl/point_types.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -61,7 +59,10 @@ public:
                        mix(kLowShade.b, kHighShade.b)};
         }
     }
-    Rgb operator()(const pcl::PointXYZRGB& p) const {
+
+    /// A template so that only the views, which walk the points, need the point type's header.
+    template <typename PointRGB>
+    Rgb operator()(const PointRGB& p) const {
         if (mapped) {
             return {p.r, p.g, p.b};
         }

@@ -2,6 +2,7 @@
 #include "cloud/SnapshotText.h"
 
 #include <cairo-ft.h>
+#include <cairo.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 

@@ -1,12 +1,14 @@
 // The picture's fonts and text, and the drawing context that writes text and lines with them.
 #pragma once
 
-#include <cairo.h>
-
 #include <string>
 #include <vector>
 
 #include "cloud/SnapshotLayout.h"
+
+// cairo's types are only named here; the files that call cairo include it.
+typedef struct _cairo cairo_t;
+typedef struct _cairo_font_face cairo_font_face_t;
 
 namespace snapshot {
 
