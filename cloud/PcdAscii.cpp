@@ -1,4 +1,4 @@
-// The ASCII rows of a PCD file, read as the point-cloud library reads them, on two threads when large.
+// The ASCII rows of a PCD file, read as the library reads them, on two threads when large.
 #include "cloud/PcdAscii.h"
 
 #include <algorithm>

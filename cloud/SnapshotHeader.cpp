@@ -31,8 +31,8 @@ void DrawHeader(Painter& painter, const Cloud& cloud, std::time_t runTime) {
     painter.Fill(header, kPage);
     const double left = 16.0;
     const double right = Snapshot::kWidth - 16.0;
-    painter.Text("AWB " + Drawable(info.GetAwb()), {left, 32.0}, 24.0, true, kInk, Align::Left,
-                 0.0, kAwbWidth);
+    painter.Text("AWB " + Drawable(info.GetAwb()), {left, 32.0}, 24.0, true, kInk, Align::Left, 0.0,
+                 kAwbWidth);
     painter.Text(RunTimeText(runTime), {right, 32.0}, 16.0, false, kInk, Align::Right);
 
     // A cluster has no row of its own: it is part of the row that was split.
@@ -40,8 +40,9 @@ void DrawHeader(Painter& painter, const Cloud& cloud, std::time_t runTime) {
     if (info.GetId() <= 0) {
         row += " (split)";
     }
-    painter.Text(row + "    Session " + Drawable(info.GetSid()) + "    n " + std::to_string(info.GetN()),
-                 {left, 60.0}, 17.0, false, kInk, Align::Left);
+    painter.Text(
+        row + "    Session " + Drawable(info.GetSid()) + "    n " + std::to_string(info.GetN()),
+        {left, 60.0}, 17.0, false, kInk, Align::Left);
 
     const auto mm = [](float metres) {
         return Format("%.0f", std::round(metres * kMillimetresPerMetre));

@@ -30,11 +30,13 @@ void Check(cairo_status_t status) {
 
 }  // namespace
 
-std::string SnapshotPainter::Paint(const Cloud& cloud, std::time_t runTime, Snapshot::Ground ground) {
+std::string SnapshotPainter::Paint(const Cloud& cloud, std::time_t runTime,
+                                   Snapshot::Ground ground) {
     using namespace snapshot;
     const Fonts& fonts = TheFonts();
     const std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
-        cairo_image_surface_create(CAIRO_FORMAT_RGB24, Snapshot::kWidth, Snapshot::kHeight), cairo_surface_destroy);
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, Snapshot::kWidth, Snapshot::kHeight),
+        cairo_surface_destroy);
     Check(cairo_surface_status(surface.get()));
     const std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(surface.get()),
                                                                 cairo_destroy);
@@ -65,12 +67,13 @@ std::string SnapshotPainter::Paint(const Cloud& cloud, std::time_t runTime, Snap
     // cairo's own PNG writer has no settings, and its default compression
     // took four fifths of a picture's time.
     cairo_surface_flush(surface.get());
-    return PngEncoder::Encode(cairo_image_surface_get_data(surface.get()), Snapshot::kWidth, Snapshot::kHeight,
-                              cairo_image_surface_get_stride(surface.get()));
+    return PngEncoder::Encode(cairo_image_surface_get_data(surface.get()), Snapshot::kWidth,
+                              Snapshot::kHeight, cairo_image_surface_get_stride(surface.get()));
 }
 
 extern "C" __attribute__((visibility("default"))) bool kelvo_snapshot_paint(
-    const Cloud* cloud, std::time_t runTime, int ground, std::string* png, std::string* fault) noexcept {
+    const Cloud* cloud, std::time_t runTime, int ground, std::string* png,
+    std::string* fault) noexcept {
     try {
         *png = SnapshotPainter::Paint(*cloud, runTime, static_cast<Snapshot::Ground>(ground));
         return true;

@@ -31,7 +31,8 @@ public:
     Pixels(unsigned char* data, int stride) : data(data), stride(stride) {}
 
     void Set(int x, int y, Rgb c) {
-        auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        auto* row =
+            reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
         row[x] = (std::uint32_t{c.r} << 16) | (std::uint32_t{c.g} << 8) | c.b;
     }
 
@@ -45,8 +46,10 @@ private:
 class PointLayer {
 public:
     PointLayer(const Panel& panel, int block)
-        : panel(panel), block(block),
-          depth(static_cast<std::size_t>(panel.w) * panel.h, std::numeric_limits<float>::infinity()) {}
+        : panel(panel),
+          block(block),
+          depth(static_cast<std::size_t>(panel.w) * panel.h,
+                std::numeric_limits<float>::infinity()) {}
 
     /// A point at pixel position at, depth d (smaller is nearer), colour c.
     void Put(Pixels& pixels, P2 at, float d, Rgb c) {

@@ -15,8 +15,8 @@ namespace snapshot {
 struct Scene {
     std::array<P2, 4> base;  // A..D in x, y
     P2 centre;
-    P2 along;   // unit direction of the longer side, rightward on the top view
-    P2 across;  // unit direction of the shorter side, downward on the top view
+    P2 along;             // unit direction of the longer side, rightward on the top view
+    P2 across;            // unit direction of the shorter side, downward on the top view
     double length = 0.0;  // of the longer side, metres, as drawn
     double zTop = 0.0;    // smallest z: nearest the camera
     double zBottom = 0.0;

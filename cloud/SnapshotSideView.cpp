@@ -68,8 +68,9 @@ void DrawSideOverlay(Painter& painter, const Cloud& cloud, const Scene& s, const
 
     const P2 topRight = fit({view.half, s.zTop});
     const P2 bottomRight = fit({view.half, s.zBottom});
-    painter.Polygon({fit({-view.half, s.zTop}), topRight, bottomRight, fit({-view.half, s.zBottom})},
-                    kBox, kBoxLineWidth);
+    painter.Polygon(
+        {fit({-view.half, s.zTop}), topRight, bottomRight, fit({-view.half, s.zBottom})}, kBox,
+        kBoxLineWidth);
 
     // H beside the box's right edge, with arrow heads at both ends.
     const P2 arrowTop = topRight + P2{18.0, 0.0};

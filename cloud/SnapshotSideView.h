@@ -18,7 +18,9 @@ struct SideView {
     Fit fit;
 
     SideView(const Cloud& cloud, const Scene& s, Snapshot::Ground ground)
-        : half(s.length / 2.0), groundLeft(s.zBottom), groundRight(s.zBottom),
+        : half(s.length / 2.0),
+          groundLeft(s.zBottom),
+          groundRight(s.zBottom),
           fit(Place(cloud, s, ground)) {}
 
     /// The base line's point at the picture's column px.
@@ -38,7 +40,8 @@ private:
 void PutSidePoints(Pixels& pixels, const Cloud& cloud, const Scene& s, const SideView& view,
                    const Shade& shade);
 
-/// The ground line, the box's outline, H with its arrow, the title and the scale bar over the points.
+/// The ground line, the box's outline, H with its arrow, the title and the scale bar over the
+/// points.
 void DrawSideOverlay(Painter& painter, const Cloud& cloud, const Scene& s, const SideView& view,
                      Snapshot::Ground ground);
 

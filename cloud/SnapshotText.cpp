@@ -185,7 +185,9 @@ std::string Format(const char* pattern, double value) {
     return text;
 }
 
-std::string Millimetres(double metres) { return Format("%.0f mm", std::round(metres * kMillimetresPerMetre)); }
+std::string Millimetres(double metres) {
+    return Format("%.0f mm", std::round(metres * kMillimetresPerMetre));
+}
 
 double UprightAngle(P2 direction) {
     double angle = std::atan2(direction.y, direction.x);
