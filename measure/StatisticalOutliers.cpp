@@ -1,7 +1,6 @@
-// The statistical outlier filter: the cell size, each point's mean distance, the threshold.
-// Built with -ffp-contract=off: a fused multiply-add would round the
-// statistics differently from the reference filter and move points across
-// the threshold.
+// The statistical outlier filter: the grids of the finite points, their mean distances, the
+// threshold. Built with -ffp-contract=off: a fused multiply-add would round the statistics
+// differently from the reference filter and move points across the threshold.
 #include "measure/StatisticalOutliers.h"
 
 #include <pcl/common/point_tests.h>
@@ -17,36 +16,10 @@
 
 namespace {
 
-using outliers::Box;
-using outliers::Grid;
-using outliers::NearestSearch;
-
-// Points whose neighbour radius sets the cell side; the quantile keeps most
-// searches inside the 3 x 3 x 3 block around their cell.
-constexpr std::size_t kSamples = 64;
-constexpr double kSampleQuantile = 0.75;
+// The first grid is built again when its cells differ more than this from
+// the measured side.
 constexpr double kRebuildRatio = 1.25;
 constexpr double kPi = 3.14159265358979323846;
-
-/// The side of the cells: the typical distance of a point's k-th neighbour,
-/// measured on a few points of a first, roughly sized grid.
-double CellSide(const Grid& rough, int k) {
-    const std::size_t n = rough.xs.size();
-    const std::size_t samples = std::min(kSamples, n);
-    NearestSearch search(rough, k);
-    std::vector<double> radius;
-    radius.reserve(samples);
-    for (std::size_t i = 0; i < samples; ++i) {
-        const std::size_t s = i * n / samples;
-        const int cell[3] = {rough.Key(rough.xs[s], 0), rough.Key(rough.ys[s], 1),
-                             rough.Key(rough.zs[s], 2)};
-        search.Search(rough.xs[s], rough.ys[s], rough.zs[s], cell, 1);
-        radius.push_back(std::sqrt(static_cast<double>(search.dist[k])));
-    }
-    const std::size_t q = static_cast<std::size_t>(kSampleQuantile * (samples - 1));
-    std::nth_element(radius.begin(), radius.begin() + q, radius.end());
-    return radius[q];
-}
 
 }  // namespace
 
@@ -68,7 +41,7 @@ std::vector<float> StatisticalOutliers::MeanDistances(const PointCloudRGB& cloud
     if (meanK < 1 || n < static_cast<std::size_t>(meanK) + 1) {
         return {};
     }
-    const Box box = outliers::CoreBox(px, py, pz);
+    const outliers::Box box = outliers::CoreBox(px, py, pz);
 
     // First guess: the points spread over the faces of their bounding box.
     double e[3];
@@ -79,15 +52,15 @@ std::vector<float> StatisticalOutliers::MeanDistances(const PointCloudRGB& cloud
     const double longest = std::max({e[0], e[1], e[2]});
     double side = area > 0 ? std::sqrt(area * meanK / (kPi * static_cast<double>(n)))
                            : longest * meanK / static_cast<double>(n);
-    const Grid rough(px, py, pz, box, side);
-    const double measured = CellSide(rough, meanK);
+    const outliers::Grid rough(px, py, pz, box, side);
+    const double measured = outliers::CellSide(rough, meanK);
     const bool resize =
         measured > 0 && (measured > rough.h * kRebuildRatio || measured * kRebuildRatio < rough.h);
-    std::optional<Grid> resized;
+    std::optional<outliers::Grid> resized;
     if (resize) {
         resized.emplace(px, py, pz, box, measured);
     }
-    const Grid& grid = resized ? *resized : rough;
+    const outliers::Grid& grid = resized ? *resized : rough;
 
     std::vector<float> slotMeans(n);
     outliers::MeansOfCells(grid, meanK, slotMeans);
