@@ -1,5 +1,4 @@
-// The outlier filter's neighbour search: the cells' side, and every point's mean neighbour
-// distance.
+// The outlier filter's neighbour search: the cells' side and every point's mean distance.
 #pragma once
 
 #include <vector>

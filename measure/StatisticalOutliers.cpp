@@ -1,6 +1,7 @@
-// The statistical outlier filter: the grids of the finite points, their mean distances, the
-// threshold. Built with -ffp-contract=off: a fused multiply-add would round the statistics
-// differently from the reference filter and move points across the threshold.
+// The statistical outlier filter: the finite points' grid, mean distances and threshold.
+// Built with -ffp-contract=off: a fused multiply-add would round the
+// statistics differently from the reference filter and move points across
+// the threshold.
 #include "measure/StatisticalOutliers.h"
 
 #include <pcl/common/point_tests.h>

@@ -1,3 +1,4 @@
+// The statistical outlier filter: the points that lie far from their nearest neighbours.
 #pragma once
 
 #include <cstddef>
