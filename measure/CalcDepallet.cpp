@@ -82,6 +82,13 @@ void Cloud::CalcDepallet() {
     pcl::ModelCoefficients::Ptr palletTop(new pcl::ModelCoefficients);
     palletTop->values = {floor.A(), floor.B(), floor.C(), -top};
 
+    // The precise inbound box rejects strays by itself and needs the outline
+    // the filter would erode.
+    goodsAsCut.reset();
+    if (config->GetInboundPrecise() == 1) {
+        goodsAsCut.reset(new PointCloudRGB(*kept));
+    }
+
     // A remnant of no more than mean K points is kept whole by the filter.
     const std::vector<int> inliers =
         StatisticalOutliers(config->GetPalletMeanK(), config->GetPalletStdDevMulThresh())

@@ -1,0 +1,144 @@
+#include "measure/PreciseBox.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+
+#include "measure/RectangleSides.h"
+#include "measure/SurfaceSupport.h"
+#include "measure/TopLevel.h"
+
+namespace {
+
+using Vector2 = PreciseBox::Vector2;
+
+// Strips along a side: two to three pixel pitches of a camera 1.5 to 2.5 m away.
+constexpr float kStrip = 0.01f;
+// The given axes are turned by the median of the sides' own turns, up to this
+// much; beyond it the face is no rectangle and the axes stay.
+constexpr float kMaxTurn = 0.05f;  // about 3 degrees
+// The pixel pitch on the top face, from its area and points, is kept within these.
+constexpr float kMinPitch = 0.001f;
+constexpr float kMaxPitch = 0.02f;
+// A surface point has kSupportNeeded neighbours within kSupportPitches pitches:
+// half a disc of that radius on the outline of a face holds some 14, the row of
+// mixed pixels along a depth edge some 6.
+constexpr float kSupportPitches = 3.0f;
+constexpr int kSupportNeeded = 10;
+// Along z a neighbour may lie this far: the next row of samples of a flank
+// seen at a grazing angle is far below the last, but still one surface.
+constexpr float kSupportDepth = 0.2f;
+// A face moves out to the farthest point of a surface beyond it.
+constexpr int kEnclosedPoints = 1;
+// The outermost sample of a face lies on average half a pixel pitch inside
+// its true edge.
+constexpr float kOutlineDeficit = 0.5f;
+
+Vector2 Turned(const Vector2& v, float angle) {
+    const float c = std::cos(angle), s = std::sin(angle);
+    return {c * v[0] - s * v[1], s * v[0] + c * v[1]};
+}
+
+float Dot(const Vector2& a, float x, float y) { return a[0] * x + a[1] * y; }
+
+/// Median of the known turns of the sides, 0 when none is known.
+float MedianTurn(const RectangleSides& sides) {
+    std::vector<float> turns;
+    for (int k = 0; k < 4; ++k) {
+        if (!std::isnan(sides.Get(k).turn)) turns.push_back(sides.Get(k).turn);
+    }
+    if (turns.empty()) return 0.0f;
+    std::sort(turns.begin(), turns.end());
+    const std::size_t n = turns.size();
+    return n % 2 == 1 ? turns[n / 2] : (turns[n / 2 - 1] + turns[n / 2]) / 2;
+}
+
+}  // namespace
+
+PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin, const Vector2& axis0,
+                       const Vector2& axis1, float division) {
+    std::vector<float> heights;
+    heights.reserve(points.size());
+    for (const Point& p : points) heights.push_back(p[2]);
+    const TopLevel level(heights);
+    if (!level.Found()) return;
+
+    std::vector<RectangleSides::Point> face;
+    for (const Point& p : points) {
+        if (std::fabs(p[2] - level.Level()) <= level.Band()) face.push_back({p[0] - origin[0], p[1] - origin[1]});
+    }
+    axis = {axis0, axis1};
+    RectangleSides sides(face, axis[0], axis[1], kStrip);
+    const float turn = MedianTurn(sides);
+    if (turn != 0.0f && std::fabs(turn) <= kMaxTurn) {
+        axis = {Turned(axis0, turn), Turned(axis1, turn)};
+        sides = RectangleSides(face, axis[0], axis[1], kStrip);
+    }
+
+    // Outward normals of sides 0..3 and their offsets from the origin.
+    const std::array<Vector2, 4> normal = {axis[0], Vector2{-axis[0][0], -axis[0][1]}, axis[1],
+                                           Vector2{-axis[1][0], -axis[1][1]}};
+    std::array<float, 4> offset;
+    for (int k = 0; k < 4; ++k) {
+        offset[k] = sides.Get(k).offset;
+        if (sides.Get(k).strips == 0) {
+            // No face along this side: its outermost point bounds it.
+            offset[k] = -std::numeric_limits<float>::max();
+            for (const Point& p : points) {
+                offset[k] = std::max(offset[k], Dot(normal[k], p[0] - origin[0], p[1] - origin[1]));
+            }
+        }
+    }
+    top = level.Level();
+
+    const float area = std::max(0.0f, offset[0] + offset[1]) * std::max(0.0f, offset[2] + offset[3]);
+    const float pitch =
+        face.empty() ? kMaxPitch
+                     : std::min(kMaxPitch, std::max(kMinPitch, std::sqrt(area / static_cast<float>(face.size()))));
+    const float radius = kSupportPitches * pitch;
+    // Above the face by more than its noise and the division: goods higher than the face.
+    const float rise = std::max(division, level.Band());
+
+    // Goods beyond a face by more than the limit, judged on their own: the
+    // noise of the face itself, or its outline, must not lend support to a
+    // mixed pixel or a stray just beyond it.
+    const auto reach = [&](int k, float least) {
+        std::vector<SurfaceSupport::Point> beyond;
+        std::vector<float> excess;
+        for (const Point& p : points) {
+            const float e = k < 4 ? Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k]
+                                  : (top - rise) - p[2];
+            if (e > least) {
+                beyond.push_back(p);
+                excess.push_back(e);
+            }
+        }
+        if (beyond.size() < static_cast<std::size_t>(kEnclosedPoints)) return 0.0f;
+        std::vector<std::size_t> order(beyond.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return excess[a] > excess[b]; });
+        const SurfaceSupport support(beyond, radius, kSupportDepth);
+        int found = 0;
+        // The kEnclosedPoints-th farthest point on a surface.
+        for (std::size_t i : order) {
+            if (support.Supported(i, kSupportNeeded) && ++found == kEnclosedPoints) return excess[i];
+        }
+        return 0.0f;
+    };
+    for (int k = 0; k < 4; ++k) {
+        const float further = reach(k, division);
+        offset[k] += further > 0.0f ? further + kOutlineDeficit * pitch
+                                    : (sides.Get(k).strips > 0 ? kOutlineDeficit * pitch : 0.0f);
+    }
+    // k = 4: above the face.
+    const float higher = reach(4, 0.0f);
+    if (higher > 0.0f) top = top - rise - higher;
+
+    extent = {(offset[0] + offset[1]) / 2, (offset[2] + offset[3]) / 2};
+    const float shift0 = (offset[0] - offset[1]) / 2;
+    const float shift1 = (offset[2] - offset[3]) / 2;
+    center = {origin[0] + shift0 * axis[0][0] + shift1 * axis[1][0],
+              origin[1] + shift0 * axis[0][1] + shift1 * axis[1][1]};
+    fitted = true;
+}
