@@ -26,14 +26,26 @@ constexpr float kMaxPitch = 0.02f;
 // mixed pixels along a depth edge some 6.
 constexpr float kSupportPitches = 3.0f;
 constexpr int kSupportNeeded = 10;
-// Along z a neighbour may lie this far: the next row of samples of a flank
-// seen at a grazing angle is far below the last, but still one surface.
-constexpr float kSupportDepth = 0.2f;
+// Along z a neighbour may lie this many search radii away: the next row of
+// samples of a flank seen at up to some 80 degrees is still one surface, while
+// a mixed pixel, a ninth of a depth edge or more below the face, does not
+// borrow the support of the face beside it.
+constexpr float kSupportDepthRadii = 2.0f;
 // A face moves out to the farthest point of a surface beyond it.
 constexpr int kEnclosedPoints = 1;
-// The outermost sample of a face lies on average half a pixel pitch inside
-// its true edge.
-constexpr float kOutlineDeficit = 0.5f;
+// How far the outermost sample of a face lies inside its true edge, in pixel
+// pitches. A side along the rows or columns of the pixel grid is sampled at
+// one phase along all its length, on average 0.4 pitches in once the strips'
+// quantile has taken the best; a side turned so that a strip spans a pitch
+// across the grid has rows of every phase, and its best strips reach the edge.
+// Where the camera returns mixed pixels on the depth edge, the pixel that
+// straddles it leaves the face, and the outline lies half a pitch further in.
+constexpr float kAlignedDeficit = 0.4f;
+constexpr float kMixedDeficit = 0.5f;
+// Mixed pixels: beyond the side by up to this, below the face, on no
+// surface, at least this many per pixel row along the side.
+constexpr float kMixedReach = 0.1f;
+constexpr float kMixedPerRow = 0.3f;
 
 Vector2 Turned(const Vector2& v, float angle) {
     const float c = std::cos(angle), s = std::sin(angle);
@@ -118,7 +130,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin, 
         std::vector<std::size_t> order(beyond.size());
         for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
         std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return excess[a] > excess[b]; });
-        const SurfaceSupport support(beyond, radius, kSupportDepth);
+        const SurfaceSupport support(beyond, radius, kSupportDepthRadii * radius);
         int found = 0;
         // The kEnclosedPoints-th farthest point on a surface.
         for (std::size_t i : order) {
@@ -126,11 +138,31 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin, 
         }
         return 0.0f;
     };
+    // The sampling deficit of each side: see kAlignedDeficit and kMixedDeficit.
+    const auto deficit = [&](int k) {
+        const float across = std::min(std::fabs(normal[k][0]), std::fabs(normal[k][1]));
+        const float along = std::max(std::fabs(normal[k][0]), std::fabs(normal[k][1]));
+        const float aligned = std::max(0.0f, 1.0f - across / along * kStrip / pitch);
+        std::vector<SurfaceSupport::Point> below;
+        for (const Point& p : points) {
+            const float e = Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k];
+            if (e > 0.0f && e < kMixedReach && p[2] > level.Level() + level.Band()) below.push_back(p);
+        }
+        const SurfaceSupport support(below, radius, kSupportDepthRadii * radius);
+        int strays = 0;
+        for (std::size_t i = 0; i < below.size(); ++i) strays += support.Supported(i, kSupportNeeded) ? 0 : 1;
+        const float rows = (k < 2 ? offset[2] + offset[3] : offset[0] + offset[1]) / pitch;
+        const bool mixed = static_cast<float>(strays) >= kMixedPerRow * rows;
+        return pitch * (kAlignedDeficit * aligned + (mixed ? kMixedDeficit : 0.0f));
+    };
+    // A side may cut into the goods by half the division, so that no
+    // dimension is short of them by more than the division.
+    std::array<float, 4> moved = offset;
     for (int k = 0; k < 4; ++k) {
-        const float further = reach(k, division);
-        offset[k] += further > 0.0f ? further + kOutlineDeficit * pitch
-                                    : (sides.Get(k).strips > 0 ? kOutlineDeficit * pitch : 0.0f);
+        const float further = reach(k, division / 2);
+        if (further > 0.0f || sides.Get(k).strips > 0) moved[k] += further + deficit(k);
     }
+    offset = moved;
     // k = 4: above the face.
     const float higher = reach(4, 0.0f);
     if (higher > 0.0f) top = top - rise - higher;

@@ -12,7 +12,7 @@ namespace {
 constexpr int kMinStripPoints = 3;
 // The side is this quantile of the strips' outermost offsets: the outline of a
 // box lies in almost every strip, that of a round face in the middle ones only.
-constexpr float kSideQuantile = 0.9f;
+constexpr float kSideQuantile = 0.5f;
 // Too few strips for a line to tell a turn.
 constexpr int kMinStripsForTurn = 5;
 // Within a strip, the outermost point counts only when the next one lies
