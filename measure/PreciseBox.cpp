@@ -34,13 +34,14 @@ constexpr float kSupportDepthRadii = 2.0f;
 // A face moves out to the farthest point of a surface beyond it.
 constexpr int kEnclosedPoints = 1;
 // How far the outermost sample of a face lies inside its true edge, in pixel
-// pitches. A side along the rows or columns of the pixel grid is sampled at
-// one phase along all its length, on average 0.4 pitches in once the strips'
-// quantile has taken the best; a side turned so that a strip spans a pitch
-// across the grid has rows of every phase, and its best strips reach the edge.
+// pitches, as the median strip finds it. Any side keeps about a quarter of a
+// pitch. A side along the rows or columns of the pixel grid is sampled at one
+// phase along all its length and keeps 0.4 pitches on average; a side turned
+// so that a strip spans a pitch across the grid has rows of every phase.
 // Where the camera returns mixed pixels on the depth edge, the pixel that
 // straddles it leaves the face, and the outline lies half a pitch further in.
-constexpr float kAlignedDeficit = 0.4f;
+constexpr float kBaseDeficit = 0.25f;
+constexpr float kAlignedDeficit = 0.15f;
 constexpr float kMixedDeficit = 0.5f;
 // Mixed pixels: beyond the side by up to this, below the face, on no
 // surface, at least this many per pixel row along the side.
@@ -138,7 +139,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin, 
         }
         return 0.0f;
     };
-    // The sampling deficit of each side: see kAlignedDeficit and kMixedDeficit.
+    // The sampling deficit of each side: see kBaseDeficit.
     const auto deficit = [&](int k) {
         const float across = std::min(std::fabs(normal[k][0]), std::fabs(normal[k][1]));
         const float along = std::max(std::fabs(normal[k][0]), std::fabs(normal[k][1]));
@@ -153,7 +154,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin, 
         for (std::size_t i = 0; i < below.size(); ++i) strays += support.Supported(i, kSupportNeeded) ? 0 : 1;
         const float rows = (k < 2 ? offset[2] + offset[3] : offset[0] + offset[1]) / pitch;
         const bool mixed = static_cast<float>(strays) >= kMixedPerRow * rows;
-        return pitch * (kAlignedDeficit * aligned + (mixed ? kMixedDeficit : 0.0f));
+        return pitch * (kBaseDeficit + kAlignedDeficit * aligned + (mixed ? kMixedDeficit : 0.0f));
     };
     // A side may cut into the goods by half the division, so that no
     // dimension is short of them by more than the division.
