@@ -82,19 +82,19 @@ void Cloud::CalcDepallet() {
     pcl::ModelCoefficients::Ptr palletTop(new pcl::ModelCoefficients);
     palletTop->values = {floor.A(), floor.B(), floor.C(), -top};
 
-    // The precise inbound box rejects strays by itself and needs the outline
-    // the filter would erode.
-    goodsAsCut.reset();
-    if (config->GetInboundPrecise() == 1) {
-        goodsAsCut.reset(new PointCloudRGB(*kept));
-    }
-
     // A remnant of no more than mean K points is kept whole by the filter.
     const std::vector<int> inliers =
         StatisticalOutliers(config->GetPalletMeanK(), config->GetPalletStdDevMulThresh())
             .Inliers(*kept);
     PointCloudRGB filtered;
     pcl::copyPointCloud(*kept, inliers, filtered);
+    // The precise inbound box rejects strays by itself and needs the outline
+    // the filter erodes: it keeps the goods as cut.
+    goodsAsCut.reset();
+    if (config->GetInboundPrecise() == 1) {
+        goodsAsCut = kept;
+        kept.reset(new PointCloudRGB);
+    }
     kept->swap(filtered);
 
     // Close the bottom of the goods: every point again, on the pallet's top face.

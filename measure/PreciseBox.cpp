@@ -13,8 +13,10 @@ namespace {
 
 using Vector2 = PreciseBox::Vector2;
 
-// Strips along a side: two to three pixel pitches of a camera 1.5 to 2.5 m away.
+// Strips along a side: two to three pixel pitches of a camera 1.5 to 2.5 m
+// away, and at least kStripPitches pitches of a sparser scan.
 constexpr float kStrip = 0.01f;
+constexpr float kStripPitches = 2.5f;
 // The given axes are turned by the median of the sides' own turns, up to this
 // much; beyond it the face is no rectangle and the axes stay.
 constexpr float kMaxTurn = 0.05f;  // about 3 degrees
@@ -31,8 +33,9 @@ constexpr int kSupportNeeded = 10;
 // a mixed pixel, a ninth of a depth edge or more below the face, does not
 // borrow the support of the face beside it.
 constexpr float kSupportDepthRadii = 2.0f;
-// A face moves out to the farthest point of a surface beyond it.
-constexpr int kEnclosedPoints = 1;
+// A face moves out to the farthest point of a surface beyond it, searched
+// in slices of this depth from the farthest point down.
+constexpr float kSliceDepth = 0.05f;
 // How far the outermost sample of a face lies inside its true edge, in pixel
 // pitches, as the median strip finds it. Any side keeps about a quarter of a
 // pitch. A side along the rows or columns of the pixel grid is sampled at one
@@ -43,10 +46,17 @@ constexpr int kEnclosedPoints = 1;
 constexpr float kBaseDeficit = 0.25f;
 constexpr float kAlignedDeficit = 0.15f;
 constexpr float kMixedDeficit = 0.5f;
-// Mixed pixels: beyond the side by up to this, below the face, on no
-// surface, at least this many per pixel row along the side.
+// Mixed pixels: beyond the side by a pitch up to this, below the face, on
+// no surface, at least this many per pixel row along the side.
 constexpr float kMixedReach = 0.1f;
 constexpr float kMixedPerRow = 0.3f;
+constexpr std::size_t kMixedSample = 4000;
+// A wall of the goods below a side: at least two points per pixel row along
+// it within 0.1 m under the face, from a pitch inside the fitted side to two
+// beyond (the rows of mixed pixels hold one per row).
+constexpr float kWallDepth = 0.1f;
+constexpr float kWallPitches = 2.0f;
+constexpr float kWallPerRow = 2.0f;
 
 Vector2 Turned(const Vector2& v, float angle) {
     const float c = std::cos(angle), s = std::sin(angle);
@@ -67,10 +77,21 @@ float MedianTurn(const RectangleSides& sides) {
     return n % 2 == 1 ? turns[n / 2] : (turns[n / 2 - 1] + turns[n / 2]) / 2;
 }
 
+/// The pixel pitch on the face: its area per point, within kMinPitch and kMaxPitch.
+float Pitch(const RectangleSides& sides, std::size_t points) {
+    const auto across = [&sides](int a, int b) {
+        const bool fitted = sides.Get(a).strips > 0 && sides.Get(b).strips > 0;
+        return fitted ? std::max(0.0f, sides.Get(a).offset + sides.Get(b).offset) : 0.0f;
+    };
+    if (points == 0) return kMaxPitch;
+    const float area = across(0, 1) * across(2, 3);
+    return std::min(kMaxPitch, std::max(kMinPitch, std::sqrt(area / static_cast<float>(points))));
+}
+
 }  // namespace
 
-PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin, const Vector2& axis0,
-                       const Vector2& axis1, float division) {
+PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
+                       const Vector2& axis0, const Vector2& axis1, float division) {
     std::vector<float> heights;
     heights.reserve(points.size());
     for (const Point& p : points) heights.push_back(p[2]);
@@ -79,14 +100,19 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin, 
 
     std::vector<RectangleSides::Point> face;
     for (const Point& p : points) {
-        if (std::fabs(p[2] - level.Level()) <= level.Band()) face.push_back({p[0] - origin[0], p[1] - origin[1]});
+        if (std::fabs(p[2] - level.Level()) <= level.Band())
+            face.push_back({p[0] - origin[0], p[1] - origin[1]});
     }
     axis = {axis0, axis1};
+    // Strips of at least kStripPitches pitches, so that each holds a few
+    // rows of a sparse scan too.
     RectangleSides sides(face, axis[0], axis[1], kStrip);
+    const float strip = std::max(kStrip, kStripPitches * Pitch(sides, face.size()));
+    sides = RectangleSides(face, axis[0], axis[1], strip);
     const float turn = MedianTurn(sides);
     if (turn != 0.0f && std::fabs(turn) <= kMaxTurn) {
         axis = {Turned(axis0, turn), Turned(axis1, turn)};
-        sides = RectangleSides(face, axis[0], axis[1], kStrip);
+        sides = RectangleSides(face, axis[0], axis[1], strip);
     }
 
     // Outward normals of sides 0..3 and their offsets from the origin.
@@ -105,10 +131,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin, 
     }
     top = level.Level();
 
-    const float area = std::max(0.0f, offset[0] + offset[1]) * std::max(0.0f, offset[2] + offset[3]);
-    const float pitch =
-        face.empty() ? kMaxPitch
-                     : std::min(kMaxPitch, std::max(kMinPitch, std::sqrt(area / static_cast<float>(face.size()))));
+    const float pitch = Pitch(sides, face.size());
     const float radius = kSupportPitches * pitch;
     // Above the face by more than its noise and the division: goods higher than the face.
     const float rise = std::max(division, level.Band());
@@ -119,49 +142,114 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin, 
     const auto reach = [&](int k, float least) {
         std::vector<SurfaceSupport::Point> beyond;
         std::vector<float> excess;
+        float farthest = least;
         for (const Point& p : points) {
             const float e = k < 4 ? Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k]
                                   : (top - rise) - p[2];
             if (e > least) {
                 beyond.push_back(p);
                 excess.push_back(e);
+                farthest = std::max(farthest, e);
             }
         }
-        if (beyond.size() < static_cast<std::size_t>(kEnclosedPoints)) return 0.0f;
-        std::vector<std::size_t> order(beyond.size());
-        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return excess[a] > excess[b]; });
-        const SurfaceSupport support(beyond, radius, kSupportDepthRadii * radius);
-        int found = 0;
-        // The kEnclosedPoints-th farthest point on a surface.
-        for (std::size_t i : order) {
-            if (support.Supported(i, kSupportNeeded) && ++found == kEnclosedPoints) return excess[i];
+        // From the farthest down, one slice at a time: a point's neighbours
+        // lie within the search radius of it along the normal too, so only
+        // the slice and a radius around it need indexing. The farthest
+        // surface is usually in the first slice, however much lies beyond.
+        std::vector<SurfaceSupport::Point> slice;
+        std::vector<float> sliceExcess;
+        std::vector<std::size_t> order;
+        for (float upper = farthest; upper > least; upper -= kSliceDepth) {
+            const float lower = std::max(least, upper - kSliceDepth);
+            slice.clear();
+            sliceExcess.clear();
+            for (std::size_t i = 0; i < beyond.size(); ++i) {
+                if (excess[i] > lower - radius && excess[i] <= upper + radius) {
+                    slice.push_back(beyond[i]);
+                    sliceExcess.push_back(excess[i]);
+                }
+            }
+            order.clear();
+            for (std::size_t i = 0; i < slice.size(); ++i) {
+                if (sliceExcess[i] > lower && sliceExcess[i] <= upper) order.push_back(i);
+            }
+            std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+                return sliceExcess[a] > sliceExcess[b];
+            });
+            const SurfaceSupport support(slice, radius, kSupportDepthRadii * radius);
+            for (std::size_t i : order) {
+                if (!support.Supported(i, kSupportNeeded)) continue;
+                // The surface's own outline: its points near the farthest
+                // supported one have fewer neighbours but are goods too.
+                float reached = sliceExcess[i];
+                for (std::size_t j = 0; j < slice.size(); ++j) {
+                    const float ex = slice[j][0] - slice[i][0], ey = slice[j][1] - slice[i][1];
+                    if (ex * ex + ey * ey <= radius * radius &&
+                        std::fabs(slice[j][2] - slice[i][2]) <= kSupportDepthRadii * radius) {
+                        reached = std::max(reached, sliceExcess[j]);
+                    }
+                }
+                return reached;
+            }
         }
         return 0.0f;
     };
-    // The sampling deficit of each side: see kBaseDeficit.
-    const auto deficit = [&](int k) {
+    // The sampling deficit of an outline along side k without mixed pixels
+    // (see kBaseDeficit).
+    const auto sampled = [&](int k) {
         const float across = std::min(std::fabs(normal[k][0]), std::fabs(normal[k][1]));
         const float along = std::max(std::fabs(normal[k][0]), std::fabs(normal[k][1]));
-        const float aligned = std::max(0.0f, 1.0f - across / along * kStrip / pitch);
-        std::vector<SurfaceSupport::Point> below;
-        for (const Point& p : points) {
-            const float e = Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k];
-            if (e > 0.0f && e < kMixedReach && p[2] > level.Level() + level.Band()) below.push_back(p);
-        }
-        const SurfaceSupport support(below, radius, kSupportDepthRadii * radius);
-        int strays = 0;
-        for (std::size_t i = 0; i < below.size(); ++i) strays += support.Supported(i, kSupportNeeded) ? 0 : 1;
-        const float rows = (k < 2 ? offset[2] + offset[3] : offset[0] + offset[1]) / pitch;
-        const bool mixed = static_cast<float>(strays) >= kMixedPerRow * rows;
-        return pitch * (kBaseDeficit + kAlignedDeficit * aligned + (mixed ? kMixedDeficit : 0.0f));
+        const float aligned = std::max(0.0f, 1.0f - across / along * strip / pitch);
+        return pitch * (kBaseDeficit + kAlignedDeficit * aligned);
     };
-    // A side may cut into the goods by half the division, so that no
-    // dimension is short of them by more than the division.
+    std::array<bool, 4> mixedEdge = {false, false, false, false};
+    // How far the true outline lies beyond a fitted side: where a wall of the
+    // goods is seen below it, the wall's own offset; otherwise the sampling
+    // deficit (see kBaseDeficit).
+    const auto outline = [&](int k) {
+        const float faceBottom = level.Level() + level.Band();
+        std::vector<SurfaceSupport::Point> below;
+        std::vector<float> wall;
+        for (const Point& p : points) {
+            if (p[2] <= faceBottom) continue;
+            const float e = Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k];
+            if (e > -pitch && e < kWallPitches * pitch && p[2] < faceBottom + kWallDepth)
+                wall.push_back(e);
+            if (e > pitch && e < kMixedReach) below.push_back(p);
+        }
+        const float rows = (k < 2 ? offset[2] + offset[3] : offset[0] + offset[1]) / pitch;
+        if (static_cast<float>(wall.size()) >= kWallPerRow * rows) {
+            const auto middle = wall.begin() + static_cast<std::ptrdiff_t>(wall.size() / 2);
+            std::nth_element(wall.begin(), middle, wall.end());
+            return *middle;
+        }
+        bool mixed = false;
+        if (static_cast<float>(below.size()) >= kMixedPerRow * rows) {
+            // Counted on a sample where a surface (a pallet's deck) lies beyond.
+            const SurfaceSupport support(below, radius, kSupportDepthRadii * radius);
+            const std::size_t stride = below.size() / kMixedSample + 1;
+            std::size_t strays = 0;
+            for (std::size_t i = 0; i < below.size(); i += stride) {
+                strays += support.Supported(i, kSupportNeeded) ? 0 : 1;
+            }
+            mixed = static_cast<float>(strays * stride) >= kMixedPerRow * rows;
+        }
+        mixedEdge[k] = mixed;
+        return sampled(k) + (mixed ? kMixedDeficit * pitch : 0.0f);
+    };
+    // The sides on the outline, then out to the goods wherever a surface of
+    // them stands beyond it by more than half the division (plus the
+    // sampling deficit of that surface's own outline), so that
+    // no dimension is short of the goods by more than the division.
     std::array<float, 4> moved = offset;
     for (int k = 0; k < 4; ++k) {
+        if (sides.Get(k).strips > 0) moved[k] += outline(k);
+    }
+    offset = moved;
+    for (int k = 0; k < 4; ++k) {
         const float further = reach(k, division / 2);
-        if (further > 0.0f || sides.Get(k).strips > 0) moved[k] += further + deficit(k);
+        if (further > 0.0f)
+            moved[k] += further + sampled(k) + (mixedEdge[k] ? kMixedDeficit * pitch : 0.0f);
     }
     offset = moved;
     // k = 4: above the face.

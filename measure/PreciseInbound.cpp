@@ -21,8 +21,8 @@ constexpr std::array<int, 4> kCornerOrder = {0, 1, 3, 2};
 
 }  // namespace
 
-bool PreciseCorners(const PointCloudRGB& goods, const geom::OrientedBox<2, float>& rectangle, float zMax,
-                    float corners[3][8]) {
+bool PreciseCorners(const PointCloudRGB& goods, const geom::OrientedBox<2, float>& rectangle,
+                    float zMax, float corners[3][8]) {
     std::vector<PreciseBox::Point> points;
     points.reserve(goods.size());
     for (const pcl::PointXYZRGB& p : goods.points) {
@@ -37,8 +37,10 @@ bool PreciseCorners(const PointCloudRGB& goods, const geom::OrientedBox<2, float
         const int vertex = kCornerOrder[i];
         const float s0 = (vertex & 1) != 0 ? 1.0f : -1.0f;
         const float s1 = (vertex & 2) != 0 ? 1.0f : -1.0f;
-        const float x = box.Center()[0] + s0 * box.Extent(0) * box.Axis(0)[0] + s1 * box.Extent(1) * box.Axis(1)[0];
-        const float y = box.Center()[1] + s0 * box.Extent(0) * box.Axis(0)[1] + s1 * box.Extent(1) * box.Axis(1)[1];
+        const float x = box.Center()[0] + s0 * box.Extent(0) * box.Axis(0)[0] +
+                        s1 * box.Extent(1) * box.Axis(1)[0];
+        const float y = box.Center()[1] + s0 * box.Extent(0) * box.Axis(0)[1] +
+                        s1 * box.Extent(1) * box.Axis(1)[1];
         corners[0][i] = corners[0][i + 4] = x;
         corners[1][i] = corners[1][i + 4] = y;
         corners[2][i] = top;

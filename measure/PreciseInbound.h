@@ -7,5 +7,5 @@
 /// started from the exact minimum-area rectangle of the cloud and closed at
 /// the bottom by zMax, in the order and layout of the exact box. False, with
 /// the corners untouched, when the goods hold no face to fit.
-bool PreciseCorners(const PointCloudRGB& goods, const geom::OrientedBox<2, float>& rectangle, float zMax,
-                    float corners[3][8]);
+bool PreciseCorners(const PointCloudRGB& goods, const geom::OrientedBox<2, float>& rectangle,
+                    float zMax, float corners[3][8]);

@@ -77,7 +77,8 @@ float MedianSlope(const std::vector<float>& along, const std::vector<float>& out
 /// The least-squares slope through the strips within `near` of the line of
 /// `slope` through their median: the median slope alone reads the pixel
 /// grid's staircase of a slightly turned side as no turn at all.
-float RefinedSlope(const std::vector<float>& along, const std::vector<float>& outer, float slope, float near) {
+float RefinedSlope(const std::vector<float>& along, const std::vector<float>& outer, float slope,
+                   float near) {
     std::vector<float> residual(along.size());
     for (std::size_t i = 0; i < along.size(); ++i) residual[i] = outer[i] - slope * along[i];
     std::vector<float> sorted = residual;
@@ -129,24 +130,25 @@ RectangleSides::Side FitSide(const std::vector<RectangleSides::Point>& points,
     side.strips = static_cast<int>(stripOuter.size());
 
     std::vector<float> outer = stripOuter;
-    const auto at = static_cast<std::size_t>(kSideQuantile * static_cast<float>(outer.size() - 1) + 0.5f);
+    const auto at =
+        static_cast<std::size_t>(kSideQuantile * static_cast<float>(outer.size() - 1) + 0.5f);
     std::nth_element(outer.begin(), outer.begin() + static_cast<std::ptrdiff_t>(at), outer.end());
     side.offset = outer[at];
 
     side.turn = std::numeric_limits<float>::quiet_NaN();
     if (side.strips >= kMinStripsForTurn) {
         const float slope = MedianSlope(stripAlong, stripOuter);
-        if (!std::isnan(slope)) side.turn = -std::atan(RefinedSlope(stripAlong, stripOuter, slope, kStripGap * strip));
+        if (!std::isnan(slope))
+            side.turn = -std::atan(RefinedSlope(stripAlong, stripOuter, slope, kStripGap * strip));
     }
     return side;
 }
 
 }  // namespace
 
-RectangleSides::RectangleSides(const std::vector<Point>& points, const Point& axis0, const Point& axis1,
-                               float strip) {
-    const std::array<Point, 4> normals = {
-        Point{axis0[0], axis0[1]}, Point{-axis0[0], -axis0[1]}, Point{axis1[0], axis1[1]},
-        Point{-axis1[0], -axis1[1]}};
+RectangleSides::RectangleSides(const std::vector<Point>& points, const Point& axis0,
+                               const Point& axis1, float strip) {
+    const std::array<Point, 4> normals = {Point{axis0[0], axis0[1]}, Point{-axis0[0], -axis0[1]},
+                                          Point{axis1[0], axis1[1]}, Point{-axis1[0], -axis1[1]}};
     for (int k = 0; k < 4; ++k) sides[k] = FitSide(points, normals[k], strip);
 }

@@ -32,7 +32,8 @@ public:
 
     /// Fits the sides of the points around the origin with the unit axes
     /// axis0 and axis1 (perpendicular), in strips `strip` wide.
-    RectangleSides(const std::vector<Point>& points, const Point& axis0, const Point& axis1, float strip);
+    RectangleSides(const std::vector<Point>& points, const Point& axis0, const Point& axis1,
+                   float strip);
 
     const Side& Get(int side) const { return sides[side]; }
 

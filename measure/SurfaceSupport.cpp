@@ -21,8 +21,9 @@ SurfaceSupport::SurfaceSupport(const std::vector<Point>& points, float radius, f
         const auto cell = CellOf(points[i]);
         pointKeys[i] = CellKey(cell[0], cell[1]);
     }
-    std::sort(order.begin(), order.end(),
-              [&pointKeys](std::uint32_t a, std::uint32_t b) { return pointKeys[a] < pointKeys[b]; });
+    std::sort(order.begin(), order.end(), [&pointKeys](std::uint32_t a, std::uint32_t b) {
+        return pointKeys[a] < pointKeys[b];
+    });
     keys.resize(order.size());
     for (std::size_t i = 0; i < order.size(); ++i) keys[i] = pointKeys[order[i]];
 }
@@ -43,13 +44,15 @@ int SurfaceSupport::Neighbours(std::size_t i, int limit) const {
     int found = 0;
     for (long dx = -1; dx <= 1; ++dx) {
         for (long dy = -1; dy <= 1; ++dy) {
-            const auto range = std::equal_range(keys.begin(), keys.end(), CellKey(cell[0] + dx, cell[1] + dy));
+            const auto range =
+                std::equal_range(keys.begin(), keys.end(), CellKey(cell[0] + dx, cell[1] + dy));
             for (auto it = range.first; it != range.second; ++it) {
                 const std::uint32_t j = order[static_cast<std::size_t>(it - keys.begin())];
                 if (j == i) continue;
                 const Point& q = points[j];
                 const float ex = q[0] - p[0], ey = q[1] - p[1];
-                if (ex * ex + ey * ey <= r2 && std::fabs(q[2] - p[2]) <= depth && ++found >= limit) return found;
+                if (ex * ex + ey * ey <= r2 && std::fabs(q[2] - p[2]) <= depth && ++found >= limit)
+                    return found;
             }
         }
     }

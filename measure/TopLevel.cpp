@@ -47,16 +47,19 @@ TopLevel::TopLevel(const std::vector<float>& z) {
     }
     std::vector<std::size_t> summed(bins, 0);
     for (std::size_t i = 0; i < bins; ++i) {
-        summed[i] = histogram[i] + (i > 0 ? histogram[i - 1] : 0) + (i + 1 < bins ? histogram[i + 1] : 0);
+        summed[i] =
+            histogram[i] + (i > 0 ? histogram[i - 1] : 0) + (i + 1 < bins ? histogram[i + 1] : 0);
     }
     const std::size_t densest = *std::max_element(summed.begin(), summed.end());
     const auto needed = std::max<std::size_t>(
-        kMinLayerPoints, static_cast<std::size_t>(std::ceil(kLayerShare * static_cast<float>(densest))));
+        kMinLayerPoints,
+        static_cast<std::size_t>(std::ceil(kLayerShare * static_cast<float>(densest))));
     std::size_t peak = 0;
     while (peak < bins && summed[peak] < needed) ++peak;
     if (peak == bins) {
         // Too few points for any layer: the densest bins stand for it.
-        peak = static_cast<std::size_t>(std::max_element(summed.begin(), summed.end()) - summed.begin());
+        peak = static_cast<std::size_t>(std::max_element(summed.begin(), summed.end()) -
+                                        summed.begin());
     }
     while (peak + 1 < bins && summed[peak + 1] >= summed[peak]) ++peak;
 

@@ -17,8 +17,8 @@ using Point = std::array<float, 3>;
 /// Points of a pixel grid of this pitch (axis-parallel, offset by `phase`
 /// pitches) that fall into the rectangle of half sides a and b around
 /// (cx, cy), turned by `angle`, at height z with normal noise sigma.
-inline std::vector<Point> Rectangle(float a, float b, float cx, float cy, float angle, float z, float pitch,
-                                    float sigma, unsigned seed, float phase = 0.37f) {
+inline std::vector<Point> Rectangle(float a, float b, float cx, float cy, float angle, float z,
+                                    float pitch, float sigma, unsigned seed, float phase = 0.37f) {
     std::mt19937 rng(seed);
     std::normal_distribution<float> noise(0.0f, sigma);
     const float c = std::cos(angle), s = std::sin(angle);
@@ -28,7 +28,8 @@ inline std::vector<Point> Rectangle(float a, float b, float cx, float cy, float 
         for (float y = cy - reach + phase * pitch; y <= cy + reach; y += pitch) {
             const float u = c * (x - cx) + s * (y - cy);
             const float v = -s * (x - cx) + c * (y - cy);
-            if (std::fabs(u) <= a && std::fabs(v) <= b) points.push_back({x, y, z + (sigma > 0 ? noise(rng) : 0.0f)});
+            if (std::fabs(u) <= a && std::fabs(v) <= b)
+                points.push_back({x, y, z + (sigma > 0 ? noise(rng) : 0.0f)});
         }
     }
     return points;
@@ -60,8 +61,8 @@ inline std::vector<Point> LyingCylinder(float a, float r, float top, float pitch
 
 /// A row of mixed pixels beyond the edge x = edge (one per grid row along y
 /// in [-b, b]), each `out` beyond it and at a depth between top and floor.
-inline std::vector<Point> MixedRow(float edge, float b, float out, float top, float floor, float pitch,
-                                   unsigned seed) {
+inline std::vector<Point> MixedRow(float edge, float b, float out, float top, float floor,
+                                   float pitch, unsigned seed) {
     std::mt19937 rng(seed);
     std::uniform_real_distribution<float> mix(0.1f, 0.9f);
     std::vector<Point> points;

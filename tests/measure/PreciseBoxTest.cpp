@@ -1,5 +1,3 @@
-#include "measure/PreciseBox.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "FaceGrid.h"
+#include "measure/PreciseBox.h"
 
 namespace {
 
@@ -21,7 +20,8 @@ using face_grid::Point;
 /// A box of half sides a, b (along x, y), top at kTop, standing on kFloor:
 /// its top face on the pixel grid with noise, the wall x = +a seen from the camera.
 std::vector<Point> Box(float a, float b, float sigma, unsigned seed) {
-    std::vector<Point> points = face_grid::Rectangle(a, b, 0.0f, 0.0f, 0.0f, kTop, kPitch, sigma, seed);
+    std::vector<Point> points =
+        face_grid::Rectangle(a, b, 0.0f, 0.0f, 0.0f, kTop, kPitch, sigma, seed);
     for (float y = -b; y <= b; y += kPitch) {
         for (float z = kTop + kPitch; z < kFloor; z += kPitch) points.push_back({a, y, z});
     }
@@ -49,15 +49,18 @@ std::vector<BoxCase> Cases() {
         face_grid::Append(points, left);
         std::mt19937 rng(5);
         std::uniform_real_distribution<float> u(-0.5f, 0.5f);
-        for (int i = 0; i < 40; ++i) points.push_back({u(rng), u(rng), kTop + 0.4f * (u(rng) + 0.5f)});
+        for (int i = 0; i < 40; ++i)
+            points.push_back({u(rng), u(rng), kTop + 0.4f * (u(rng) + 0.5f)});
         points.push_back({0.0f, 0.0f, kTop - 0.08f});
-        cases.push_back({"noise, mixed pixels and strays", points, 0.3f, 0.2f, 0.0f, kTop, 0.004f, 0.0003f});
+        cases.push_back(
+            {"noise, mixed pixels and strays", points, 0.3f, 0.2f, 0.0f, kTop, 0.004f, 0.0003f});
     }
     {
         // A box of 0.4 x 0.3 on one of 0.6 x 0.5, 0.3 m lower: the sides fitted
         // on the top would cut the lower box by 100 mm.
         auto points = face_grid::Rectangle(0.2f, 0.15f, 0.0f, 0.0f, 0.0f, kTop, kPitch, 0.001f, 6);
-        auto lower = face_grid::Rectangle(0.3f, 0.25f, 0.0f, 0.0f, 0.0f, kTop + 0.3f, kPitch, 0.001f, 7);
+        auto lower =
+            face_grid::Rectangle(0.3f, 0.25f, 0.0f, 0.0f, 0.0f, kTop + 0.3f, kPitch, 0.001f, 7);
         for (const Point& p : lower) {
             if (std::fabs(p[0]) > 0.2f || std::fabs(p[1]) > 0.15f) points.push_back(p);
         }
@@ -66,13 +69,13 @@ std::vector<BoxCase> Cases() {
     {
         // A cylinder of radius 0.15 m lying along x, 0.8 m long: its ridge is
         // the top, its flanks reach out to +-0.15 in y.
-        cases.push_back({"lying cylinder", face_grid::LyingCylinder(0.4f, 0.15f, kTop, kPitch), 0.4f, 0.15f, 0.0f,
-                         kTop, 0.004f, kDivision});
+        cases.push_back({"lying cylinder", face_grid::LyingCylinder(0.4f, 0.15f, kTop, kPitch),
+                         0.4f, 0.15f, 0.0f, kTop, 0.004f, kDivision});
     }
     {
         // An upright cylinder (a disc from above), off the rectangle's centre.
-        cases.push_back({"upright cylinder", face_grid::Disc(0.2f, 0.1f, 0.0f, kTop, kPitch), 0.2f, 0.2f, 0.1f, kTop,
-                         0.004f, 1e-4f});
+        cases.push_back({"upright cylinder", face_grid::Disc(0.2f, 0.1f, 0.0f, kTop, kPitch), 0.2f,
+                         0.2f, 0.1f, kTop, 0.004f, 1e-4f});
     }
     return cases;
 }
@@ -91,7 +94,8 @@ TEST(PreciseBox, FitsTheGoodsNotTheirOutermostPoints) {
         // Along x: the axis nearest to x.
         const int ax = std::fabs(box.Axis(0)[0]) > std::fabs(box.Axis(1)[0]) ? 0 : 1;
         if (c.name.find("upright") == std::string::npos) {
-            EXPECT_NEAR(std::fabs(box.Axis(ax)[0]), 1.0f, 2e-4f) << "the fit turns the axes back onto the goods";
+            EXPECT_NEAR(std::fabs(box.Axis(ax)[0]), 1.0f, 2e-4f)
+                << "the fit turns the axes back onto the goods";
         }
         EXPECT_NEAR(box.Extent(ax), c.a, c.sideTolerance);
         EXPECT_NEAR(box.Extent(1 - ax), c.b, c.sideTolerance);

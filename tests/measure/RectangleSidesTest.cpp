@@ -1,5 +1,3 @@
-#include "measure/RectangleSides.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "FaceGrid.h"
+#include "measure/RectangleSides.h"
 
 namespace {
 
@@ -21,10 +20,10 @@ std::vector<RectangleSides::Point> Flat(const std::vector<face_grid::Point>& poi
 
 struct SidesCase {
     std::string name;
-    float a, b;        // half sides of the face
-    float angle;       // of the face against the axes given
-    int strays;        // single points 50 mm beyond side 0, spread along it
-    bool disc;         // a disc of radius a instead
+    float a, b;   // half sides of the face
+    float angle;  // of the face against the axes given
+    int strays;   // single points 50 mm beyond side 0, spread along it
+    bool disc;    // a disc of radius a instead
 };
 
 }  // namespace
@@ -39,9 +38,11 @@ TEST(RectangleSides, EachSideFromThePointsAlongIt) {
     };
     for (const SidesCase& c : cases) {
         SCOPED_TRACE(c.name);
-        auto points = c.disc ? face_grid::Disc(c.a, 0.0f, 0.0f, 1.0f, kPitch)
-                             : face_grid::Rectangle(c.a, c.b, 0.0f, 0.0f, c.angle, 1.0f, kPitch, 0.0f, 3);
-        for (int i = 0; i < c.strays; ++i) points.push_back({c.a + 0.05f, -c.b + 0.1f * (i + 1) * c.b, 1.0f});
+        auto points =
+            c.disc ? face_grid::Disc(c.a, 0.0f, 0.0f, 1.0f, kPitch)
+                   : face_grid::Rectangle(c.a, c.b, 0.0f, 0.0f, c.angle, 1.0f, kPitch, 0.0f, 3);
+        for (int i = 0; i < c.strays; ++i)
+            points.push_back({c.a + 0.05f, -c.b + 0.1f * (i + 1) * c.b, 1.0f});
         const RectangleSides sides(Flat(points), {1.0f, 0.0f}, {0.0f, 1.0f}, kStrip);
         // The median strip lies at the middle of a side: a turned face's
         // side is met there at its half side times the cosine; a disc's at
@@ -65,7 +66,8 @@ TEST(RectangleSides, EachSideFromThePointsAlongIt) {
         }
         if (!c.disc && c.angle != 0.0f) {
             // Lines through the strips' outermost points tell the turn of every side.
-            for (int side = 0; side < 4; ++side) EXPECT_NEAR(sides.Get(side).turn, c.angle, 0.002f) << side;
+            for (int side = 0; side < 4; ++side)
+                EXPECT_NEAR(sides.Get(side).turn, c.angle, 0.002f) << side;
         }
     }
 }

@@ -1,11 +1,10 @@
-#include "measure/SurfaceSupport.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "FaceGrid.h"
+#include "measure/SurfaceSupport.h"
 
 namespace {
 
@@ -18,7 +17,8 @@ constexpr int kNeeded = 10;
 TEST(SurfaceSupport, FacesCarryTheirPointsMixedRowsAndStraysDoNot) {
     // A face of 0.2 x 0.2 m on the pixel grid, 2 mm noise; a row of mixed
     // pixels beyond its edge x = 0.1; strays.
-    std::vector<face_grid::Point> points = face_grid::Rectangle(0.1f, 0.1f, 0.0f, 0.0f, 0.0f, 1.0f, kPitch, 0.002f, 5);
+    std::vector<face_grid::Point> points =
+        face_grid::Rectangle(0.1f, 0.1f, 0.0f, 0.0f, 0.0f, 1.0f, kPitch, 0.002f, 5);
     const std::size_t face = points.size();
     face_grid::Append(points, face_grid::MixedRow(0.13f, 0.1f, 0.06f, 1.0f, 1.5f, kPitch, 6));
     const std::size_t mixed = points.size();
@@ -62,7 +62,8 @@ TEST(SurfaceSupport, FacesCarryTheirPointsMixedRowsAndStraysDoNot) {
 TEST(SurfaceSupport, FarCoordinatesAndEmptySets) {
     const std::vector<face_grid::Point> none;
     const SurfaceSupport empty(none, kRadius, 0.2f);
-    const std::vector<face_grid::Point> far = {{-900.0f, 900.0f, 5.0f}, {-900.0f, 900.0f + kPitch, 5.0f}, {900.0f, -900.0f, 5.0f}};
+    const std::vector<face_grid::Point> far = {
+        {-900.0f, 900.0f, 5.0f}, {-900.0f, 900.0f + kPitch, 5.0f}, {900.0f, -900.0f, 5.0f}};
     const SurfaceSupport support(far, kRadius, 0.2f);
     EXPECT_EQ(support.Neighbours(0, 10), 1);
     EXPECT_EQ(support.Neighbours(2, 10), 0);

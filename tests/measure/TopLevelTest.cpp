@@ -1,5 +1,3 @@
-#include "measure/TopLevel.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
@@ -7,17 +5,18 @@
 #include <vector>
 
 #include "FaceGrid.h"
+#include "measure/TopLevel.h"
 
 namespace {
 
 struct TopCase {
     std::string name;
-    float sigma;         // noise of the top face
-    int facePoints;      // points of the top face, level 0.5
-    int strays;          // single points 30 to 80 mm above it
-    int lowerPoints;     // a wider layer (a ledge, the pallet's deck) 200 mm lower
-    int wallPoints;      // side walls: uniform between the face and the lower layer
-    float tolerance;     // on the level
+    float sigma;      // noise of the top face
+    int facePoints;   // points of the top face, level 0.5
+    int strays;       // single points 30 to 80 mm above it
+    int lowerPoints;  // a wider layer (a ledge, the pallet's deck) 200 mm lower
+    int wallPoints;   // side walls: uniform between the face and the lower layer
+    float tolerance;  // on the level
 };
 
 std::vector<float> Heights(const TopCase& c) {

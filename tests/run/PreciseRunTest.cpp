@@ -26,7 +26,8 @@ double Column(const std::map<std::string, std::string>& row, const std::string& 
 std::map<std::string, std::string> Files(const fs::path& folder) {
     std::map<std::string, std::string> files;
     for (fs::recursive_directory_iterator it(folder), end; it != end; ++it) {
-        if (fs::is_regular_file(it->path())) files[it->path().lexically_relative(folder).string()] = ReadText(it->path());
+        if (fs::is_regular_file(it->path()))
+            files[it->path().lexically_relative(folder).string()] = ReadText(it->path());
     }
     return files;
 }
@@ -59,13 +60,13 @@ protected:
         SeedObject(db, cleanup, id, sid, 1, kPalletToRemove);
         const fs::path scan = dir.DataFolder() / sid / "S1.pcd";
         fs::create_directories(scan.parent_path());
-        ASSERT_TRUE(ScanScene::WritePcd(scan.string(), DepthCamera(scene, camera).Scan(), camera.width,
-                                        camera.height));
+        ASSERT_TRUE(ScanScene::WritePcd(scan.string(), DepthCamera(scene, camera).Scan(),
+                                        camera.width, camera.height));
     }
 
     RunResult Run(int id, bool onPallet) {
-        return RunTool(dir, {"-i", std::to_string(id), onPallet ? "-d" : "-e", onPallet ? "5200" : "2", "-p",
-                             dir.DataFolder().string()});
+        return RunTool(dir, {"-i", std::to_string(id), onPallet ? "-d" : "-e",
+                             onPallet ? "5200" : "2", "-p", dir.DataFolder().string()});
     }
 
     void SetMode(const char* value) {
@@ -79,12 +80,15 @@ protected:
 TEST_F(PreciseRun, OffIsTodayPreciseFitsTheGoodsAndKeepsTheVolumes) {
     const std::vector<ModeCase> cases = {
         {"box on the pallet, turned, off centre, mixed pixels",
-         ScanScene::SingleBox(0.6f, 0.4f, 0.5f, 0.3f, 0.0f, 30.0, true), true, true, 600, 400, 500, 4.0},
+         ScanScene::SingleBox(0.6f, 0.4f, 0.5f, 0.3f, 0.0f, 30.0, true), true, true, 600, 400, 500,
+         4.0},
         {"box on the floor, on the axes, no mixed pixels",
-         ScanScene::SingleBox(1.2f, 0.8f, 0.4f, 0.0f, 0.0f, 0.0, false), false, false, 1200, 800, 398, 4.0},
-        {"a 0.4 x 0.3 x 0.3 box on a 0.6 x 0.5 x 0.3 one", ScanScene::Stacked(20.0), false, true, 600, 500, 598,
+         ScanScene::SingleBox(1.2f, 0.8f, 0.4f, 0.0f, 0.0f, 0.0, false), false, false, 1200, 800,
+         398, 4.0},
+        {"a 0.4 x 0.3 x 0.3 box on a 0.6 x 0.5 x 0.3 one", ScanScene::Stacked(20.0), false, true,
+         600, 500, 598, 5.0},
+        {"an upright cylinder 0.4 m across", ScanScene::Cylinder(0.0), false, true, 400, 400, 498,
          5.0},
-        {"an upright cylinder 0.4 m across", ScanScene::Cylinder(0.0), false, true, 400, 400, 498, 5.0},
     };
     int id = 5201;
     for (const ModeCase& c : cases) {
@@ -119,8 +123,10 @@ TEST_F(PreciseRun, OffIsTodayPreciseFitsTheGoodsAndKeepsTheVolumes) {
         for (const char* same : {"RealVolume", "InboundVolumeSurface", "RealVolumeSurface"}) {
             EXPECT_EQ(row.at(same), today.at(same)) << same;
         }
-        EXPECT_NEAR(Column(row, "Inbound") / 1000.0,
-                    Column(row, "LPackage") * Column(row, "WPackage") * Column(row, "HPackage") / 1e9, 2e-6);
+        EXPECT_NEAR(
+            Column(row, "Inbound") / 1000.0,
+            Column(row, "LPackage") * Column(row, "WPackage") * Column(row, "HPackage") / 1e9,
+            2e-6);
         ++id;
     }
 }
