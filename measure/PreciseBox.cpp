@@ -178,18 +178,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
             });
             const SurfaceSupport support(slice, radius, kSupportDepthRadii * radius);
             for (std::size_t i : order) {
-                if (!support.Supported(i, kSupportNeeded)) continue;
-                // The surface's own outline: its points near the farthest
-                // supported one have fewer neighbours but are goods too.
-                float reached = sliceExcess[i];
-                for (std::size_t j = 0; j < slice.size(); ++j) {
-                    const float ex = slice[j][0] - slice[i][0], ey = slice[j][1] - slice[i][1];
-                    if (ex * ex + ey * ey <= radius * radius &&
-                        std::fabs(slice[j][2] - slice[i][2]) <= kSupportDepthRadii * radius) {
-                        reached = std::max(reached, sliceExcess[j]);
-                    }
-                }
-                return reached;
+                if (support.Supported(i, kSupportNeeded)) return sliceExcess[i];
             }
         }
         return 0.0f;
