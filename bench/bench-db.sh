@@ -1,7 +1,8 @@
 # Sourced by the benchmarks that run whole programs: a throwaway MariaDB of
 # their own in $DBDIR (a fresh one each time), and sql() on its database,
 # printing bare tab-separated rows. Needs ROOT and DBDIR; the caller stops the
-# server with bench_db_stop, from its EXIT trap.
+# server with bench_db_stop, from its EXIT trap. set_decode KEY VALUE stores a
+# decode row with the class and type docs/settings.md gives the key.
 bench_db_start() {
   bash "$ROOT/scripts/db-stop.sh" "$DBDIR" >/dev/null 2>&1 || true
   bash "$ROOT/scripts/db-start.sh" "$DBDIR" >/dev/null
@@ -11,3 +12,13 @@ bench_db_start() {
 bench_db_stop() { bash "$ROOT/scripts/db-stop.sh" "$DBDIR" >/dev/null; }
 sql() { mariadb --no-defaults --socket="$KELVO_TEST_DB_SOCKET" -u"$KELVO_TEST_DB_USER" \
           -p"$KELVO_TEST_DB_PASSWORD" "$KELVO_TEST_DB_NAME" -N -B "$@"; }
+# A decode row with the class and type that docs/settings.md gives its key.
+set_decode() {
+  local key="$1" value="$2" row class type
+  row="$(grep -F "| \`$key\` |" "$ROOT/docs/settings.md" | head -n 1)" ||
+    { echo "$key is no setting of docs/settings.md" >&2; exit 1; }
+  class="$(awk -F'|' '{print $2}' <<<"$row" | sed 's/`//g; s/^ *//; s/ *$//')"
+  type="$(awk -F'|' '{print $4}' <<<"$row" | tr -d ' ')"
+  sql -e "DELETE FROM decode WHERE deckey = '$key';
+          INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('$class', '$key', '$value', '$type');"
+}

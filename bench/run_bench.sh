@@ -4,11 +4,13 @@
 # run, and a run that stops at the lookup ("Not found:"). Prints the median
 # wall time and the median peak resident memory of REPEATS runs each. Step
 # shares come from bench_runs (build with -DKELVO_BUILD_BENCH=ON).
-# Usage: bench/run_bench.sh [BUILD_DIR] [REPEATS]   (expects kelvo_tools and kelvo_scangen built)
+# Usage: bench/run_bench.sh [BUILD_DIR] [REPEATS] [KEY=VALUE]...   (expects kelvo_tools and kelvo_scangen built)
+#   KEY=VALUE: a decode row for every run (class and type from docs/settings.md), e.g. inbound.precise=1
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="$(cd "${1:-$ROOT/build}" && pwd)"
 REPEATS="${2:-5}"
+SETTINGS=("${@:3}")
 DBDIR="$ROOT/.db-bench"
 WORK="$BUILD/run-bench"
 
@@ -23,6 +25,9 @@ cp "$KELVO_TEST_CONFIG" "$WORK/kelvo_tools.json"
 sql -e "INSERT INTO decode (decclass, deckey, decvalue, dectype)
         VALUES ('CONFIG', 'base.data.folder', '$WORK/data', 'S');"
 sql <"$ROOT/scripts/run-settings.sql"
+for setting in "${SETTINGS[@]}"; do
+  set_decode "${setting%%=*}" "${setting#*=}"
+done
 
 median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 

@@ -64,6 +64,7 @@ void Cloud::Load() {
         throw cloudFilenameNotDef;
     }
     Apply(PcdReader::Read(path.string()), *cloud);
+    goodsAsCut.reset();
 }
 
 void Cloud::Load(std::string filename) {
@@ -72,6 +73,7 @@ void Cloud::Load(std::string filename) {
         throw cloudFilenameNotDef;
     }
     Apply(PcdReader::Read(filename), *cloud);
+    goodsAsCut.reset();
 }
 
 void Cloud::Save() {
@@ -96,9 +98,15 @@ void Cloud::SavePallet() {
     PcdWriter::Write(cloudInfo.GetPathPallet().string(), *cloud);
 }
 
-void Cloud::setCloud(const PointCloudRGBPtr& src) { pcl::copyPointCloud(*src, *cloud); }
+void Cloud::setCloud(const PointCloudRGBPtr& src) {
+    pcl::copyPointCloud(*src, *cloud);
+    goodsAsCut.reset();
+}
 
-void Cloud::setCloud(const PointCloudXYZPtr& src) { pcl::copyPointCloud(*src, *cloud); }
+void Cloud::setCloud(const PointCloudXYZPtr& src) {
+    pcl::copyPointCloud(*src, *cloud);
+    goodsAsCut.reset();
+}
 
 std::ostream& operator<<(std::ostream& os, const Cloud& c) {
     os << c.cloudInfo << std::endl;

@@ -134,6 +134,10 @@ private:
     CloudInfo cloudInfo;
     PointCloudRGBPtr cloud;
     PointCloudRGBPtr alignedCloud;
+    // The goods as the pallet cut left them, before the outlier filter: the
+    // precise inbound box fits its faces on their uneroded outline. Set by
+    // CalcDepallet in precise mode only; empty whenever `cloud` is replaced.
+    PointCloudRGBPtr goodsAsCut;
     Eigen::Affine3f inboundTransform = Eigen::Affine3f::Identity();
     float inboundAngle = 0.0f;
     float inboundCenterX = 0.0f;

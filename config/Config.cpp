@@ -194,6 +194,7 @@ int Config::Init() {
     inboundCorrectionH = 0.0f;
     inboundCorrectionL = 0.0f;
     inboundCorrectionW = 0.0f;
+    inboundPrecise = 0;
     minColorMap = kDefaultMinColorMap;
     maxColorMap = kDefaultMaxColorMap;
     colorMapType.clear();
@@ -280,6 +281,7 @@ const std::vector<Config::DecodeSetting>& Config::DecodeSettings() {
         {kFineTune, "real.correction.w", Type::Decimal, nullptr, &Config::realCorrectionW, nullptr,
          kLargestCorrection},
         {kConfig, "image.snapshot", Type::Switch, nullptr, nullptr, &Config::imageSnapshot},
+        {kConfig, "inbound.precise", Type::Switch, nullptr, nullptr, &Config::inboundPrecise},
     };
     return settings;
 }
@@ -606,6 +608,10 @@ std::ostream& operator<<(std::ostream& os, const Config& config) {
     if (config.imageSnapshot != 0) {
         os << "Image:\n"
            << "\tSnapshot: " << config.imageSnapshot << "\n";
+    }
+    if (config.inboundPrecise != 0) {
+        os << "Inbound:\n"
+           << "\tPrecise: " << config.inboundPrecise << "\n";
     }
     return os;
 }

@@ -87,6 +87,10 @@ public:
     std::string GetColorMapType() const { return colorMapType; }
     void SetColorMapType(std::string value) { colorMapType = value; }
 
+    /// 1: the inbound box fitted to the goods' faces (precise mode); 0: to their outermost points.
+    int GetInboundPrecise() const { return inboundPrecise; }
+    void SetInboundPrecise(int value) { inboundPrecise = value; }
+
     /// 1: a picture (PNG) beside every cloud file a run writes; 0: none.
     int GetImageSnapshot() const { return imageSnapshot; }
     void SetImageSnapshot(int value) { imageSnapshot = value; }
@@ -146,6 +150,7 @@ private:
     float inboundCorrectionH = 0.0f;
     float inboundCorrectionL = 0.0f;
     float inboundCorrectionW = 0.0f;
+    int inboundPrecise = 0;
     float realCorrectionH = 0.0f;
     float realCorrectionL = 0.0f;
     float realCorrectionW = 0.0f;

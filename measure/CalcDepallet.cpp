@@ -88,6 +88,13 @@ void Cloud::CalcDepallet() {
             .Inliers(*kept);
     PointCloudRGB filtered;
     pcl::copyPointCloud(*kept, inliers, filtered);
+    // The precise inbound box rejects strays by itself and needs the outline
+    // the filter erodes: it keeps the goods as cut.
+    goodsAsCut.reset();
+    if (config->GetInboundPrecise() == 1) {
+        goodsAsCut = kept;
+        kept.reset(new PointCloudRGB);
+    }
     kept->swap(filtered);
 
     // Close the bottom of the goods: every point again, on the pallet's top face.

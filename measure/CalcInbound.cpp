@@ -18,6 +18,7 @@
 #include "geom/UIntegerAP32.h"
 #include "geom/Vector.h"
 #include "measure/ConfigAccess.h"
+#include "measure/PreciseInbound.h"
 
 namespace {
 
@@ -81,6 +82,32 @@ void TurnOntoAxes(const PointCloudRGB& in, const Eigen::Matrix4f& shift, const E
     }
 }
 
+/// Sizes H, L, W and the volume of the box with these corners, corrected.
+void StoreSizes(const float corners[3][8], const Config& config, float size[3], float& volume) {
+    const auto side = [corners](int from, int to) {
+        const float ex = corners[kX][from] - corners[kX][to];
+        const float ey = corners[kY][from] - corners[kY][to];
+        return std::sqrt(ex * ex + ey * ey);
+    };
+    // Each correction lands on the side it names: the length correction on
+    // the longer side as measured, the width correction on the shorter one,
+    // whichever of the two runs from A to B.
+    const float ab = side(0, 1);
+    const float bc = side(1, 2);
+    const bool abIsLength = ab >= bc;
+    const float h = std::fabs(corners[kZ][kBaseCorners] - corners[kZ][0]) + config.GetInboundCorrextionH();
+    const float l = ab + (abIsLength ? config.GetInboundCorrextionL() : config.GetInboundCorrextionW());
+    const float w = bc + (abIsLength ? config.GetInboundCorrextionW() : config.GetInboundCorrextionL());
+    size[kH] = h;
+    size[kL] = l;
+    size[kW] = w;
+    volume = (h * l) * w;
+    if (w > l) {
+        size[kL] = w;
+        size[kW] = l;
+    }
+}
+
 }  // namespace
 
 void Cloud::CalcInbound() {
@@ -134,28 +161,7 @@ void Cloud::CalcInbound() {
         }
     }
 
-    const auto side = [this](int from, int to) {
-        const float ex = inboundCorners[kX][from] - inboundCorners[kX][to];
-        const float ey = inboundCorners[kY][from] - inboundCorners[kY][to];
-        return std::sqrt(ex * ex + ey * ey);
-    };
-    // Each correction lands on the side it names: the length correction on
-    // the longer side as measured, the width correction on the shorter one,
-    // whichever of the two runs from A to B.
-    const float ab = side(0, 1);
-    const float bc = side(1, 2);
-    const bool abIsLength = ab >= bc;
-    const float h = std::fabs(zMax - zMin) + config.GetInboundCorrextionH();
-    const float l = ab + (abIsLength ? config.GetInboundCorrextionL() : config.GetInboundCorrextionW());
-    const float w = bc + (abIsLength ? config.GetInboundCorrextionW() : config.GetInboundCorrextionL());
-    inboundSize[kH] = h;
-    inboundSize[kL] = l;
-    inboundSize[kW] = w;
-    volInbound = (h * l) * w;
-    if (w > l) {
-        inboundSize[kL] = w;
-        inboundSize[kW] = l;
-    }
+    StoreSizes(inboundCorners, config, inboundSize, volInbound);
 
     // The corner with the smallest y and the one with the largest x; the
     // first in A..H order wins a tie.
@@ -195,25 +201,33 @@ void Cloud::CalcInbound() {
         !axisParallel && std::fabs(run) > kTurnTolerance && std::fabs(rise) > kTurnTolerance;
     if (!turned) {
         pcl::copyPointCloud(*cloud, *alignedCloud);
-        return;
+    } else {
+        // Turning by the angle between the y axis and the side from the lowest
+        // corner to the rightmost one lays the rectangle onto the axes.
+        const float d = std::sqrt(run * run + rise * rise);
+        // Rounding may push the cosine a hair past 1 for a nearly upright side.
+        inboundAngle = std::acos(std::min((yAtXMax - yMin) / d, 1.0f));
+        inboundCenterX = (xMax + xMin) / 2;
+        inboundCenterY = (yMax + yMin) / 2;
+
+        Eigen::Matrix4f toCenter = Eigen::Matrix4f::Identity();
+        toCenter(0, 3) = -inboundCenterX;
+        toCenter(1, 3) = -inboundCenterY;
+
+        inboundTransform(0, 3) = inboundCenterX;
+        inboundTransform(1, 3) = inboundCenterY;
+        inboundTransform.rotate(Eigen::AngleAxisf(-inboundAngle, Eigen::Vector3f::UnitZ()));
+
+        const Eigen::Affine3f turn(Eigen::AngleAxisf(inboundAngle, Eigen::Vector3f::UnitZ()));
+        TurnOntoAxes(*cloud, toCenter, turn.matrix(), *alignedCloud);
     }
 
-    // Turning by the angle between the y axis and the side from the lowest
-    // corner to the rightmost one lays the rectangle onto the axes.
-    const float d = std::sqrt(run * run + rise * rise);
-    // Rounding may push the cosine a hair past 1 for a nearly upright side.
-    inboundAngle = std::acos(std::min((yAtXMax - yMin) / d, 1.0f));
-    inboundCenterX = (xMax + xMin) / 2;
-    inboundCenterY = (yMax + yMin) / 2;
-
-    Eigen::Matrix4f toCenter = Eigen::Matrix4f::Identity();
-    toCenter(0, 3) = -inboundCenterX;
-    toCenter(1, 3) = -inboundCenterY;
-
-    inboundTransform(0, 3) = inboundCenterX;
-    inboundTransform(1, 3) = inboundCenterY;
-    inboundTransform.rotate(Eigen::AngleAxisf(-inboundAngle, Eigen::Vector3f::UnitZ()));
-
-    const Eigen::Affine3f turn(Eigen::AngleAxisf(inboundAngle, Eigen::Vector3f::UnitZ()));
-    TurnOntoAxes(*cloud, toCenter, turn.matrix(), *alignedCloud);
+    // The aligned copy and its transform stay on the exact rectangle in
+    // both modes: the octree volumes do not depend on the mode.
+    if (config.GetInboundPrecise() == 1) {
+        const PointCloudRGB& goods = goodsAsCut && !goodsAsCut->empty() ? *goodsAsCut : *cloud;
+        if (PreciseCorners(goods, rectangle, zMax, inboundCorners)) {
+            StoreSizes(inboundCorners, config, inboundSize, volInbound);
+        }
+    }
 }

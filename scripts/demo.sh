@@ -58,6 +58,9 @@ INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES
   ('CONFIG', 'pcl.max.color.map', '700', 'D');
 -- A picture (PNG) beside every cloud file the run writes.
 INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('CONFIG', 'image.snapshot', '1', 'I');
+-- Precise mode, recommended for new stations: the inbound box fitted to the
+-- goods' faces, calibrated below in the same mode (docs/calibration.md).
+INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('CONFIG', 'inbound.precise', '1', 'I');
 SQL
 sql <"$ROOT/scripts/run-settings.sql"
 

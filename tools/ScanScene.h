@@ -155,6 +155,26 @@ public:
         return s;
     }
 
+    /// Goods that are no box: an upright cylinder of 0.4 m diameter and 0.5 m
+    /// height on the floor, centred below the camera, built of 80 slabs side
+    /// by side, each as long as the circle's chord at its middle: the outline
+    /// keeps within a slab's width (5 mm) of the circle and touches it at the
+    /// four extremes.
+    static ScanScene Cylinder(double angleDeg) {
+        ScanScene s;
+        const auto a = static_cast<float>(angleDeg * kDegree);
+        constexpr int kSlabs = 80;
+        constexpr float kRadius = 0.2f;
+        const float slab = 2 * kRadius / kSlabs;
+        const float c = std::cos(a), sn = std::sin(a);
+        for (int i = 0; i < kSlabs; ++i) {
+            const float x = -kRadius + (static_cast<float>(i) + 0.5f) * slab;
+            const float chord = 2 * std::sqrt(kRadius * kRadius - x * x);
+            s.AddBox(slab, chord, 0.5f, c * x, sn * x, a, kFloorZ);
+        }
+        return s;
+    }
+
     /// SideBySide plus specks of 5, 8 and 11 points well away from the boxes.
     static ScanScene SideBySideWithSpecks(double angleDeg) {
         ScanScene s = SideBySide(angleDeg);
@@ -165,13 +185,14 @@ public:
     }
 
     /// The preset scene of that name ("box-on-pallet", "side-by-side",
-    /// "pallet-side-by-side", "stacked", "specks"); false for another name.
+    /// "pallet-side-by-side", "stacked", "specks", "cylinder"); false for another name.
     static bool ByName(const std::string& name, double angleDeg, ScanScene& scene) {
         if (name == "box-on-pallet") scene = BoxOnPallet(angleDeg);
         else if (name == "side-by-side") scene = SideBySide(angleDeg);
         else if (name == "pallet-side-by-side") scene = PalletSideBySide(angleDeg);
         else if (name == "stacked") scene = Stacked(angleDeg);
         else if (name == "specks") scene = SideBySideWithSpecks(angleDeg);
+        else if (name == "cylinder") scene = Cylinder(angleDeg);
         else return false;
         return true;
     }

@@ -262,9 +262,13 @@ double PercentOff(double volume, const BoxSize& truth) {
     return 100.0 * (volume / TrueVolume(truth) - 1.0);
 }
 
-void PrintHeading(const char* title, const BoxRun& run) {
+void PrintHeading(const char* title, const BoxRun& run, const Config& config) {
     std::printf("%s %g x %g x %g mm (L x W x H), %zu scan%s %s\n", title, run.truth.l, run.truth.w,
                 run.truth.h, run.scans.size(), run.scans.size() == 1 ? "" : "s", run.support.c_str());
+    // Corrections belong to the mode they were measured in: each mode has biases of its own.
+    std::printf("Measuring mode: %s\n", config.GetInboundPrecise() == 1
+                                            ? "precise (inbound.precise = 1: box fitted to the goods' faces)"
+                                            : "extreme points (inbound.precise = 0)");
 }
 
 /// The measured sizes and errors of every scan, then their mean error and spread.
@@ -328,7 +332,7 @@ int BoxCommand(const po::variables_map& vm, Config& config, CalibrationStore& st
         throw Refused(refusal);
     }
 
-    PrintHeading("Reference box", run);
+    PrintHeading("Reference box", run, config);
     PrintErrors("Inbound box, corrections zeroed (mm; error = measured - true):", inbound, run.scans);
     PrintErrors("Octree columns, corrections zeroed (extent along L and W, column height; mm):",
                 octree, run.scans);
@@ -375,7 +379,7 @@ int CheckCommand(const po::variables_map& vm, Config& config, CalibrationStore& 
     const std::vector<ScanMeasures> measures = MeasureAll(run.scans);
     const BoxCalibration check(run.truth, Pick(measures, &ScanMeasures::inbound));
 
-    PrintHeading("Check box", run);
+    PrintHeading("Check box", run, config);
     std::printf("Settings in force: inbound corrections L %+.1f, W %+.1f, H %+.1f mm\n",
                 config.GetInboundCorrextionL() * 1000.0, config.GetInboundCorrextionW() * 1000.0,
                 config.GetInboundCorrextionH() * 1000.0);

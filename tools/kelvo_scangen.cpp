@@ -23,6 +23,7 @@ const char* const kUsage =
     "Writes an ASCII PCD scan of a known scene (metres, floor at the largest z) and prints what a\n"
     "run on it should find. Missing folders of OUT.pcd are created.\n"
     "  SCENE: box-on-pallet | box-on-floor | side-by-side | pallet-side-by-side | stacked | specks\n"
+    "         | cylinder (0.4 m across, 0.5 m high, on the floor)\n"
     "         | empty-floor (the station with nothing on it: a raw depth-camera scan, floor kept)\n"
     "  --points N        about N points (default 60000)\n"
     "  --angle DEG       the scene turned about the vertical (default 30)\n"

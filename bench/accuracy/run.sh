@@ -84,16 +84,6 @@ sql <"$ROOT/scripts/run-settings.sql"
 sql -e "INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('CONFIG', 'base.data.folder', '$DATA', 'S');
         INSERT INTO pallets (id, product_name, h) VALUES ($PALLET_ID, 'Euro pallet', $PALLET_MM);"
 
-# A decode row with the class and type that docs/settings.md gives its key.
-set_decode() {
-  local key="$1" value="$2" row class type
-  row="$(grep -F "| \`$key\` |" "$ROOT/docs/settings.md" | head -n 1)" ||
-    { echo "accuracy: $key is no setting of docs/settings.md" >&2; exit 1; }
-  class="$(awk -F'|' '{print $2}' <<<"$row" | sed 's/`//g; s/^ *//; s/ *$//')"
-  type="$(awk -F'|' '{print $4}' <<<"$row" | tr -d ' ')"
-  sql -e "DELETE FROM decode WHERE deckey = '$key';
-          INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('$class', '$key', '$value', '$type');"
-}
 for setting in "${SETTINGS[@]}"; do
   [[ "$setting" == *=* ]] || { echo "accuracy: --set needs KEY=VALUE, not $setting" >&2; exit 1; }
   set_decode "${setting%%=*}" "${setting#*=}"

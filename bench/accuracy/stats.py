@@ -106,6 +106,20 @@ def by_factor(runs):
                   + " ".join(f"{m:7.1f}" for m in medians))
 
 
+def division(runs):
+    """Per support and noise: the share of the stored runs with L, W and H all
+    within 5 and within 10 mm, and the largest error of any of them."""
+    print(f"    {'support':8} {'sigma1':6} {'stored':>6} {'all <=5mm':>9} {'all <=10mm':>10} {'largest':>8}")
+    for support in SUPPORTS:
+        for sigma in SIGMAS:
+            stored = [r for r in runs if r["support"] == support and r["sigma1"] == sigma and r["error"]]
+            if not stored:
+                continue
+            worst = [max(abs(e) for e in r["error"].values()) for r in stored]
+            print(f"    {support:8} {sigma:6} {len(stored):6} {100.0 * sum(w <= 5.0 for w in worst) / len(worst):8.0f}% "
+                  f"{100.0 * sum(w <= 10.0 for w in worst) / len(worst):9.0f}% {max(worst):8.1f}")
+
+
 def report(path):
     comments, runs = read(path)
     for c in comments:
@@ -128,6 +142,7 @@ def report(path):
         for reason, count in reasons.most_common():
             print(f"    refused {count}: {reason}")
         by_factor(mine)
+        division(mine)
 
 
 def main(argv):

@@ -11,7 +11,9 @@
 # and on the floor; check boxes 0.3x0.3x0.3, 0.8x0.6x0.6 and 1x0.7x0.5 m,
 # each at 20 and 50 degrees, 0.2 m off the centre.
 #
-# Usage: bench/calibration/run.sh [--build DIR]
+# Usage: bench/calibration/run.sh [--build DIR] [--set KEY=VALUE]...
+#   --set KEY=VALUE  a decode row for every step (class and type from
+#                    docs/settings.md), e.g. --set inbound.precise=1
 # Prints one line per noise and support: the pallet correction height the
 # floor gave, the reference box's spread (mm, L/W/H), the largest error of the
 # check boxes (mm, L/W/H) raw and calibrated, and the division the station
@@ -20,9 +22,11 @@ set -euo pipefail
 HERE="$(cd "$(dirname "$0")" && pwd)"
 ROOT="$(cd "$HERE/../.." && pwd)"
 BUILD="$ROOT/build"
+SETTINGS=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --build) BUILD="$2"; shift ;;
+    --set) SETTINGS+=("$2"); shift ;;
     -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
     *) echo "calibration: unknown option $1" >&2; exit 1 ;;
   esac
@@ -47,6 +51,10 @@ cp "$KELVO_TEST_CONFIG" "$WORK/kelvo_tools.json"
 sql <"$ROOT/scripts/run-settings.sql"
 sql -e "INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('CONFIG', 'base.data.folder', '$DATA', 'S');
         INSERT INTO pallets (id, product_name, h) VALUES (1, 'Euro pallet', 144);"
+for setting in "${SETTINGS[@]}"; do
+  [[ "$setting" == *=* ]] || { echo "calibration: --set needs KEY=VALUE, not $setting" >&2; exit 1; }
+  set_decode "${setting%%=*}" "${setting#*=}"
+done
 calibrate() { (cd "$WORK" && "$BUILD/kelvo_calibrate" "$@"); }
 
 CHECK_BOXES=(0.3x0.3x0.3 0.8x0.6x0.6 1x0.7x0.5)

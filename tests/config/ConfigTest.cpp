@@ -147,7 +147,7 @@ TEST_F(ConfigDb, DecodeRowsMustMatchClassKeyAndTypeExactly) {
                   "\"CONFIG\" \"data.file.model\" \"S\"\n"
                   "WARNING: decode row \"CONFIG\" \"unknown.key\" \"I\" = \"abc" +
                   unread +
-                  "\"CONFIG\" \"tmp.data.folder\" \"S\"\n"
+                  "\"CONFIG\" \"inbound.precise\" \"I\"\n"
                   "WARNING: decode row \"OTHER\" \"pcl.pallet.mean.k\" \"I\" = \"abc" +
                   unread + "\"CONFIG\" \"pcl.pallet.mean.k\" \"I\"\n");
     EXPECT_EQ(config.GetMinClusterSize(), 0);

@@ -198,6 +198,7 @@ TEST_F(CalibrateRun, RefusalsAreOneLineAndWriteNothing) {
     EXPECT_NE(dry.out.find("Reference box 600 x 400 x 500 mm (L x W x H), 3 scans on pallet 8001"),
               std::string::npos)
         << dry.out;
+    EXPECT_NE(dry.out.find("\nMeasuring mode: extreme points (inbound.precise = 0)\n"), std::string::npos);
     EXPECT_EQ(Occurrences(dry.out, "INSERT INTO decode"), 6);
     EXPECT_NE(dry.out.find("COMMIT;\n\nNot written (give --write to store it).\n"), std::string::npos);
     EXPECT_EQ(Tables(db), before);
@@ -286,6 +287,11 @@ TEST_F(CalibrateRun, CheckBoxAgainstTheDivisions) {
     // Corrections far off: outside both.
     SeedDecode(db, cleanup, "FINE TUNE", "inbound.correction.h", "0.02", "D");
     check({"--division", "10"}, 1, "outside +-10 mm in H");
+    // The mode in force measures and is named.
+    SeedDecode(db, cleanup, "CONFIG", "inbound.precise", "1", "I");
+    EXPECT_NE(check({"--division", "10"}, 1, "outside +-10 mm in H")
+                  .find("\nMeasuring mode: precise (inbound.precise = 1: box fitted to the goods' faces)\n"),
+              std::string::npos);
 }
 
 // The depth camera's empty station, tilted and rolled, against a session whose

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+/// Whether a point lies on a surface of the goods or is a stray: seen from
+/// above, a surface covers an area of the footprint, so a point of it has
+/// neighbours all around within a few pixel pitches (half of them on its
+/// outline, a quarter at a corner), however steep the surface; a stray has
+/// none, and the mixed pixels of a depth edge, one per row of pixels, only
+/// the few of their own line. Neighbours count within `radius` across and
+/// `depth` along z; the points go into square cells of the radius, so a
+/// query looks at 9 cells only.
+class SurfaceSupport {
+public:
+    using Point = std::array<float, 3>;
+
+    /// Indexes the points (kept by reference: they must outlive the object).
+    SurfaceSupport(const std::vector<Point>& points, float radius, float depth);
+
+    /// The number of other indexed points within reach of point i, counted up to limit.
+    int Neighbours(std::size_t i, int limit) const;
+    /// True when point i has at least `needed` neighbours within reach.
+    bool Supported(std::size_t i, int needed) const { return Neighbours(i, needed) >= needed; }
+
+private:
+    static std::uint64_t CellKey(long x, long y);
+    std::array<long, 2> CellOf(const Point& p) const;
+
+    const std::vector<Point>& points;
+    float radius;
+    float depth;
+    // Point indices sorted by their cell's key, and the keys in the same order.
+    std::vector<std::uint32_t> order;
+    std::vector<std::uint64_t> keys;
+};

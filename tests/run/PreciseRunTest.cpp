@@ -1,0 +1,132 @@
+// Whole runs in both inbound modes on depth-camera scans: the switch at 0
+// gives the rows and files of a run without it, at 1 the box fits the goods
+// (boxes within a few millimetres, a stack and a cylinder enclosed within the
+// division) while the package and octree volumes stay as they were.
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "run/ScanRun.h"
+#include "tools/DepthCamera.h"
+
+namespace fs = boost::filesystem;
+using namespace kelvo_test;
+
+namespace {
+
+const std::array<double, 4> kFloor = {0.0, 0.0, 1.0, -ScanScene::kFloorZ};
+
+double Column(const std::map<std::string, std::string>& row, const std::string& name) {
+    const auto it = row.find(name);
+    return it == row.end() || it->second == "NULL" ? NAN : std::stod(it->second) * 1000.0;
+}
+
+/// Every file under a folder, by its path relative to it, with its content.
+std::map<std::string, std::string> Files(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (fs::recursive_directory_iterator it(folder), end; it != end; ++it) {
+        if (fs::is_regular_file(it->path()))
+            files[it->path().lexically_relative(folder).string()] = ReadText(it->path());
+    }
+    return files;
+}
+
+struct ModeCase {
+    std::string name;
+    ScanScene scene;
+    bool onPallet;
+    bool mixedPixels;
+    // True sizes in mm; H as the run measures it (a floor run's bottom is
+    // closed 2 mm above the floor, by the -e 2 cut).
+    double l, w, h;
+    // Largest error in precise mode, mm; boxes are measured raw, without corrections.
+    double tolerance;
+};
+
+class PreciseRun : public RunFixture {
+protected:
+    void SetUp() override {
+        SeedRunSettings(db, cleanup);
+        SeedPallet(db, cleanup, 5200, "EPAL", 144.0);
+    }
+
+    void SeedCameraScan(int id, const ScanScene& scene, bool mixedPixels) {
+        DepthCamera::Settings camera;
+        camera.mixedPixels = mixedPixels;
+        camera.seed = static_cast<unsigned>(id);
+        const std::string sid = "pre" + std::to_string(id);
+        SeedSession(db, cleanup, sid, kFloor);
+        SeedObject(db, cleanup, id, sid, 1, kPalletToRemove);
+        const fs::path scan = dir.DataFolder() / sid / "S1.pcd";
+        fs::create_directories(scan.parent_path());
+        ASSERT_TRUE(ScanScene::WritePcd(scan.string(), DepthCamera(scene, camera).Scan(),
+                                        camera.width, camera.height));
+    }
+
+    RunResult Run(int id, bool onPallet) {
+        return RunTool(dir, {"-i", std::to_string(id), onPallet ? "-d" : "-e",
+                             onPallet ? "5200" : "2", "-p", dir.DataFolder().string()});
+    }
+
+    void SetMode(const char* value) {
+        db.Exec("DELETE FROM decode WHERE deckey = 'inbound.precise'");
+        if (value != nullptr) SeedDecode(db, cleanup, "CONFIG", "inbound.precise", value, "I");
+    }
+};
+
+}  // namespace
+
+TEST_F(PreciseRun, OffIsTodayPreciseFitsTheGoodsAndKeepsTheVolumes) {
+    const std::vector<ModeCase> cases = {
+        {"box on the pallet, turned, off centre, mixed pixels",
+         ScanScene::SingleBox(0.6f, 0.4f, 0.5f, 0.3f, 0.0f, 30.0, true), true, true, 600, 400, 500,
+         4.0},
+        {"box on the floor, on the axes, no mixed pixels",
+         ScanScene::SingleBox(1.2f, 0.8f, 0.4f, 0.0f, 0.0f, 0.0, false), false, false, 1200, 800,
+         398, 4.0},
+        {"a 0.4 x 0.3 x 0.3 box on a 0.6 x 0.5 x 0.3 one", ScanScene::Stacked(20.0), false, true,
+         600, 500, 598, 5.0},
+        {"an upright cylinder 0.4 m across", ScanScene::Cylinder(0.0), false, true, 400, 400, 498,
+         5.0},
+    };
+    int id = 5201;
+    for (const ModeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        SeedCameraScan(id, c.scene, c.mixedPixels);
+        const fs::path out = dir.DataFolder() / ("pre" + std::to_string(id)) / "P";
+
+        SetMode(nullptr);
+        ASSERT_EQ(Run(id, c.onPallet).status, 0);
+        const auto today = ReadObject(db, id);
+        const auto todayFiles = Files(out);
+
+        SetMode("0");
+        const RunResult off = Run(id, c.onPallet);
+        ASSERT_EQ(off.status, 0);
+        EXPECT_EQ(ReadObject(db, id), today);
+        EXPECT_EQ(Files(out), todayFiles);
+        EXPECT_EQ(off.out.find("Precise"), std::string::npos);
+
+        SetMode("1");
+        const RunResult precise = Run(id, c.onPallet);
+        ASSERT_EQ(precise.status, 0);
+        EXPECT_NE(precise.out.find("Inbound:\n\tPrecise: 1\n"), std::string::npos);
+        const auto row = ReadObject(db, id);
+        EXPECT_NEAR(Column(row, "LPackage"), c.l, c.tolerance);
+        EXPECT_NEAR(Column(row, "WPackage"), c.w, c.tolerance);
+        EXPECT_NEAR(Column(row, "HPackage"), c.h, c.tolerance);
+        // Never inside the goods by more than the division.
+        EXPECT_GE(Column(row, "LPackage"), c.l - 5.0);
+        EXPECT_GE(Column(row, "WPackage"), c.w - 5.0);
+        EXPECT_GE(Column(row, "HPackage"), c.h - 5.0);
+        for (const char* same : {"RealVolume", "InboundVolumeSurface", "RealVolumeSurface"}) {
+            EXPECT_EQ(row.at(same), today.at(same)) << same;
+        }
+        EXPECT_NEAR(
+            Column(row, "Inbound") / 1000.0,
+            Column(row, "LPackage") * Column(row, "WPackage") * Column(row, "HPackage") / 1e9,
+            2e-6);
+        ++id;
+    }
+}
