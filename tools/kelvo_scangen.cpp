@@ -43,7 +43,11 @@ const char* const kUsage =
     "  --missing-as-zero   write pixels without a return as 0 0 0 instead of NaN\n"
     "  --floor-tolerance METRES  the scanner's floor removal drops returns this close to the\n"
     "                    floor plane (default 0.015)\n"
-    "  --keep-floor      no floor removal: the raw scan\n";
+    "  --keep-floor      no floor removal: the raw scan\n"
+    "  --height METRES   the camera's height above the floor (default 2.5)\n"
+    "  --moved METRES    the camera moved this far toward the floor since the station was calibrated\n"
+    "                    (negative: away from it); the scanner's floor removal and the printed plane\n"
+    "                    keep the height it was calibrated at\n";
 
 constexpr double kDefaultAngleDeg = 30.0;
 constexpr unsigned kDefaultSeed = 1;
@@ -116,6 +120,8 @@ std::string ParseOptions(int argc, char** argv, Request& q) {
                          : option == "--sigma1"          ? &q.cam.sigma1
                          : option == "--missing"         ? &q.cam.missing
                          : option == "--floor-tolerance" ? &q.cam.floorTolerance
+                         : option == "--height"          ? &q.cam.mountHeight
+                         : option == "--moved"           ? &q.cam.moved
                                                          : nullptr;
         double* numbers = option == "--box"          ? q.box
                           : option == "--centre"     ? q.centre
@@ -168,6 +174,8 @@ std::string Validate(const std::string& sceneName, const Request& q) {
     if (!(c.sigma1 >= 0 && c.sigma1 < 0.05)) return "--sigma1 must be between 0 and 0.05 m";
     if (!(c.missing >= 0 && c.missing < 1)) return "--missing must be a fraction below 1";
     if (!(c.floorTolerance >= 0 && c.floorTolerance < 0.5)) return "--floor-tolerance must be between 0 and 0.5 m";
+    if (!(c.mountHeight >= 0.5 && c.mountHeight <= 10)) return "--height must be between 0.5 and 10 m";
+    if (!(std::fabs(c.moved) <= 0.2)) return "--moved must be within 0.2 m";
     const bool camera = q.camera || sceneName == "empty-floor";
     if (camera && !q.samplingOptions.empty()) return q.samplingOptions.front() + " does not apply to the camera";
     if (!camera && !q.cameraOptions.empty()) return q.cameraOptions.front() + " needs --camera";
@@ -243,16 +251,18 @@ int main(int argc, char** argv) {
 
     std::printf("plane=%g %g %g %g\n", a, b, c, d);
     // With a turned camera the floor is no plane of constant z; the plane above says where it is.
-    if (flatFloor) std::printf("floor_z=%g\n", ScanScene::kFloorZ);
+    // The camera's frame: the scene's, less the camera's place in it.
+    const float shift = q.camera ? static_cast<float>(ScanScene::kFloorZ - (q.cam.mountHeight - q.cam.moved)) : 0.0f;
+    if (flatFloor) std::printf("floor_z=%g\n", ScanScene::kFloorZ - shift);
     for (const auto& box : scene.Boxes()) {
         if (box.pallet) {
-            std::printf("pallet=%g %g %g top_z=%g\n", box.length, box.width, box.height, box.zTop());
+            std::printf("pallet=%g %g %g top_z=%g\n", box.length, box.width, box.height, box.zTop() - shift);
         }
     }
     int k = 0;
     for (const auto& box : scene.Goods()) {
         std::printf("box%d=%g %g %g centre=%g,%g top_z=%g\n", ++k, box.length, box.width, box.height, box.cx,
-                    box.cy, box.zTop());
+                    box.cy, box.zTop() - shift);
     }
     std::printf("goods_height=%g\n", scene.GoodsHeight());
     return 0;

@@ -1,0 +1,147 @@
+#include "measure/SceneTally.h"
+
+#include <pcl/common/point_tests.h>
+#include <pcl/point_cloud.h>
+#include <pcl/point_types.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "cloud/Units.h"
+#include "measure/FloorPlane.h"
+
+SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove,
+                       double band)
+    : lowestAbove(std::numeric_limits<double>::max()) {
+    const std::size_t width = scan.width;
+    const std::size_t height = scan.height;
+    pixels = width * height;
+    organized = height > 1 && width > 1 && pixels == scan.points.size();
+    const bool cuts = keepAbove >= 0.0;
+    for (std::size_t i = 0; i < scan.points.size(); ++i) {
+        const pcl::PointXYZRGB& p = scan.points[i];
+        if (!pcl::isFinite(p)) {
+            continue;
+        }
+        ++finite;
+        const double pastFloor =
+            static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor());
+        if (floor.Along(p.x, p.y, p.z) < 0.0f) {
+            ++behindCamera;
+        }
+        if (pastFloor <= band && -pastFloor < lowestAbove) {
+            lowestAbove = -pastFloor;
+        }
+        const double bin = std::floor(pastFloor * kMillimetresPerMetre) + kLayerWindowMm;
+        if (bin >= 0.0 && bin < static_cast<double>(layers.size())) {
+            ++layers[static_cast<std::size_t>(bin)];
+        }
+        // Without a cut, what stands above the floor's band is the goods.
+        if (organized && -pastFloor > (cuts ? keepAbove : band)) {
+            const std::size_t u = i % width;
+            const std::size_t v = i / width;
+            border[kTop] += v == 0;
+            border[kBottom] += v + 1 == height;
+            border[kLeft] += u == 0;
+            border[kRight] += u + 1 == width;
+        }
+    }
+    FindLayer();
+    if (!cuts) {
+        CountOffFootprint(scan, floor, band);
+    }
+}
+
+void SceneTally::CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& floor,
+                                   double band) {
+    const auto pastFloor = [&floor](const pcl::PointXYZRGB& p) {
+        return static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor());
+    };
+    // The footprint's extent in the scan's x and y: the plane is level within
+    // half a degree, so they span the floor.
+    double lo[2] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
+    double hi[2] = {-std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()};
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        if (pcl::isFinite(p) && -pastFloor(p) > band) {
+            lo[0] = std::min(lo[0], static_cast<double>(p.x));
+            lo[1] = std::min(lo[1], static_cast<double>(p.y));
+            hi[0] = std::max(hi[0], static_cast<double>(p.x));
+            hi[1] = std::max(hi[1], static_cast<double>(p.y));
+        }
+    }
+    // Cells of the footprint, widened by the margin; a scene too wide for
+    // the grid (no camera's) is taken in coarser cells.
+    constexpr double kMostCellsPerSide = 4096.0;
+    double cell = kFootprintCell;
+    const double extent = std::max(hi[0] - lo[0], hi[1] - lo[1]);
+    if (lo[0] <= hi[0] && extent / cell > kMostCellsPerSide - 2 * kFootprintMargin - 1) {
+        cell = extent / (kMostCellsPerSide - 2 * kFootprintMargin - 1);
+    }
+    const std::size_t nx = lo[0] <= hi[0]
+                               ? static_cast<std::size_t>((hi[0] - lo[0]) / cell) + 1 + 2 * kFootprintMargin
+                               : 0;
+    const std::size_t ny = lo[0] <= hi[0]
+                               ? static_cast<std::size_t>((hi[1] - lo[1]) / cell) + 1 + 2 * kFootprintMargin
+                               : 0;
+    const auto cellOf = [&](const pcl::PointXYZRGB& p, std::size_t& ix, std::size_t& iy) {
+        const double fx = std::floor((p.x - lo[0]) / cell) + kFootprintMargin;
+        const double fy = std::floor((p.y - lo[1]) / cell) + kFootprintMargin;
+        if (!(fx >= 0.0 && fy >= 0.0 && fx < static_cast<double>(nx) && fy < static_cast<double>(ny))) {
+            return false;
+        }
+        ix = static_cast<std::size_t>(fx);
+        iy = static_cast<std::size_t>(fy);
+        return true;
+    };
+    std::vector<unsigned char> covered(nx * ny, 0);
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        std::size_t ix, iy;
+        if (pcl::isFinite(p) && -pastFloor(p) > band && cellOf(p, ix, iy)) {
+            covered[iy * nx + ix] = 1;
+        }
+    }
+    // Widen along x, then along y.
+    for (int pass = 0; pass < 2; ++pass) {
+        std::vector<unsigned char> wider(covered.size(), 0);
+        for (std::size_t iy = 0; iy < ny; ++iy) {
+            for (std::size_t ix = 0; ix < nx; ++ix) {
+                if (!covered[iy * nx + ix]) {
+                    continue;
+                }
+                for (int k = -kFootprintMargin; k <= kFootprintMargin; ++k) {
+                    const long jx = static_cast<long>(ix) + (pass == 0 ? k : 0);
+                    const long jy = static_cast<long>(iy) + (pass == 1 ? k : 0);
+                    if (jx >= 0 && jy >= 0 && jx < static_cast<long>(nx) && jy < static_cast<long>(ny)) {
+                        wider[static_cast<std::size_t>(jy) * nx + static_cast<std::size_t>(jx)] = 1;
+                    }
+                }
+            }
+        }
+        covered.swap(wider);
+    }
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        std::size_t ix, iy;
+        if (pcl::isFinite(p) && pastFloor(p) >= -band && !(cellOf(p, ix, iy) && covered[iy * nx + ix])) {
+            ++onFloor;
+        }
+    }
+}
+
+void SceneTally::FindLayer() {
+    const std::size_t slab = 2 * kLayerHalfMm + 1;
+    std::size_t sum = 0;
+    for (std::size_t k = 0; k < layers.size(); ++k) {
+        sum += layers[k];
+        if (k >= slab) {
+            sum -= layers[k - slab];
+        }
+        if (k + 1 >= slab && sum > layerPoints) {
+            layerPoints = sum;
+            // Bin k covers [k - window, k - window + 1) mm; the slab's centre is its middle bin's.
+            const double centreMm = static_cast<double>(k) - kLayerHalfMm - kLayerWindowMm + 0.5;
+            layerOffset = centreMm / kMillimetresPerMetre;
+        }
+    }
+}
