@@ -157,6 +157,9 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
                Fixed(kMostStraysAboveCutPercent, 0) +
                " %); raise pallet.correction.height to clear the floor's noise";
     }
+    if (const std::string left = SceneChecks::LayerAboveCut(tally, cloudInfo.GetSid()); !left.empty()) {
+        return left;
+    }
     return SceneChecks::ImageBorder(tally, cloudInfo.GetSid());
 }
 

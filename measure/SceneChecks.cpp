@@ -65,6 +65,20 @@ std::string SceneChecks::ImageBorder(const SceneTally& tally, const std::string&
     return std::string();
 }
 
+std::string SceneChecks::LayerAboveCut(const SceneTally& tally, const std::string& sid) {
+    const double share = Percent(tally.JustAboveCut(), tally.Kept());
+    if (share <= kMostJustAboveCutPercent) {
+        return std::string();
+    }
+    return "Cut of session " + sid + " leaves a layer with the goods: " + Printf("%.1f", share) +
+           " % of the points it keeps lie within " + std::to_string(SceneTally::kAboveCutMm) +
+           " mm above it (at most " + Printf("%g", kMostJustAboveCutPercent) +
+           " %), a pallet's deck or a floor nearer the camera than the floor plane puts it: check "
+           "the pallet's height, and if the camera has moved fit the floor again with "
+           "kelvo_calibrate floor -s " +
+           sid;
+}
+
 std::string SceneChecks::MovedFloor(const SceneTally& tally, const std::string& sid) {
     const double share = Percent(tally.LayerPoints(), tally.Reference());
     const double offsetMm = tally.LayerOffset() * kMillimetresPerMetre;

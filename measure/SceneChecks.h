@@ -27,11 +27,18 @@ public:
     /// floor seen again: the camera has moved since its plane was fitted.
     static constexpr double kMostFloorOffsetMm = 8.0;
 
+    /// Goods kept by the cut show their sides just above it, a few points; a
+    /// larger share (per cent of the kept points) there is a layer the cut
+    /// missed: the pallet's deck, or the floor, nearer than the plane says.
+    static constexpr double kMostJustAboveCutPercent = 5.0;
+
     /// A run that cuts nothing, on a session with a plane: the floor in the
     /// scan, or goods whose lowest point lies above the floor's band.
     static std::string NoCut(const SceneTally& tally, const std::string& sid, double band);
     /// An organized scan whose kept points touch an edge of the image.
     static std::string ImageBorder(const SceneTally& tally, const std::string& sid);
+    /// A run that cuts: a dense layer just above the cut, left in with the goods.
+    static std::string LayerAboveCut(const SceneTally& tally, const std::string& sid);
     /// A dense layer parallel to the plane but off it: the floor, after the camera moved.
     static std::string MovedFloor(const SceneTally& tally, const std::string& sid);
 };

@@ -38,6 +38,10 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
         if (bin >= 0.0 && bin < static_cast<double>(layers.size())) {
             ++layers[static_cast<std::size_t>(bin)];
         }
+        if (cuts && -pastFloor > keepAbove) {
+            ++kept;
+            justAboveCut += -pastFloor <= keepAbove + kAboveCutMm / kMillimetresPerMetre;
+        }
         // Without a cut, what stands above the floor's band is the goods.
         if (organized && -pastFloor > (cuts ? keepAbove : band)) {
             const std::size_t u = i % width;

@@ -58,6 +58,13 @@ public:
     /// in the outermost row or column of that side.
     std::size_t AtBorder(Side side) const { return border[side]; }
 
+    /// Thickness (millimetres) of the slab just above the cut whose points
+    /// are counted: what a pallet's deck or a floor spans there.
+    static constexpr int kAboveCutMm = 10;
+    /// Points the cut keeps, and those of them within the slab just above it.
+    std::size_t Kept() const { return kept; }
+    std::size_t JustAboveCut() const { return justAboveCut; }
+
     /// The densest layer parallel to the plane within the window: its offset
     /// from the plane (metres, positive beyond it, away from the camera) and
     /// its points.
@@ -71,6 +78,8 @@ private:
 
     std::size_t finite = 0;
     std::size_t behindCamera = 0;
+    std::size_t kept = 0;
+    std::size_t justAboveCut = 0;
     std::size_t onFloor = 0;
     double lowestAbove;
     bool organized = false;

@@ -45,6 +45,10 @@ public:
     static constexpr float kPalletLength = 1.2f;
     static constexpr float kPalletWidth = 0.8f;
     static constexpr float kPalletHeight = 0.144f;
+    // A pallet on feet: its deck (boards and stringers) and its nine blocks.
+    static constexpr float kDeckThickness = 0.044f;
+    static constexpr float kFootLength = 0.145f;
+    static constexpr float kFootWidth = 0.10f;
     // Gap between boxes standing side by side: wider than any sane cluster tolerance.
     static constexpr float kSideGap = 0.10f;
     // Depth noise of the camera (one standard deviation).
@@ -88,6 +92,34 @@ public:
         return PalletTopZ() - top;
     }
 
+    /// Adds a pallet on its feet: a deck over 3 x 3 blocks, floor and blocks seen between them.
+    void AddPalletOnFeet(float angle) {
+        Box deck;
+        deck.length = kPalletLength;
+        deck.width = kPalletWidth;
+        deck.height = kDeckThickness;
+        deck.angle = angle;
+        deck.zBottom = kFloorZ - kPalletHeight + kDeckThickness;
+        deck.pallet = true;
+        boxes.push_back(deck);
+        const float c = std::cos(angle), s = std::sin(angle);
+        for (int i = -1; i <= 1; ++i) {
+            for (int j = -1; j <= 1; ++j) {
+                const float u = i * (kPalletLength - kFootLength) / 2, v = j * (kPalletWidth - kFootWidth) / 2;
+                Box foot;
+                foot.length = kFootLength;
+                foot.width = kFootWidth;
+                foot.height = kPalletHeight - kDeckThickness;
+                foot.cx = u * c - v * s;
+                foot.cy = u * s + v * c;
+                foot.angle = angle;
+                foot.zBottom = kFloorZ;
+                foot.pallet = true;
+                boxes.push_back(foot);
+            }
+        }
+    }
+
     /// Adds a pallet on the floor.
     void AddPallet(float angle) {
         Box p;
@@ -122,10 +154,11 @@ public:
     /// One box of length × width × height centred at (cx, cy), turned by angleDeg
     /// about the vertical, on the floor or on a pallet at the origin turned with it.
     static ScanScene SingleBox(float length, float width, float height, float cx, float cy, double angleDeg,
-                               bool onPallet) {
+                               bool onPallet, bool palletFeet = false) {
         ScanScene s;
         const auto a = static_cast<float>(angleDeg * kDegree);
-        if (onPallet) s.AddPallet(a);
+        if (onPallet && palletFeet) s.AddPalletOnFeet(a);
+        else if (onPallet) s.AddPallet(a);
         s.AddBox(length, width, height, cx, cy, a, s.PalletTopZ());
         return s;
     }

@@ -29,6 +29,7 @@ const char* const kUsage =
     "  --seed N          random seed (default 1)\n"
     "  --box LxWxH       size of the box of box-on-pallet and box-on-floor, metres (default 0.6x0.4x0.5)\n"
     "  --centre X,Y      where that box stands, metres from below the camera (default 0,0)\n"
+    "  --pallet-feet     box-on-pallet: the pallet stands on nine blocks under its deck\n"
     "  --camera          scan with a depth camera instead of sampling the surfaces: one point per\n"
     "                    pixel, organized (WIDTH x HEIGHT), NaN where a pixel has no return\n"
     "Camera options (with --camera or empty-floor; --points, --noise and --nan do not apply):\n"
@@ -85,6 +86,7 @@ struct Request {
     double box[3] = {0.6, 0.4, 0.5};
     double centre[2] = {0.0, 0.0};
     bool boxGiven = false;
+    bool palletFeet = false;
     bool camera = false;
     std::vector<std::string> samplingOptions;  // given, for the refusal with --camera
     std::vector<std::string> cameraOptions;    // given, for the refusal without it
@@ -99,6 +101,10 @@ std::string ParseOptions(int argc, char** argv, Request& q) {
         // Switches first; every other option takes one value.
         if (option == "--camera") {
             q.camera = true;
+            continue;
+        }
+        if (option == "--pallet-feet") {
+            q.palletFeet = true;
             continue;
         }
         bool* flag = option == "--no-mixed"          ? &q.cam.mixedPixels
@@ -165,6 +171,7 @@ std::string Validate(const std::string& sceneName, const Request& q) {
         return "--box sizes must be above 0 and at most 3x3x2 m";
     if (!(std::fabs(q.centre[0]) <= 2 && std::fabs(q.centre[1]) <= 2)) return "--centre must be within 2 m";
     const bool oneBox = sceneName == "box-on-pallet" || sceneName == "box-on-floor";
+    if (q.palletFeet && sceneName != "box-on-pallet") return "--pallet-feet applies to box-on-pallet only";
     if ((q.boxGiven || q.centre[0] != 0 || q.centre[1] != 0) && !oneBox)
         return "--box and --centre apply to box-on-pallet and box-on-floor only";
     const auto& c = q.cam;
@@ -218,7 +225,8 @@ int main(int argc, char** argv) {
     if (oneBox) {
         scene = ScanScene::SingleBox(static_cast<float>(q.box[0]), static_cast<float>(q.box[1]),
                                      static_cast<float>(q.box[2]), static_cast<float>(q.centre[0]),
-                                     static_cast<float>(q.centre[1]), q.angle, sceneName == "box-on-pallet");
+                                     static_cast<float>(q.centre[1]), q.angle, sceneName == "box-on-pallet",
+                                     q.palletFeet);
     } else if (sceneName == "empty-floor") {
         q.camera = true;
         q.cam.removeFloor = false;
@@ -254,9 +262,12 @@ int main(int argc, char** argv) {
     // The camera's frame: the scene's, less the camera's place in it.
     const float shift = q.camera ? static_cast<float>(ScanScene::kFloorZ - (q.cam.mountHeight - q.cam.moved)) : 0.0f;
     if (flatFloor) std::printf("floor_z=%g\n", ScanScene::kFloorZ - shift);
+    // The pallet's first box is the whole pallet, or its deck when it stands on feet.
     for (const auto& box : scene.Boxes()) {
         if (box.pallet) {
-            std::printf("pallet=%g %g %g top_z=%g\n", box.length, box.width, box.height, box.zTop() - shift);
+            std::printf("pallet=%g %g %g top_z=%g\n", box.length, box.width, ScanScene::kPalletHeight,
+                        box.zTop() - shift);
+            break;
         }
     }
     int k = 0;

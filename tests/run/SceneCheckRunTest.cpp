@@ -112,3 +112,13 @@ TEST_F(SceneCheckRun, TheStationsOwnNoiseBandLetsItsGoodScansThrough) {
     EXPECT_NE(run.out.find("Scan checks:\n\tFloor Noise Band: 41\n"), std::string::npos);
     EXPECT_NEAR(std::stod(ReadObject(db, 5205).at("HPackage")), 0.5, 0.012);
 }
+
+TEST_F(SceneCheckRun, AQuietCameraMovedWithinTheFloorRemovalLeavesTheDeckAboveTheCut) {
+    // 10 mm toward the floor: the scanner still removes the floor, but the
+    // deck stands 3 mm above a 144 + 7 mm cut and the pallet was stored with the box (L +888 mm).
+    db.Exec("UPDATE decode SET decvalue = '7' WHERE deckey = 'pallet.correction.height' AND id >= " +
+            std::to_string(kFirstSeededDecodeId));
+    const ScanScene scene = ScanScene::SingleBox(0.3f, 0.3f, 0.3f, 0.0f, 0.0f, 30.0, true);
+    ExpectRefused(5206, Seed(5206, scene, Camera(0.00025, 0.01)), {"-d", "5200"},
+                  "Cut of session scn5206 leaves a layer with the goods: ");
+}
