@@ -94,42 +94,21 @@ public:
 
     /// Adds a pallet on its feet: a deck over 3 x 3 blocks, floor and blocks seen between them.
     void AddPalletOnFeet(float angle) {
-        Box deck;
-        deck.length = kPalletLength;
-        deck.width = kPalletWidth;
-        deck.height = kDeckThickness;
-        deck.angle = angle;
-        deck.zBottom = kFloorZ - kPalletHeight + kDeckThickness;
-        deck.pallet = true;
-        boxes.push_back(deck);
+        AddPalletPart(kPalletLength, kPalletWidth, kDeckThickness, 0.0f, 0.0f, angle,
+                      kFloorZ - kPalletHeight + kDeckThickness);
         const float c = std::cos(angle), s = std::sin(angle);
         for (int i = -1; i <= 1; ++i) {
             for (int j = -1; j <= 1; ++j) {
                 const float u = i * (kPalletLength - kFootLength) / 2, v = j * (kPalletWidth - kFootWidth) / 2;
-                Box foot;
-                foot.length = kFootLength;
-                foot.width = kFootWidth;
-                foot.height = kPalletHeight - kDeckThickness;
-                foot.cx = u * c - v * s;
-                foot.cy = u * s + v * c;
-                foot.angle = angle;
-                foot.zBottom = kFloorZ;
-                foot.pallet = true;
-                boxes.push_back(foot);
+                AddPalletPart(kFootLength, kFootWidth, kPalletHeight - kDeckThickness, u * c - v * s, u * s + v * c,
+                              angle, kFloorZ);
             }
         }
     }
 
     /// Adds a pallet on the floor.
     void AddPallet(float angle) {
-        Box p;
-        p.length = kPalletLength;
-        p.width = kPalletWidth;
-        p.height = kPalletHeight;
-        p.angle = angle;
-        p.zBottom = kFloorZ;
-        p.pallet = true;
-        boxes.push_back(p);
+        AddPalletPart(kPalletLength, kPalletWidth, kPalletHeight, 0.0f, 0.0f, angle, kFloorZ);
     }
 
     /// Adds a box standing on the face at zBottom.
@@ -339,6 +318,12 @@ private:
             if (j != self && boxes[j].zBottom <= z + kContact && boxes[j].covers(x, y, 0.0f)) return true;
         }
         return false;
+    }
+
+    /// A box of the pallet: the whole pallet, or its deck or a block.
+    void AddPalletPart(float length, float width, float height, float cx, float cy, float angle, float zBottom) {
+        AddBox(length, width, height, cx, cy, angle, zBottom);
+        boxes.back().pallet = true;
     }
 
     void AddPair(float angle, float zBottom) {

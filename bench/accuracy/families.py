@@ -8,9 +8,13 @@ families.py report RESULTS           the figures of a results.tsv written by fam
 """
 import itertools
 import math
+import os
 import re
 import sys
 from collections import Counter, defaultdict
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from stats import read  # noqa: E402  the results files share their columns
 
 # Two stations: the camera of the accuracy bench, 2.5 m over the floor, and a
 # wider, closer one with a finer floor removal over a pallet on feet.
@@ -30,7 +34,6 @@ OUTSIDE_PERCENT = ["10", "25", "40"]
 FAMILIES = ("level", "nocut", "moved", "view")
 WRONG_MM = 50.0
 LOOSE_MM = 10.0
-DIMENSIONS = ("L", "W", "H")
 
 
 def cameras():
@@ -70,34 +73,6 @@ def cases(camera, quick):
     for row in rows:
         number += 1
         print(number, *row)
-
-
-def truth(box):
-    l, w, h = (1000.0 * float(v) for v in box.split("x"))
-    return {"L": max(l, w), "W": min(l, w), "H": h}
-
-
-def read(path):
-    comments, runs = [], []
-    header = None
-    with open(path) as f:
-        for line in f:
-            line = line.rstrip("\n")
-            if line.startswith("#"):
-                comments.append(line)
-                continue
-            fields = line.split("\t")
-            if header is None:
-                header = fields
-                continue
-            run = dict(zip(header, fields))
-            run["status"] = int(run["status"])
-            run["error"] = {}
-            if run["status"] == 0 and all(run[d] != "NULL" for d in DIMENSIONS):
-                t = truth(run["box"])
-                run["error"] = {d: 1000.0 * float(run[d]) - t[d] for d in DIMENSIONS}
-            runs.append(run)
-    return comments, runs
 
 
 def worst(run):
@@ -148,7 +123,7 @@ def report(path):
         for r in mine:
             if r["error"] and worst(r) > LOOSE_MM and family != "level" and family != "nocut":
                 print(f"    stored {r['id']} {r['box']} {r['support']} {r['param']}: "
-                      + " ".join(f"{d} {r['error'][d]:+.0f}" for d in DIMENSIONS))
+                      + " ".join(f"{d} {e:+.0f}" for d, e in r["error"].items()))
 
 
 def main(argv):
