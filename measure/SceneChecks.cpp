@@ -67,7 +67,9 @@ std::string SceneChecks::ImageBorder(const SceneTally& tally, const std::string&
 
 std::string SceneChecks::LayerAboveCut(const SceneTally& tally, const std::string& sid) {
     const double share = Percent(tally.JustAboveCut(), tally.Kept());
-    if (share <= kMostJustAboveCutPercent) {
+    if (share <= kMostJustAboveCutPercent ||
+        static_cast<double>(tally.JustBelowCut()) >
+            kMostBelowPerAboveCut * static_cast<double>(tally.JustAboveCut())) {
         return std::string();
     }
     return "Cut of session " + sid + " leaves a layer with the goods: " + Printf("%.1f", share) +

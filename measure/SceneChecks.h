@@ -29,8 +29,12 @@ public:
 
     /// Goods kept by the cut show their sides just above it, a few points; a
     /// larger share (per cent of the kept points) there is a layer the cut
-    /// missed: the pallet's deck, or the floor, nearer than the plane says.
+    /// missed, the pallet's deck or the floor nearer than the plane says,
+    /// unless the slab just below the cut holds more than this many points
+    /// for each of them: then it is the noise of a layer the cut took, whose
+    /// few points above it the outlier filter takes.
     static constexpr double kMostJustAboveCutPercent = 5.0;
+    static constexpr double kMostBelowPerAboveCut = 4.0;
 
     /// A run that cuts nothing, on a session with a plane: the floor in the
     /// scan, or goods whose lowest point lies above the floor's band.

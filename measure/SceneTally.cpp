@@ -38,9 +38,12 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
         if (bin >= 0.0 && bin < static_cast<double>(layers.size())) {
             ++layers[static_cast<std::size_t>(bin)];
         }
+        const double slab = kAboveCutMm / kMillimetresPerMetre;
         if (cuts && -pastFloor > keepAbove) {
             ++kept;
-            justAboveCut += -pastFloor <= keepAbove + kAboveCutMm / kMillimetresPerMetre;
+            justAboveCut += -pastFloor <= keepAbove + slab;
+        } else if (cuts) {
+            justBelowCut += -pastFloor > keepAbove - slab;
         }
         // Without a cut, what stands above the floor's band is the goods.
         if (organized && -pastFloor > (cuts ? keepAbove : band)) {

@@ -58,12 +58,14 @@ public:
     /// in the outermost row or column of that side.
     std::size_t AtBorder(Side side) const { return border[side]; }
 
-    /// Thickness (millimetres) of the slab just above the cut whose points
-    /// are counted: what a pallet's deck or a floor spans there.
+    /// Thickness (millimetres) of the slabs just above and just below the
+    /// cut whose points are counted: what a pallet's deck or a floor spans there.
     static constexpr int kAboveCutMm = 10;
-    /// Points the cut keeps, and those of them within the slab just above it.
+    /// Points the cut keeps, those of them within the slab just above it,
+    /// and the points the cut takes within the slab just below it.
     std::size_t Kept() const { return kept; }
     std::size_t JustAboveCut() const { return justAboveCut; }
+    std::size_t JustBelowCut() const { return justBelowCut; }
 
     /// The densest layer parallel to the plane within the window: its offset
     /// from the plane (metres, positive beyond it, away from the camera) and
@@ -80,6 +82,7 @@ private:
     std::size_t behindCamera = 0;
     std::size_t kept = 0;
     std::size_t justAboveCut = 0;
+    std::size_t justBelowCut = 0;
     std::size_t onFloor = 0;
     double lowestAbove;
     bool organized = false;
