@@ -169,7 +169,7 @@ std::string Validate(const std::string& sceneName, const Request& q) {
     if (!(q.seed >= 0 && q.seed <= 4294967295.0)) return "--seed must be a non-negative 32-bit number";
     if (!(q.box[0] > 0 && q.box[1] > 0 && q.box[2] > 0 && q.box[0] <= 3 && q.box[1] <= 3 && q.box[2] <= 2))
         return "--box sizes must be above 0 and at most 3x3x2 m";
-    if (!(std::fabs(q.centre[0]) <= 2 && std::fabs(q.centre[1]) <= 2)) return "--centre must be within 2 m";
+    if (!(std::fabs(q.centre[0]) <= 5 && std::fabs(q.centre[1]) <= 5)) return "--centre must be within 5 m";
     const bool oneBox = sceneName == "box-on-pallet" || sceneName == "box-on-floor";
     if (q.palletFeet && sceneName != "box-on-pallet") return "--pallet-feet applies to box-on-pallet only";
     if ((q.boxGiven || q.centre[0] != 0 || q.centre[1] != 0) && !oneBox)
