@@ -37,6 +37,13 @@ std::string SceneChecks::NoCut(const SceneTally& tally, const std::string& sid, 
                std::to_string(kMostFloorPoints) + "), and a run without a cut measures them as goods" +
                kCutRemedy;
     }
+    if (tally.Flying() > kMostFlyingPixels) {
+        return "Goods of session " + sid + " show flying pixels: " + std::to_string(tally.Flying()) +
+               " points stand off their edges along the camera's rays, more than " +
+               std::to_string(SceneTally::kFlyingDropMm) +
+               " mm behind a neighbouring pixel (at most " + std::to_string(kMostFlyingPixels) +
+               "), and a run without a cut measures them as goods" + kCutRemedy;
+    }
     if (tally.LowestAbove() > band) {
         return "Goods of session " + sid +
                " were not seen down to the floor: their lowest point lies " +

@@ -17,6 +17,9 @@ public:
     /// its distance. More points than this within the floor's band or beyond
     /// it, off the footprint, are the floor or its strays.
     static constexpr std::size_t kMostFloorPoints = 0;
+    /// A run without a cut has no filter for the flying pixels a camera
+    /// returns along the goods' edges: more than this many widen the goods.
+    static constexpr std::size_t kMostFlyingPixels = 8;
     /// More points than this kept in an outermost row or column of the image
     /// are goods cut off by it; floor speckle above the cut leaves a few at most.
     static constexpr std::size_t kMostBorderPoints = 8;

@@ -45,6 +45,15 @@ public:
     /// footprint of the points above the band: the floor and its strays, not
     /// the foot of goods standing on it. Counted when the tally was asked to.
     std::size_t OnFloor() const { return onFloor; }
+    /// Flying pixels of an organized scan without a cut: points above the
+    /// band that lie more than kFlyingDropMm farther along the floor's normal
+    /// than a neighbouring pixel's point yet off to the side of it, along
+    /// their own ray, as a pixel that mixes a near edge with what lies
+    /// behind returns; a face seen edge-on drops under its upper pixel instead.
+    std::size_t Flying() const { return flying; }
+    static constexpr int kFlyingDropMm = 30;
+    static constexpr int kFlyingShiftMm = 10;
+
     /// Height above the floor (metres) of the point nearest it among those
     /// not beyond the band; negative when they lie beyond the plane. With no
     /// such point, the largest double.
@@ -75,6 +84,8 @@ public:
 
 private:
     void FindLayer();
+    /// Counts the flying pixels above the band.
+    void CountFlying(const PointCloudRGB& scan, const FloorPlane& floor, double band);
     /// Counts the points on the floor outside the footprint of those above it.
     void CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& floor, double band);
 
@@ -83,6 +94,7 @@ private:
     std::size_t kept = 0;
     std::size_t justAboveCut = 0;
     std::size_t justBelowCut = 0;
+    std::size_t flying = 0;
     std::size_t onFloor = 0;
     double lowestAbove;
     bool organized = false;

@@ -84,6 +84,8 @@ TEST(SceneChecks, RunsWithoutACutNeedTheFloorOutAndTheGoodsSeenDownToIt) {
     const std::vector<Case> cases = {
         {"goods seen down to the floor, floor removed", quietOff, noCut, -2.5f, ""},
         {"floor strays of a noisy camera", strays, noCut, -2.5f, floorIn},
+        {"flying pixels along the edges", Camera(OnFloor(0.3f, 1.1f), 0.00025), noCut, -2.5f,
+         "Goods of session S9 show flying pixels: "},
         {"the raw scan, floor kept", raw, noCut, -2.5f, floorIn},
         {"only the top face seen", topOnly, noCut, -2.5f, notDown + "396 mm above its floor plane (at most 25 mm)"},
         {"a band wide enough for the top face", topOnly, Steps{false, true, 2.0f, 400.0f}, -2.5f, ""},
