@@ -476,7 +476,8 @@ int Run(int argc, char** argv) {
     // A scan in the wrong unit, or a floor plane that is not this scan's
     // floor, would be measured and stored as absurd sizes.
     if (request.split || request.depalletById || request.depalletByHeight) {
-        const std::string fault = cloud.CheckScan(CutsPallet(request, *config));
+        const std::string fault = cloud.CheckScan(CutsPallet(request, *config),
+                                                  request.depalletById || request.depalletByHeight);
         if (!fault.empty()) {
             std::cout << "ERROR: " << fault << std::endl;
             return kExitRefused;

@@ -22,3 +22,21 @@ set_decode() {
   sql -e "DELETE FROM decode WHERE deckey = '$key';
           INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('$class', '$key', '$value', '$type');"
 }
+# The database started and, in a fresh working folder WORK, the data folder
+# DATA and the bootstrap file; the database seeded with the run settings,
+# DATA as the base data folder and pallets row $1 of $2 mm. On exit the
+# server stops and DATA goes unless KEEP is 1.
+bench_start_work() {
+  bench_db_start
+  trap bench_end_work EXIT
+  rm -rf "$WORK"
+  mkdir -p "$DATA"
+  cp "$KELVO_TEST_CONFIG" "$WORK/kelvo_tools.json"
+  sql <"$ROOT/scripts/run-settings.sql"
+  sql -e "INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('CONFIG', 'base.data.folder', '$DATA', 'S');
+          INSERT INTO pallets (id, product_name, h) VALUES ($1, 'Euro pallet', $2);"
+}
+bench_end_work() {
+  bench_db_stop
+  [ "${KEEP:-0}" = 1 ] || rm -rf "$DATA"
+}

@@ -100,6 +100,16 @@ void MeasureScan(benchmark::State& state) {
     }
 }
 
+/// Every check of the scan before a run measures: a run that cuts, and a
+/// depallet run without a cut (its footprint of the floor's points included).
+void CheckScan(benchmark::State& state) {
+    const Cloud c = Loaded(static_cast<std::size_t>(state.range(0)), false);
+    const bool cuts = state.range(1) != 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(c.CheckScan(cuts, true));
+    }
+}
+
 /// The split step's collection: copy, flatten, cluster, build the clouds.
 void SplitCollection(benchmark::State& state) {
     Cloud c = Loaded(static_cast<std::size_t>(state.range(0)), true);
@@ -152,6 +162,7 @@ void SaveClusters(benchmark::State& state) {
 
 BENCHMARK(Depallet)->Arg(200000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(MeasureScan)->Arg(200000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(CheckScan)->Args({200000, 1})->Args({1000000, 1})->Args({1000000, 0})->Unit(benchmark::kMillisecond);
 BENCHMARK(SplitCollection)->Arg(200000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(ClusteringOnly)->Arg(200000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(MeasureClusters)->Arg(200000)->Arg(1000000)->Unit(benchmark::kMillisecond);

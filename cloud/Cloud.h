@@ -8,6 +8,8 @@
 #include "cloud/CloudInfo.h"
 #include "cloud/VRML.h"
 
+class FloorPlane;
+
 // The point types are only named here; the files that touch points include
 // the point-cloud headers themselves.
 namespace pcl {
@@ -67,7 +69,10 @@ public:
     static bool CutsPallet(float palletHeightMm);
     /// Why the scan cannot be measured, or its floor plane cannot be cut from
     /// when cutsPallet: one line naming the session; empty when it can.
-    std::string CheckScan(bool cutsPallet) const;
+    /// storesWhole: the run stores the whole cloud's measurement (a depallet
+    /// run), so without a cut the floor must be out of the scan and the goods
+    /// seen down to it.
+    std::string CheckScan(bool cutsPallet, bool storesWhole = false) const;
     /// Upright box on the minimum-area rectangle of the footprint; fills the
     /// aligned copy and the transform back to the scan frame.
     void CalcInbound();
@@ -118,6 +123,9 @@ public:
     friend struct CloudTestAccess;
 
 private:
+    /// CheckScan's part for a run that cuts nothing: the scene against the
+    /// floor plane, whose noise reaches band (metres) either side.
+    std::string CheckUncut(const FloorPlane& floor, double band, bool storesWhole) const;
     /// Writes one scene into folder (created one level deep when missing) under pattern.
     void SaveScene(const VRML& scene, const boost::filesystem::path& folder, const char* pattern,
                    bool requireBasePath) const;

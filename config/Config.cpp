@@ -50,6 +50,10 @@ constexpr float kLargestResolution = 1.0f;
 // The pallet cut's outlier filter: its start values, and the largest
 // neighbour count a station may set (each point's search grows with it).
 constexpr int kDefaultPalletMeanK = 50;
+// The scan checks' floor noise band (millimetres) before a station's floor
+// calibration measures its own; a band wider than this is no floor.
+constexpr float kDefaultFloorNoiseBandMm = 25.0f;
+constexpr float kLargestFloorNoiseBandMm = 500.0f;
 constexpr float kDefaultPalletStdDevMul = 0.5f;
 constexpr float kLargestPalletMeanK = 1000.0f;
 
@@ -200,6 +204,7 @@ int Config::Init() {
     colorMapType.clear();
     palletMeanK = kDefaultPalletMeanK;
     palletStdDevMulThresh = kDefaultPalletStdDevMul;
+    floorNoiseBand = kDefaultFloorNoiseBandMm;
     imageSnapshot = 0;
 
     const std::string address = string_format("tcp://%s:%d", server, port);
@@ -268,6 +273,8 @@ const std::vector<Config::DecodeSetting>& Config::DecodeSettings() {
          kLargestPalletMeanK, true},
         {kConfig, "pcl.pallet.stddev.mul.thresh", Type::Decimal, nullptr,
          &Config::palletStdDevMulThresh, nullptr, std::numeric_limits<float>::max(), true},
+        {kConfig, "floor.noise.band", Type::Decimal, nullptr, &Config::floorNoiseBand, nullptr,
+         kLargestFloorNoiseBandMm, true},
         {kFineTune, "inbound.correction.h", Type::Decimal, nullptr, &Config::inboundCorrectionH,
          nullptr, kLargestCorrection},
         {kFineTune, "inbound.correction.l", Type::Decimal, nullptr, &Config::inboundCorrectionL,
@@ -603,6 +610,11 @@ std::ostream& operator<<(std::ostream& os, const Config& config) {
        << "\tPallet Correction Height: " << config.palletCorrectionHeight << "\n"
        << "\tMean K: " << config.palletMeanK << "\n"
        << "\tStdDev Mul Thresh: " << config.palletStdDevMulThresh << "\n";
+    // Likewise the scan checks' band shows only once a floor calibration set it.
+    if (config.floorNoiseBand != kDefaultFloorNoiseBandMm) {
+        os << "Scan checks:\n"
+           << "\tFloor Noise Band: " << config.floorNoiseBand << "\n";
+    }
     // Readers of the printout know its lines as they were before pictures
     // existed: the switch shows only when it is on, after all of them.
     if (config.imageSnapshot != 0) {

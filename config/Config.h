@@ -72,6 +72,7 @@ public:
     void SetPalletCorrectionHeight(float value) { palletCorrectionHeight = value; }
     void SetPalletMeanK(int value) { palletMeanK = value; }
     void SetPalletStdDevMulThresh(float value) { palletStdDevMulThresh = value; }
+    void SetFloorNoiseBand(float value) { floorNoiseBand = value; }
 
     int GetPalletId() const { return palletId; }
     std::string GetPalletName() const { return palletName; }
@@ -79,6 +80,9 @@ public:
     float GetPalletCorrectionHeight() const { return palletCorrectionHeight; }
     int GetPalletMeanK() const { return palletMeanK; }
     float GetPalletStdDevMulThresh() const { return palletStdDevMulThresh; }
+    /// How far the floor's noise reaches either side of the session's plane
+    /// (mm): the scan checks take what lies within it for the floor.
+    float GetFloorNoiseBand() const { return floorNoiseBand; }
 
     float GetMinColorMap() const { return minColorMap; }
     void SetMinColorMap(float value) { minColorMap = value; }
@@ -162,6 +166,7 @@ private:
     float palletCorrectionHeight = 0.0f;
     int palletMeanK = 0;
     float palletStdDevMulThresh = 0.0f;
+    float floorNoiseBand = 0.0f;
     float minColorMap = 0.0f;
     float maxColorMap = 0.0f;
     std::string colorMapType;

@@ -14,6 +14,8 @@
 #include "config/Config.h"
 #include "measure/ConfigAccess.h"
 #include "measure/FloorPlane.h"
+#include "measure/SceneChecks.h"
+#include "measure/SceneTally.h"
 
 namespace {
 
@@ -21,9 +23,6 @@ namespace {
 // a point beyond it is a scan in another unit (millimetres give thousands)
 // or garbage, and every size measured from it would be stored as absurd.
 constexpr double kFarthestReturn = 20.0;
-// A stray beyond the floor by no more than this (metres) is floor noise; a
-// camera's depth noise at the floor stays well inside it.
-constexpr double kFloorNoiseBand = 0.025;
 // When more of the finite points than this (per cent) lie beyond the floor's
 // noise band, or farther from the floor than the camera itself, the plane is
 // not this station's floor: the pallet, or the goods' lower part, or the
@@ -55,7 +54,7 @@ std::string Metres(double value) {
 
 }  // namespace
 
-std::string Cloud::CheckScan(bool cutsPallet) const {
+std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
     const std::string session = "session " + cloudInfo.GetSid();
     std::size_t finite = 0;
     double farthest = 0.0;
@@ -88,8 +87,12 @@ std::string Cloud::CheckScan(bool cutsPallet) const {
                Fixed(FloorPlane::kMostTiltDegrees, 1) +
                "; the boxes are measured upright along z, so z must be the vertical)";
     }
+    // A stray beyond the floor by no more than the band is floor noise: the
+    // station's floor calibration measures how far its camera's noise reaches.
+    const Config& config = ConfigAccess::Get();
+    const double band = static_cast<double>(config.GetFloorNoiseBand() / kMillimetresPerMetre);
     if (!cutsPallet) {
-        return std::string();
+        return CheckUncut(floor, band, storesWhole);
     }
     const std::string misfit = "Floor plane of " + session + " does not fit the scan: ";
     if (floor.Floor() == 0.0f) {
@@ -103,7 +106,6 @@ std::string Cloud::CheckScan(bool cutsPallet) const {
         return std::string();
     }
     // The cut's height above the floor, as the pallet cut forms it.
-    const Config& config = ConfigAccess::Get();
     const double cut = static_cast<double>(config.GetPalletHeight() / kMillimetresPerMetre) +
                        static_cast<double>(config.GetPalletCorrectionHeight() / kMillimetresPerMetre);
     std::size_t beyond = 0;
@@ -117,7 +119,7 @@ std::string Cloud::CheckScan(bool cutsPallet) const {
         }
         const double along = floor.Along(p.x, p.y, p.z);
         const double pastFloor = along - floor.Floor();
-        if (pastFloor > kFloorNoiseBand) {
+        if (pastFloor > band) {
             ++beyond;
         } else if (pastFloor > cut) {
             ++strays;
@@ -136,9 +138,13 @@ std::string Cloud::CheckScan(bool cutsPallet) const {
         return misfit + Fixed(percent(behindCamera), 1) +
                " % of the points lie farther from it than the camera (is the sign of d wrong?)";
     }
+    const SceneTally tally(*cloud, floor, cut, band);
+    if (const std::string moved = SceneChecks::MovedFloor(tally, cloudInfo.GetSid()); !moved.empty()) {
+        return moved;
+    }
     if (percent(beyond) > kMostOffPlanePercent) {
         return misfit + Fixed(percent(beyond), 1) + " % of the points lie more than " +
-               Fixed(kFloorNoiseBand * kMillimetresPerMetre, 0) + " mm beyond it (at most " +
+               Fixed(band * kMillimetresPerMetre, 0) + " mm beyond it (at most " +
                Fixed(kMostOffPlanePercent, 0) + " %)";
     }
     if (kept > 0 && 100.0 * static_cast<double>(strays) / static_cast<double>(kept) >
@@ -150,6 +156,34 @@ std::string Cloud::CheckScan(bool cutsPallet) const {
                std::to_string(kept) + " points kept (at most " +
                Fixed(kMostStraysAboveCutPercent, 0) +
                " %); raise pallet.correction.height to clear the floor's noise";
+    }
+    if (const std::string left = SceneChecks::LayerAboveCut(tally, cloudInfo.GetSid()); !left.empty()) {
+        return left;
+    }
+    return SceneChecks::ImageBorder(tally, cloudInfo.GetSid());
+}
+
+std::string Cloud::CheckUncut(const FloorPlane& floor, double band, bool storesWhole) const {
+    // A cloud read from an earlier cut already stands on the pallet's top,
+    // its bottom closed there; a plane the cut could not use is left alone,
+    // as a run without a cut always has.
+    if (cloudInfo.GetPath() != cloudInfo.Delivered().GetPath() || floor.Floor() <= 0.0f ||
+        floor.Floor() > kFarthestReturn) {
+        return std::string();
+    }
+    const SceneTally tally(*cloud, floor, -1.0, band);
+    if (100.0 * static_cast<double>(tally.BehindCamera()) > kMostOffPlanePercent * static_cast<double>(tally.Finite())) {
+        return std::string();
+    }
+    // A split alone measures clusters, and drops the small ones the floor's
+    // strays make: the floor and the goods' foot are the whole cloud's matter.
+    for (const std::string& fault :
+         {SceneChecks::MovedFloor(tally, cloudInfo.GetSid()),
+          storesWhole ? SceneChecks::NoCut(tally, cloudInfo.GetSid(), band) : std::string(),
+          SceneChecks::ImageBorder(tally, cloudInfo.GetSid())}) {
+        if (!fault.empty()) {
+            return fault;
+        }
     }
     return std::string();
 }

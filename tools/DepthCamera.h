@@ -33,6 +33,8 @@ public:
         bool missingAsZero = false;  // no return written as (0, 0, 0) instead of NaN, as some cameras do
         bool removeFloor = true;
         double floorTolerance = 0.015;  // metres from the floor plane that the scanner drops
+        double mountHeight = ScanScene::kFloorZ;  // above the floor, as the station was calibrated
+        double moved = 0.0;  // toward the floor since then (negative: away); the plane stays
         unsigned seed = 1;
     };
 
@@ -67,14 +69,15 @@ public:
     }
 
     /// Floor plane a·x + b·y + c·z + d = 0 in the camera's frame, as the session
-    /// row stores it: unit normal toward the floor, so d is minus the camera's height.
+    /// row stores it: unit normal toward the floor, so d is minus the camera's
+    /// height as calibrated (a camera moved since then sees its floor off it).
     void Plane(float& a, float& b, float& c, float& d) const {
         double n[3];
         FloorNormal(n);
         a = static_cast<float>(n[0]);
         b = static_cast<float>(n[1]);
         c = static_cast<float>(n[2]);
-        d = static_cast<float>(-kFloorDistance);
+        d = static_cast<float>(-s.mountHeight);
     }
 
     /// Whether the camera is turned, so that the floor is not z = 2.5 in its frame.
@@ -175,15 +178,17 @@ private:
         double best = std::numeric_limits<double>::infinity();
         object = kNothing;
         const auto& boxes = scene.Boxes();
+        // The camera hangs its height, less the move, above the scene's floor.
+        const double cameraZ = kFloorDistance - (s.mountHeight - s.moved);
         for (std::size_t k = 0; k < boxes.size(); ++k) {
-            const double t = Enter(boxes[k], w);
+            const double t = Enter(boxes[k], w, cameraZ);
             if (t < best) {
                 best = t;
                 object = static_cast<int>(k);
             }
         }
         if (w[2] > 0) {
-            const double t = kFloorDistance / w[2];
+            const double t = (kFloorDistance - cameraZ) / w[2];
             if (t < best) {
                 best = t;
                 object = static_cast<int>(boxes.size());
@@ -192,11 +197,11 @@ private:
         return object == kNothing ? 0.0 : best;
     }
 
-    /// Range at which ray w (unit, scene frame, from the origin) enters the box, infinity when it misses.
-    static double Enter(const ScanScene::Box& b, const double w[3]) {
+    /// Range at which ray w (unit, scene frame, from (0, 0, cameraZ)) enters the box, infinity when it misses.
+    static double Enter(const ScanScene::Box& b, const double w[3], double cameraZ) {
         // In the box's own frame the box is [-L/2, L/2] × [-W/2, W/2] × [zTop, zBottom].
         const double c = std::cos(b.angle), sn = std::sin(b.angle);
-        const double origin[3] = {-b.cx * c - b.cy * sn, b.cx * sn - b.cy * c, 0.0};
+        const double origin[3] = {-b.cx * c - b.cy * sn, b.cx * sn - b.cy * c, cameraZ};
         const double dir[3] = {w[0] * c + w[1] * sn, -w[0] * sn + w[1] * c, w[2]};
         const double lo[3] = {-b.length / 2.0, -b.width / 2.0, b.zTop()};
         const double hi[3] = {b.length / 2.0, b.width / 2.0, b.zBottom};

@@ -116,6 +116,10 @@ int FloorFit::PalletCorrectionHeightMm() const {
     return static_cast<int>(std::ceil(p999 * kMetresToMm)) + 1;
 }
 
+int FloorFit::FloorNoiseBandMm() const {
+    return std::max(kLeastNoiseBandMm, PalletCorrectionHeightMm());
+}
+
 double FloorFit::AngleTo(double pa, double pb, double pc) const {
     const double length = std::sqrt(pa * pa + pb * pb + pc * pc);
     if (!(length > 0.0)) {

@@ -63,6 +63,12 @@ public:
     /// one millimetre the cut's whole-millimetre comparison may lose.
     int PalletCorrectionHeightMm() const;
 
+    /// The scan checks' floor noise band (whole millimetres) for this floor:
+    /// the correction height's, never below the tool's start value, so that
+    /// a camera whose noise the correction clears is not refused for it.
+    int FloorNoiseBandMm() const;
+    static constexpr int kLeastNoiseBandMm = 25;
+
     /// Angle in degrees between this plane's normal and (pa, pb, pc), whose
     /// sign does not matter; 90 when that normal is null.
     double AngleTo(double pa, double pb, double pc) const;

@@ -45,6 +45,10 @@ public:
     static constexpr float kPalletLength = 1.2f;
     static constexpr float kPalletWidth = 0.8f;
     static constexpr float kPalletHeight = 0.144f;
+    // A pallet on feet: its deck (boards and stringers) and its nine blocks.
+    static constexpr float kDeckThickness = 0.044f;
+    static constexpr float kFootLength = 0.145f;
+    static constexpr float kFootWidth = 0.10f;
     // Gap between boxes standing side by side: wider than any sane cluster tolerance.
     static constexpr float kSideGap = 0.10f;
     // Depth noise of the camera (one standard deviation).
@@ -88,16 +92,23 @@ public:
         return PalletTopZ() - top;
     }
 
+    /// Adds a pallet on its feet: a deck over 3 x 3 blocks, floor and blocks seen between them.
+    void AddPalletOnFeet(float angle) {
+        AddPalletPart(kPalletLength, kPalletWidth, kDeckThickness, 0.0f, 0.0f, angle,
+                      kFloorZ - kPalletHeight + kDeckThickness);
+        const float c = std::cos(angle), s = std::sin(angle);
+        for (int i = -1; i <= 1; ++i) {
+            for (int j = -1; j <= 1; ++j) {
+                const float u = i * (kPalletLength - kFootLength) / 2, v = j * (kPalletWidth - kFootWidth) / 2;
+                AddPalletPart(kFootLength, kFootWidth, kPalletHeight - kDeckThickness, u * c - v * s, u * s + v * c,
+                              angle, kFloorZ);
+            }
+        }
+    }
+
     /// Adds a pallet on the floor.
     void AddPallet(float angle) {
-        Box p;
-        p.length = kPalletLength;
-        p.width = kPalletWidth;
-        p.height = kPalletHeight;
-        p.angle = angle;
-        p.zBottom = kFloorZ;
-        p.pallet = true;
-        boxes.push_back(p);
+        AddPalletPart(kPalletLength, kPalletWidth, kPalletHeight, 0.0f, 0.0f, angle, kFloorZ);
     }
 
     /// Adds a box standing on the face at zBottom.
@@ -122,10 +133,11 @@ public:
     /// One box of length × width × height centred at (cx, cy), turned by angleDeg
     /// about the vertical, on the floor or on a pallet at the origin turned with it.
     static ScanScene SingleBox(float length, float width, float height, float cx, float cy, double angleDeg,
-                               bool onPallet) {
+                               bool onPallet, bool palletFeet = false) {
         ScanScene s;
         const auto a = static_cast<float>(angleDeg * kDegree);
-        if (onPallet) s.AddPallet(a);
+        if (onPallet && palletFeet) s.AddPalletOnFeet(a);
+        else if (onPallet) s.AddPallet(a);
         s.AddBox(length, width, height, cx, cy, a, s.PalletTopZ());
         return s;
     }
@@ -327,6 +339,12 @@ private:
             if (j != self && boxes[j].zBottom <= z + kContact && boxes[j].covers(x, y, 0.0f)) return true;
         }
         return false;
+    }
+
+    /// A box of the pallet: the whole pallet, or its deck or a block.
+    void AddPalletPart(float length, float width, float height, float cx, float cy, float angle, float zBottom) {
+        AddBox(length, width, height, cx, cy, angle, zBottom);
+        boxes.back().pallet = true;
     }
 
     void AddPair(float angle, float zBottom) {

@@ -454,6 +454,7 @@ int FloorCommand(const po::variables_map& vm, CalibrationStore& store) {
     std::printf("noise: RMS %.2f mm, 99.9th percentile %.2f mm\n", fit.Rms() * 1000.0,
                 fit.P999() * 1000.0);
     std::printf("pallet.correction.height: %d mm\n", correction);
+    std::printf("floor.noise.band: %d mm\n", fit.FloorNoiseBandMm());
 
     std::vector<std::string> statements;
     if (!sid.empty()) {
@@ -467,10 +468,14 @@ int FloorCommand(const po::variables_map& vm, CalibrationStore& store) {
     const std::vector<std::string> row =
         CalibrationStore::DecodeRow("CONFIG", "pallet.correction.height", std::to_string(correction));
     statements.insert(statements.end(), row.begin(), row.end());
+    const std::vector<std::string> band =
+        CalibrationStore::DecodeRow("CONFIG", "floor.noise.band", std::to_string(fit.FloorNoiseBandMm()));
+    statements.insert(statements.end(), band.begin(), band.end());
     PrintSql(statements);
     WriteIfAsked(vm, store, statements,
-                 sid.empty() ? "the pallet correction height"
-                             : "the plane of session " + sid + " and the pallet correction height");
+                 sid.empty() ? "the pallet correction height and the floor noise band"
+                             : "the plane of session " + sid +
+                                   ", the pallet correction height and the floor noise band");
     return kExitOk;
 }
 

@@ -32,6 +32,7 @@ const char* const kUsage =
     "  --seed N          random seed (default 1)\n"
     "  --box LxWxH       size of the box of box-on-pallet and box-on-floor, metres (default 0.6x0.4x0.5)\n"
     "  --centre X,Y      where that box stands, metres from below the camera (default 0,0)\n"
+    "  --pallet-feet     box-on-pallet: the pallet stands on nine blocks under its deck\n"
     "  --camera          scan with a depth camera instead of sampling the surfaces: one point per\n"
     "                    pixel, organized (WIDTH x HEIGHT), NaN where a pixel has no return\n"
     "Camera options (with --camera or empty-floor; --points, --noise and --nan do not apply):\n"
@@ -46,7 +47,11 @@ const char* const kUsage =
     "  --missing-as-zero   write pixels without a return as 0 0 0 instead of NaN\n"
     "  --floor-tolerance METRES  the scanner's floor removal drops returns this close to the\n"
     "                    floor plane (default 0.015)\n"
-    "  --keep-floor      no floor removal: the raw scan\n";
+    "  --keep-floor      no floor removal: the raw scan\n"
+    "  --height METRES   the camera's height above the floor (default 2.5)\n"
+    "  --moved METRES    the camera moved this far toward the floor since the station was calibrated\n"
+    "                    (negative: away from it); the scanner's floor removal and the printed plane\n"
+    "                    keep the height it was calibrated at\n";
 
 constexpr double kDefaultAngleDeg = 30.0;
 constexpr unsigned kDefaultSeed = 1;
@@ -84,6 +89,7 @@ struct Request {
     double box[3] = {0.6, 0.4, 0.5};
     double centre[2] = {0.0, 0.0};
     bool boxGiven = false;
+    bool palletFeet = false;
     bool camera = false;
     std::vector<std::string> samplingOptions;  // given, for the refusal with --camera
     std::vector<std::string> cameraOptions;    // given, for the refusal without it
@@ -98,6 +104,10 @@ std::string ParseOptions(int argc, char** argv, Request& q) {
         // Switches first; every other option takes one value.
         if (option == "--camera") {
             q.camera = true;
+            continue;
+        }
+        if (option == "--pallet-feet") {
+            q.palletFeet = true;
             continue;
         }
         bool* flag = option == "--no-mixed"          ? &q.cam.mixedPixels
@@ -119,6 +129,8 @@ std::string ParseOptions(int argc, char** argv, Request& q) {
                          : option == "--sigma1"          ? &q.cam.sigma1
                          : option == "--missing"         ? &q.cam.missing
                          : option == "--floor-tolerance" ? &q.cam.floorTolerance
+                         : option == "--height"          ? &q.cam.mountHeight
+                         : option == "--moved"           ? &q.cam.moved
                                                          : nullptr;
         double* numbers = option == "--box"          ? q.box
                           : option == "--centre"     ? q.centre
@@ -160,8 +172,9 @@ std::string Validate(const std::string& sceneName, const Request& q) {
     if (!(q.seed >= 0 && q.seed <= 4294967295.0)) return "--seed must be a non-negative 32-bit number";
     if (!(q.box[0] > 0 && q.box[1] > 0 && q.box[2] > 0 && q.box[0] <= 3 && q.box[1] <= 3 && q.box[2] <= 2))
         return "--box sizes must be above 0 and at most 3x3x2 m";
-    if (!(std::fabs(q.centre[0]) <= 2 && std::fabs(q.centre[1]) <= 2)) return "--centre must be within 2 m";
+    if (!(std::fabs(q.centre[0]) <= 5 && std::fabs(q.centre[1]) <= 5)) return "--centre must be within 5 m";
     const bool oneBox = sceneName == "box-on-pallet" || sceneName == "box-on-floor";
+    if (q.palletFeet && sceneName != "box-on-pallet") return "--pallet-feet applies to box-on-pallet only";
     if ((q.boxGiven || q.centre[0] != 0 || q.centre[1] != 0) && !oneBox)
         return "--box and --centre apply to box-on-pallet and box-on-floor only";
     const auto& c = q.cam;
@@ -171,6 +184,8 @@ std::string Validate(const std::string& sceneName, const Request& q) {
     if (!(c.sigma1 >= 0 && c.sigma1 < 0.05)) return "--sigma1 must be between 0 and 0.05 m";
     if (!(c.missing >= 0 && c.missing < 1)) return "--missing must be a fraction below 1";
     if (!(c.floorTolerance >= 0 && c.floorTolerance < 0.5)) return "--floor-tolerance must be between 0 and 0.5 m";
+    if (!(c.mountHeight >= 0.5 && c.mountHeight <= 10)) return "--height must be between 0.5 and 10 m";
+    if (!(std::fabs(c.moved) <= 0.2)) return "--moved must be within 0.2 m";
     const bool camera = q.camera || sceneName == "empty-floor";
     if (camera && !q.samplingOptions.empty()) return q.samplingOptions.front() + " does not apply to the camera";
     if (!camera && !q.cameraOptions.empty()) return q.cameraOptions.front() + " needs --camera";
@@ -217,7 +232,8 @@ int main(int argc, char** argv) {
     if (oneBox) {
         scene = ScanScene::SingleBox(static_cast<float>(q.box[0]), static_cast<float>(q.box[1]),
                                      static_cast<float>(q.box[2]), static_cast<float>(q.centre[0]),
-                                     static_cast<float>(q.centre[1]), q.angle, sceneName == "box-on-pallet");
+                                     static_cast<float>(q.centre[1]), q.angle, sceneName == "box-on-pallet",
+                                     q.palletFeet);
     } else if (sceneName == "empty-floor") {
         q.camera = true;
         q.cam.removeFloor = false;
@@ -250,16 +266,21 @@ int main(int argc, char** argv) {
 
     std::printf("plane=%g %g %g %g\n", a, b, c, d);
     // With a turned camera the floor is no plane of constant z; the plane above says where it is.
-    if (flatFloor) std::printf("floor_z=%g\n", ScanScene::kFloorZ);
+    // The camera's frame: the scene's, less the camera's place in it.
+    const float shift = q.camera ? static_cast<float>(ScanScene::kFloorZ - (q.cam.mountHeight - q.cam.moved)) : 0.0f;
+    if (flatFloor) std::printf("floor_z=%g\n", ScanScene::kFloorZ - shift);
+    // The pallet's first box is the whole pallet, or its deck when it stands on feet.
     for (const auto& box : scene.Boxes()) {
         if (box.pallet) {
-            std::printf("pallet=%g %g %g top_z=%g\n", box.length, box.width, box.height, box.zTop());
+            std::printf("pallet=%g %g %g top_z=%g\n", box.length, box.width, ScanScene::kPalletHeight,
+                        box.zTop() - shift);
+            break;
         }
     }
     int k = 0;
     for (const auto& box : scene.Goods()) {
         std::printf("box%d=%g %g %g centre=%g,%g top_z=%g\n", ++k, box.length, box.width, box.height, box.cx,
-                    box.cy, box.zTop());
+                    box.cy, box.zTop() - shift);
     }
     std::printf("goods_height=%g\n", scene.GoodsHeight());
     return 0;

@@ -70,19 +70,7 @@ PALLET_MM=144
 
 # shellcheck source=../bench-db.sh
 source "$ROOT/bench/bench-db.sh"
-bench_db_start
-cleanup() {
-  bench_db_stop
-  [ "$KEEP" = 1 ] || rm -rf "$DATA"
-}
-trap cleanup EXIT
-
-rm -rf "$WORK"
-mkdir -p "$DATA"
-cp "$KELVO_TEST_CONFIG" "$WORK/kelvo_tools.json"
-sql <"$ROOT/scripts/run-settings.sql"
-sql -e "INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('CONFIG', 'base.data.folder', '$DATA', 'S');
-        INSERT INTO pallets (id, product_name, h) VALUES ($PALLET_ID, 'Euro pallet', $PALLET_MM);"
+bench_start_work "$PALLET_ID" "$PALLET_MM"
 
 for setting in "${SETTINGS[@]}"; do
   [[ "$setting" == *=* ]] || { echo "accuracy: --set needs KEY=VALUE, not $setting" >&2; exit 1; }

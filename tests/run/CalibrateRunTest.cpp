@@ -79,6 +79,7 @@ protected:
         cleanup.Add("DELETE FROM decode WHERE decclass = 'FINE TUNE'");
         cleanup.Add("DELETE FROM decode WHERE deckey = 'pallet.correction.height' AND decvalue <> '" +
                     std::string(kPalletCorrectionMm) + "'");
+        cleanup.Add("DELETE FROM decode WHERE deckey = 'floor.noise.band'");
     }
 
     /// Rows firstId.. of session sid, one scan each of the box turned by the given angles;
@@ -336,11 +337,14 @@ TEST_F(CalibrateRun, FloorOfTheDepthCamerasEmptyStationReplacesTheSessionsPlane)
 
     run = Calibrate(dir, {"floor", file.string(), "-s", "cal8900", "--write"});
     ASSERT_EQ(run.status, 0) << run.out << run.err;
-    EXPECT_NE(run.out.find("Written: the plane of session cal8900 and the pallet correction height, in one "
-                           "transaction."),
+    EXPECT_NE(run.out.find("Written: the plane of session cal8900, the pallet correction height and the floor "
+                           "noise band, in one transaction."),
               std::string::npos);
     EXPECT_EQ(db.Value("SELECT decvalue FROM decode WHERE decactive = 1 AND deckey = 'pallet.correction.height'"),
               std::optional<std::string>(std::to_string(correction)));
+    // The band follows the floor's noise and never falls below the start value.
+    EXPECT_EQ(db.Value("SELECT decvalue FROM decode WHERE decactive = 1 AND deckey = 'floor.noise.band'"),
+              std::optional<std::string>(std::to_string(std::max(25, correction))));
     // Once replaced, the stored plane is the fitted one.
     run = Calibrate(dir, {"floor", file.string(), "-s", "cal8900"});
     EXPECT_NE(run.out.find("\nstored against fitted: angle 0.00 degrees, distance 0.0 mm\n"), std::string::npos)

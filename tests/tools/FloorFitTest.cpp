@@ -65,7 +65,12 @@ TEST(FloorFit, GeneratingPlaneNoiseFiguresAndTheCorrectionThatClearsThem) {
         // The 99.9th percentile of |N(0, s)| is 3.29 s.
         EXPECT_NEAR(fit.P999(), 3.29 * c.noise, 0.1 * c.noise + 1e-6);
         EXPECT_EQ(fit.PalletCorrectionHeightMm(), c.correctionMm);
+        EXPECT_EQ(fit.FloorNoiseBandMm(), 25);
     }
+    // A far, noisy camera's floor: the scan checks' band follows its noise past the start value.
+    const FloorFit noisy(Floor(0.0, 0.009, 0.0, 50000));
+    EXPECT_GT(noisy.FloorNoiseBandMm(), 25);
+    EXPECT_EQ(noisy.FloorNoiseBandMm(), noisy.PalletCorrectionHeightMm());
 }
 
 TEST(FloorFit, RefusesTooFewPointsNoDominantPlaneAndATiltedFloor) {

@@ -1,0 +1,107 @@
+#include "measure/SceneChecks.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "cloud/Units.h"
+#include "measure/SceneTally.h"
+
+namespace {
+
+std::string Printf(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+double Percent(std::size_t count, std::size_t of) {
+    return of == 0 ? 0.0 : 100.0 * static_cast<double>(count) / static_cast<double>(of);
+}
+
+const char* const kCutRemedy =
+    "; measure goods on the floor with -e 2 (the floor band is cut and the bottom closed on the "
+    "floor), goods on a pallet with -d PALLET";
+
+}  // namespace
+
+std::string SceneChecks::NoCut(const SceneTally& tally, const std::string& sid, double band) {
+    if (tally.Finite() == 0) {
+        return std::string();
+    }
+    const std::string bandMm = Printf("%.0f", band * kMillimetresPerMetre);
+    if (tally.OnFloor() > kMostFloorPoints) {
+        return "Scan of session " + sid + " holds the floor: " + std::to_string(tally.OnFloor()) +
+               " points (" + Printf("%.1f", Percent(tally.OnFloor(), tally.Finite())) +
+               " %) lie within " + bandMm +
+               " mm of its floor plane or beyond it, off the goods' footprint (at most " +
+               std::to_string(kMostFloorPoints) + "), and a run without a cut measures them as goods" +
+               kCutRemedy;
+    }
+    if (tally.Flying() > kMostFlyingPixels) {
+        return "Goods of session " + sid + " show flying pixels: " + std::to_string(tally.Flying()) +
+               " points stand off their edges along the camera's rays, more than " +
+               std::to_string(SceneTally::kFlyingDropMm) +
+               " mm behind a neighbouring pixel (at most " + std::to_string(kMostFlyingPixels) +
+               "), and a run without a cut measures them as goods" + kCutRemedy;
+    }
+    if (tally.LowestAbove() > band) {
+        return "Goods of session " + sid +
+               " were not seen down to the floor: their lowest point lies " +
+               Printf("%.0f", tally.LowestAbove() * kMillimetresPerMetre) +
+               " mm above its floor plane (at most " + bandMm +
+               " mm), and a run without a cut measures only what the camera saw of them" + kCutRemedy;
+    }
+    return std::string();
+}
+
+std::string SceneChecks::ImageBorder(const SceneTally& tally, const std::string& sid) {
+    if (!tally.Organized()) {
+        return std::string();
+    }
+    static const char* const kNames[SceneTally::kSides] = {"top row", "bottom row", "left column",
+                                                           "right column"};
+    for (int side = 0; side < SceneTally::kSides; ++side) {
+        const std::size_t count = tally.AtBorder(static_cast<SceneTally::Side>(side));
+        if (count > kMostBorderPoints) {
+            return "Goods of session " + sid + " reach beyond the camera's image: " +
+                   std::to_string(count) + " points kept for measuring lie in its " +
+                   kNames[side] + " (at most " + std::to_string(kMostBorderPoints) +
+                   "); place the goods wholly within the measuring zone";
+        }
+    }
+    return std::string();
+}
+
+std::string SceneChecks::LayerAboveCut(const SceneTally& tally, const std::string& sid) {
+    const double share = Percent(tally.JustAboveCut(), tally.Kept());
+    if (share <= kMostJustAboveCutPercent ||
+        static_cast<double>(tally.JustBelowCut()) >
+            kMostBelowPerAboveCut * static_cast<double>(tally.JustAboveCut())) {
+        return std::string();
+    }
+    return "Cut of session " + sid + " leaves a layer with the goods: " + Printf("%.1f", share) +
+           " % of the points it keeps lie within " + std::to_string(SceneTally::kAboveCutMm) +
+           " mm above it (at most " + Printf("%g", kMostJustAboveCutPercent) +
+           " %), a pallet's deck or a floor nearer the camera than the floor plane puts it: check "
+           "the pallet's height, and if the camera has moved fit the floor again with "
+           "kelvo_calibrate floor -s " +
+           sid;
+}
+
+std::string SceneChecks::MovedFloor(const SceneTally& tally, const std::string& sid) {
+    const double share = Percent(tally.LayerPoints(), tally.Reference());
+    const double offsetMm = tally.LayerOffset() * kMillimetresPerMetre;
+    if (share < kLeastFloorLayerPercent || std::fabs(offsetMm) <= kMostFloorOffsetMm) {
+        return std::string();
+    }
+    return "Floor of session " + sid + " seen " + Printf("%.0f", std::fabs(offsetMm)) + " mm " +
+           (offsetMm < 0.0 ? "nearer the camera" : "farther from the camera") +
+           " than its floor plane: " + Printf("%.1f", share) + " % of the " +
+           (tally.Organized() ? "pixels" : "points") +
+           " lie in one layer parallel to it (a floor from " +
+           Printf("%g", kLeastFloorLayerPercent) + " %, off the plane beyond " +
+           Printf("%g", kMostFloorOffsetMm) +
+           " mm); the camera has moved since the station was calibrated: fit the floor again "
+           "with kelvo_calibrate floor -s " +
+           sid + " on a scan of the empty station";
+}

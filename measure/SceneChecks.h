@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+class SceneTally;
+
+/// The checks of what a scan shows against the station it was taken at:
+/// goods measured without a cut but with the floor in the scan or without
+/// their lower part, goods reaching beyond the camera's image, and the floor
+/// seen again away from the session's plane after the camera moved. Each
+/// returns one line naming the session and the remedy, or an empty text.
+class SceneChecks {
+public:
+    /// A run without a cut measures every point as goods, with no filter:
+    /// a single stray of the floor off the goods' footprint widens them by
+    /// its distance. More points than this within the floor's band or beyond
+    /// it, off the footprint, are the floor or its strays.
+    static constexpr std::size_t kMostFloorPoints = 0;
+    /// A run without a cut has no filter for the flying pixels a camera
+    /// returns along the goods' edges: more than this many widen the goods.
+    static constexpr std::size_t kMostFlyingPixels = 8;
+    /// More points than this kept in an outermost row or column of the image
+    /// are goods cut off by it; floor speckle above the cut leaves a few at most.
+    static constexpr std::size_t kMostBorderPoints = 8;
+    /// A layer parallel to the plane holding at least this share (per cent)
+    /// of the pixels (of the points, for an unorganized scan) is a floor.
+    static constexpr double kLeastFloorLayerPercent = 5.0;
+    /// A floor layer farther than this (millimetres) from the plane is the
+    /// floor seen again: the camera has moved since its plane was fitted.
+    static constexpr double kMostFloorOffsetMm = 8.0;
+
+    /// Goods kept by the cut show their sides just above it, a few points; a
+    /// larger share (per cent of the kept points) there is a layer the cut
+    /// missed, the pallet's deck or the floor nearer than the plane says,
+    /// unless the slab just below the cut holds more than this many points
+    /// for each of them: then it is the noise of a layer the cut took, whose
+    /// few points above it the outlier filter takes.
+    static constexpr double kMostJustAboveCutPercent = 5.0;
+    static constexpr double kMostBelowPerAboveCut = 4.0;
+
+    /// A run that cuts nothing, on a session with a plane: the floor in the
+    /// scan, or goods whose lowest point lies above the floor's band.
+    static std::string NoCut(const SceneTally& tally, const std::string& sid, double band);
+    /// An organized scan whose kept points touch an edge of the image.
+    static std::string ImageBorder(const SceneTally& tally, const std::string& sid);
+    /// A run that cuts: a dense layer just above the cut, left in with the goods.
+    static std::string LayerAboveCut(const SceneTally& tally, const std::string& sid);
+    /// A dense layer parallel to the plane but off it: the floor, after the camera moved.
+    static std::string MovedFloor(const SceneTally& tally, const std::string& sid);
+};

@@ -1,0 +1,205 @@
+#include "measure/SceneTally.h"
+
+#include <pcl/common/point_tests.h>
+#include <pcl/point_cloud.h>
+#include <pcl/point_types.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "cloud/Units.h"
+#include "measure/FloorPlane.h"
+
+SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove,
+                       double band)
+    : lowestAbove(std::numeric_limits<double>::max()) {
+    const std::size_t width = scan.width;
+    const std::size_t height = scan.height;
+    pixels = width * height;
+    organized = height > 1 && width > 1 && pixels == scan.points.size();
+    const bool cuts = keepAbove >= 0.0;
+    for (std::size_t i = 0; i < scan.points.size(); ++i) {
+        const pcl::PointXYZRGB& p = scan.points[i];
+        if (!pcl::isFinite(p)) {
+            continue;
+        }
+        ++finite;
+        const double pastFloor =
+            static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor());
+        if (floor.Along(p.x, p.y, p.z) < 0.0f) {
+            ++behindCamera;
+        }
+        if (pastFloor <= band && -pastFloor < lowestAbove) {
+            lowestAbove = -pastFloor;
+        }
+        const double bin = std::floor(pastFloor * kMillimetresPerMetre) + kLayerWindowMm;
+        if (bin >= 0.0 && bin < static_cast<double>(layers.size())) {
+            ++layers[static_cast<std::size_t>(bin)];
+        }
+        const double slab = kAboveCutMm / kMillimetresPerMetre;
+        if (cuts && -pastFloor > keepAbove) {
+            ++kept;
+            justAboveCut += -pastFloor <= keepAbove + slab;
+        } else if (cuts) {
+            justBelowCut += -pastFloor > keepAbove - slab;
+        }
+        // Without a cut, what stands above the floor's band is the goods.
+        if (organized && -pastFloor > (cuts ? keepAbove : band)) {
+            const std::size_t u = i % width;
+            const std::size_t v = i / width;
+            border[kTop] += v == 0;
+            border[kBottom] += v + 1 == height;
+            border[kLeft] += u == 0;
+            border[kRight] += u + 1 == width;
+        }
+    }
+    FindLayer();
+    if (!cuts) {
+        CountOffFootprint(scan, floor, band);
+        if (organized) {
+            CountFlying(scan, floor, band);
+        }
+    }
+}
+
+void SceneTally::CountFlying(const PointCloudRGB& scan, const FloorPlane& floor, double band) {
+    const double n[3] = {floor.A(), floor.B(), floor.C()};
+    const double drop = kFlyingDropMm / kMillimetresPerMetre;
+    const double least = kFlyingShiftMm / kMillimetresPerMetre;
+    const std::size_t width = scan.width;
+    const std::size_t height = scan.height;
+    for (std::size_t v = 0; v < height; ++v) {
+        for (std::size_t u = 0; u < width; ++u) {
+            const pcl::PointXYZRGB& p = scan.points[v * width + u];
+            if (!pcl::isFinite(p)) {
+                continue;
+            }
+            const double along = n[0] * p.x + n[1] * p.y + n[2] * p.z;
+            if (-(along - floor.Floor()) <= band || !(along > 0.0)) {
+                continue;
+            }
+            // How far off the vertical the pixel's ray runs: a point along it
+            // moves this much sideways per metre it drops.
+            const double side[3] = {p.x - along * n[0], p.y - along * n[1], p.z - along * n[2]};
+            const double slope =
+                std::sqrt(side[0] * side[0] + side[1] * side[1] + side[2] * side[2]) / along;
+            const std::size_t neighbours[4][2] = {{u - 1, v}, {u + 1, v}, {u, v - 1}, {u, v + 1}};
+            for (const auto& at : neighbours) {
+                if (at[0] >= width || at[1] >= height) {
+                    continue;  // beyond the image (unsigned wrap included)
+                }
+                const pcl::PointXYZRGB& q = scan.points[at[1] * width + at[0]];
+                if (!pcl::isFinite(q)) {
+                    continue;
+                }
+                const double d[3] = {p.x - q.x, p.y - q.y, p.z - q.z};
+                const double dropped = n[0] * d[0] + n[1] * d[1] + n[2] * d[2];
+                if (dropped <= drop) {
+                    continue;
+                }
+                const double across[3] = {d[0] - dropped * n[0], d[1] - dropped * n[1],
+                                          d[2] - dropped * n[2]};
+                const double shift =
+                    std::sqrt(across[0] * across[0] + across[1] * across[1] + across[2] * across[2]);
+                if (shift > least && shift > 0.5 * dropped * slope) {
+                    ++flying;
+                    break;
+                }
+            }
+        }
+    }
+}
+
+void SceneTally::CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& floor,
+                                   double band) {
+    const auto pastFloor = [&floor](const pcl::PointXYZRGB& p) {
+        return static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor());
+    };
+    // The footprint's extent in the scan's x and y: the plane is level within
+    // half a degree, so they span the floor.
+    double lo[2] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
+    double hi[2] = {-std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()};
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        if (pcl::isFinite(p) && -pastFloor(p) > band) {
+            lo[0] = std::min(lo[0], static_cast<double>(p.x));
+            lo[1] = std::min(lo[1], static_cast<double>(p.y));
+            hi[0] = std::max(hi[0], static_cast<double>(p.x));
+            hi[1] = std::max(hi[1], static_cast<double>(p.y));
+        }
+    }
+    // Cells of the footprint, widened by the margin; a scene too wide for
+    // the grid (no camera's) is taken in coarser cells.
+    constexpr double kMostCellsPerSide = 4096.0;
+    double cell = kFootprintCell;
+    const double extent = std::max(hi[0] - lo[0], hi[1] - lo[1]);
+    if (lo[0] <= hi[0] && extent / cell > kMostCellsPerSide - 2 * kFootprintMargin - 1) {
+        cell = extent / (kMostCellsPerSide - 2 * kFootprintMargin - 1);
+    }
+    const std::size_t nx = lo[0] <= hi[0]
+                               ? static_cast<std::size_t>((hi[0] - lo[0]) / cell) + 1 + 2 * kFootprintMargin
+                               : 0;
+    const std::size_t ny = lo[0] <= hi[0]
+                               ? static_cast<std::size_t>((hi[1] - lo[1]) / cell) + 1 + 2 * kFootprintMargin
+                               : 0;
+    const auto cellOf = [&](const pcl::PointXYZRGB& p, std::size_t& ix, std::size_t& iy) {
+        const double fx = std::floor((p.x - lo[0]) / cell) + kFootprintMargin;
+        const double fy = std::floor((p.y - lo[1]) / cell) + kFootprintMargin;
+        if (!(fx >= 0.0 && fy >= 0.0 && fx < static_cast<double>(nx) && fy < static_cast<double>(ny))) {
+            return false;
+        }
+        ix = static_cast<std::size_t>(fx);
+        iy = static_cast<std::size_t>(fy);
+        return true;
+    };
+    std::vector<unsigned char> covered(nx * ny, 0);
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        std::size_t ix, iy;
+        if (pcl::isFinite(p) && -pastFloor(p) > band && cellOf(p, ix, iy)) {
+            covered[iy * nx + ix] = 1;
+        }
+    }
+    // Widen along x, then along y.
+    for (int pass = 0; pass < 2; ++pass) {
+        std::vector<unsigned char> wider(covered.size(), 0);
+        for (std::size_t iy = 0; iy < ny; ++iy) {
+            for (std::size_t ix = 0; ix < nx; ++ix) {
+                if (!covered[iy * nx + ix]) {
+                    continue;
+                }
+                for (int k = -kFootprintMargin; k <= kFootprintMargin; ++k) {
+                    const long jx = static_cast<long>(ix) + (pass == 0 ? k : 0);
+                    const long jy = static_cast<long>(iy) + (pass == 1 ? k : 0);
+                    if (jx >= 0 && jy >= 0 && jx < static_cast<long>(nx) && jy < static_cast<long>(ny)) {
+                        wider[static_cast<std::size_t>(jy) * nx + static_cast<std::size_t>(jx)] = 1;
+                    }
+                }
+            }
+        }
+        covered.swap(wider);
+    }
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        std::size_t ix, iy;
+        if (pcl::isFinite(p) && pastFloor(p) >= -band && !(cellOf(p, ix, iy) && covered[iy * nx + ix])) {
+            ++onFloor;
+        }
+    }
+}
+
+void SceneTally::FindLayer() {
+    const std::size_t slab = 2 * kLayerHalfMm + 1;
+    std::size_t sum = 0;
+    for (std::size_t k = 0; k < layers.size(); ++k) {
+        sum += layers[k];
+        if (k >= slab) {
+            sum -= layers[k - slab];
+        }
+        if (k + 1 >= slab && sum > layerPoints) {
+            layerPoints = sum;
+            // Bin k covers [k - window, k - window + 1) mm; the slab's centre is its middle bin's.
+            const double centreMm = static_cast<double>(k) - kLayerHalfMm - kLayerWindowMm + 0.5;
+            layerOffset = centreMm / kMillimetresPerMetre;
+        }
+    }
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include "cloud/Cloud.h"
+
+class FloorPlane;
+
+/// What one pass over a scan tells about its scene against the session's
+/// floor plane: how much of it lies on (or beyond) the floor, how near the
+/// floor the goods come down, which borders of the camera's image the
+/// points kept by the cut touch, and how the points about the floor are
+/// layered parallel to it.
+class SceneTally {
+public:
+    /// Sides of an organized scan's image: its first and last row, first and last column.
+    enum Side { kTop, kBottom, kLeft, kRight, kSides };
+
+    /// Points within this many millimetres of the plane, either side, are
+    /// layered; wide enough for a floor seen again 40 mm off it, narrow
+    /// enough to leave out the top of any goods (50 mm and more).
+    static constexpr int kLayerWindowMm = 50;
+    /// Half the thickness of a layer (millimetres): a floor seen by a camera
+    /// of a few millimetres of noise falls within it.
+    static constexpr int kLayerHalfMm = 5;
+
+    /// Edge of the footprint's grid cells (metres), and the cells it is
+    /// widened by on every side: the mixed pixels along the foot of goods
+    /// stray a few centimetres from their sides.
+    static constexpr double kFootprintCell = 0.02;
+    static constexpr int kFootprintMargin = 2;
+
+    /// keepAbove: height above the floor (metres) beyond which the cut keeps
+    /// points, or a negative value when nothing is cut (the floor's points
+    /// off the goods' footprint are then counted); band: the floor's noise
+    /// band (metres) either side of the plane.
+    SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove, double band);
+
+    /// Points with coordinates.
+    std::size_t Finite() const { return finite; }
+    /// Points farther from the floor than the camera, on its side of the plane.
+    std::size_t BehindCamera() const { return behindCamera; }
+    /// Points within the band of the floor, or beyond it, that lie outside the
+    /// footprint of the points above the band: the floor and its strays, not
+    /// the foot of goods standing on it. Counted when the tally was asked to.
+    std::size_t OnFloor() const { return onFloor; }
+    /// Flying pixels of an organized scan without a cut: points above the
+    /// band that lie more than kFlyingDropMm farther along the floor's normal
+    /// than a neighbouring pixel's point yet off to the side of it, along
+    /// their own ray, as a pixel that mixes a near edge with what lies
+    /// behind returns; a face seen edge-on drops under its upper pixel instead.
+    std::size_t Flying() const { return flying; }
+    static constexpr int kFlyingDropMm = 30;
+    static constexpr int kFlyingShiftMm = 10;
+
+    /// Height above the floor (metres) of the point nearest it among those
+    /// not beyond the band; negative when they lie beyond the plane. With no
+    /// such point, the largest double.
+    double LowestAbove() const { return lowestAbove; }
+
+    /// True for a scan as the camera delivers it: more than one row, a point per pixel.
+    bool Organized() const { return organized; }
+    /// Pixels of an organized scan, else the finite points: what a layer's share is taken of.
+    std::size_t Reference() const { return organized ? pixels : finite; }
+    /// Points the cut keeps (without a cut, those above the band) that lie
+    /// in the outermost row or column of that side.
+    std::size_t AtBorder(Side side) const { return border[side]; }
+
+    /// Thickness (millimetres) of the slabs just above and just below the
+    /// cut whose points are counted: what a pallet's deck or a floor spans there.
+    static constexpr int kAboveCutMm = 10;
+    /// Points the cut keeps, those of them within the slab just above it,
+    /// and the points the cut takes within the slab just below it.
+    std::size_t Kept() const { return kept; }
+    std::size_t JustAboveCut() const { return justAboveCut; }
+    std::size_t JustBelowCut() const { return justBelowCut; }
+
+    /// The densest layer parallel to the plane within the window: its offset
+    /// from the plane (metres, positive beyond it, away from the camera) and
+    /// its points.
+    double LayerOffset() const { return layerOffset; }
+    std::size_t LayerPoints() const { return layerPoints; }
+
+private:
+    void FindLayer();
+    /// Counts the flying pixels above the band.
+    void CountFlying(const PointCloudRGB& scan, const FloorPlane& floor, double band);
+    /// Counts the points on the floor outside the footprint of those above it.
+    void CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& floor, double band);
+
+    std::size_t finite = 0;
+    std::size_t behindCamera = 0;
+    std::size_t kept = 0;
+    std::size_t justAboveCut = 0;
+    std::size_t justBelowCut = 0;
+    std::size_t flying = 0;
+    std::size_t onFloor = 0;
+    double lowestAbove;
+    bool organized = false;
+    std::size_t pixels = 0;
+    std::array<std::size_t, kSides> border{};
+    std::array<std::size_t, 2 * kLayerWindowMm> layers{};  // 1 mm bins from -window to +window
+    double layerOffset = 0.0;
+    std::size_t layerPoints = 0;
+};

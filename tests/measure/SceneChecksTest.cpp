@@ -1,0 +1,211 @@
+// The scene checks on depth-camera scans: runs without a cut, goods beyond
+// the image, the floor seen again after the camera moved, and the floor's
+// noise band from the settings.
+
+#include "ScanCloud.h"
+#include "tools/DepthCamera.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Steps {
+    bool cuts = true;
+    bool storesWhole = true;
+    float palletMm = 2.0f;
+    float bandMm = 25.0f;
+};
+
+/// The fault CheckScan finds in the cloud under the floor 2.5 m below the camera.
+std::string Fault(const PointCloudRGBPtr& points, const Steps& run, float d = -2.5f, float c = 1.0f) {
+    Config* config = TestConfig();
+    if (config == nullptr) return "no configuration";
+    const float savedCorrection = config->GetPalletCorrectionHeight();
+    const float savedBand = config->GetFloorNoiseBand();
+    config->SetPalletHeight(run.palletMm);
+    config->SetPalletCorrectionHeight(10.0f);
+    config->SetFloorNoiseBand(run.bandMm);
+    Cloud cloud(CloudInfo(1, 1, 0, 0, "S9", "S%d.pcd", "/nonexistent", 0, 0, c, d));
+    cloud.setCloud(points);
+    const std::string fault = cloud.CheckScan(run.cuts, run.storesWhole);
+    config->SetPalletCorrectionHeight(savedCorrection);
+    config->SetFloorNoiseBand(savedBand);
+    return fault;
+}
+
+/// A camera's organized scan of the scene, NaN where a pixel has no return.
+PointCloudRGBPtr Camera(const ScanScene& scene, double sigma1, bool mixed = true, double moved = 0.0,
+                        bool keepFloor = false) {
+    DepthCamera::Settings s;
+    s.width = 320;
+    s.height = 240;
+    s.sigma1 = sigma1;
+    s.mixedPixels = mixed;
+    s.moved = moved;
+    s.removeFloor = !keepFloor;
+    s.seed = 5;
+    const auto scan = DepthCamera(scene, s).Scan();
+    PointCloudRGBPtr cloud(new PointCloudRGB);
+    for (const auto& p : scan) cloud->points.push_back(MakePoint(p.x, p.y, p.z));
+    cloud->width = static_cast<std::uint32_t>(s.width);
+    cloud->height = static_cast<std::uint32_t>(s.height);
+    cloud->is_dense = false;
+    return cloud;
+}
+
+ScanScene OnFloor(float size, float cx, float cy = 0.0f) {
+    return ScanScene::SingleBox(size, size, size, cx, cy, 0.0, false);
+}
+
+bool Starts(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+
+}  // namespace
+
+TEST(SceneChecks, RunsWithoutACutNeedTheFloorOutAndTheGoodsSeenDownToIt) {
+    const std::string floorIn = "Scan of session S9 holds the floor: ";
+    const std::string notDown = "Goods of session S9 were not seen down to the floor: their lowest point lies ";
+    const std::string remedy =
+        "; measure goods on the floor with -e 2 (the floor band is cut and the bottom closed on the floor), "
+        "goods on a pallet with -d PALLET";
+    const Steps noCut{false, true};
+    const Steps split{false, false};
+    struct Case {
+        const char* what;
+        PointCloudRGBPtr scan;
+        Steps run;
+        float d;
+        std::string fault;  // the message's start; empty: the scan passes
+    };
+    const auto quietOff = Camera(OnFloor(0.3f, 1.1f), 0.00025, false);
+    const auto strays = Camera(OnFloor(0.3f, 0.4f), 0.001);
+    const auto raw = Camera(OnFloor(0.3f, 0.4f), 0.00025, true, 0.0, true);
+    const auto topOnly = Camera(ScanScene::SingleBox(1.2f, 0.8f, 0.4f, 0.0f, 0.0f, 0.0, false), 0.00025, false);
+    const std::vector<Case> cases = {
+        {"goods seen down to the floor, floor removed", quietOff, noCut, -2.5f, ""},
+        {"floor strays of a noisy camera", strays, noCut, -2.5f, floorIn},
+        {"flying pixels along the edges", Camera(OnFloor(0.3f, 1.1f), 0.00025), noCut, -2.5f,
+         "Goods of session S9 show flying pixels: "},
+        {"the raw scan, floor kept", raw, noCut, -2.5f, floorIn},
+        {"only the top face seen", topOnly, noCut, -2.5f, notDown + "396 mm above its floor plane (at most 25 mm)"},
+        {"a band wide enough for the top face", topOnly, Steps{false, true, 2.0f, 400.0f}, -2.5f, ""},
+        {"no plane known", strays, noCut, 0.0f, ""},
+        {"a split alone keeps its own filter", strays, split, -2.5f, ""},
+        {"a cut takes the floor band", quietOff, Steps{}, -2.5f, ""},
+    };
+    for (const Case& c : cases) {
+        const std::string fault = Fault(c.scan, c.run, c.d, c.d == 0.0f ? 0.0f : 1.0f);
+        if (c.fault.empty()) {
+            EXPECT_EQ(fault, "") << c.what;
+            continue;
+        }
+        EXPECT_TRUE(Starts(fault, c.fault)) << c.what << ": " << fault;
+        EXPECT_EQ(fault.size() - fault.rfind(remedy), remedy.size()) << c.what << ": " << fault;
+    }
+}
+
+TEST(SceneChecks, GoodsReachingAnEdgeOfTheImageAreRefusedNamingIt) {
+    const std::string beyond = "Goods of session S9 reach beyond the camera's image: ";
+    // At the top of a 0.4 m box, 2.1 m from the camera, the image spans 1.47 m
+    // either side across and 1.09 m along.
+    const auto inView = Camera(OnFloor(0.4f, 0.6f), 0.0005);
+    struct Case {
+        const char* what;
+        PointCloudRGBPtr scan;
+        Steps run;
+        std::string fault;
+    };
+    const std::vector<Case> cases = {
+        {"in view", inView, Steps{}, ""},
+        {"a quarter beyond the right edge", Camera(OnFloor(0.4f, 1.57f), 0.0005), Steps{}, "right column (at most 8)"},
+        {"beyond the top edge", Camera(OnFloor(0.4f, 0.0f, -1.19f), 0.0005), Steps{}, "top row (at most 8)"},
+        {"beyond the bottom edge, nothing cut", Camera(OnFloor(0.4f, 0.0f, 1.19f), 0.00025, false),
+         Steps{false, false}, "bottom row (at most 8)"},
+    };
+    for (const Case& c : cases) {
+        const std::string fault = Fault(c.scan, c.run);
+        if (c.fault.empty()) {
+            EXPECT_EQ(fault, "") << c.what;
+        } else {
+            EXPECT_TRUE(Starts(fault, beyond)) << c.what << ": " << fault;
+            EXPECT_NE(fault.find(" points kept for measuring lie in its " + c.fault +
+                                 "; place the goods wholly within the measuring zone"),
+                      std::string::npos)
+                << c.what << ": " << fault;
+        }
+    }
+    // The bound: 8 kept points in the last column pass, 9 do not; the same
+    // points in an unorganized scan are not placed in any image.
+    auto edge = Camera(OnFloor(0.4f, 0.6f), 0.0005);
+    for (std::uint32_t row = 0; row < 9; ++row) {
+        edge->points[row * edge->width + edge->width - 1] = MakePoint(1.2f, 0.0f, 2.0f);
+        EXPECT_EQ(Fault(edge, Steps{}).empty(), row < 8) << row;
+    }
+    edge->width = static_cast<std::uint32_t>(edge->points.size());
+    edge->height = 1;
+    EXPECT_EQ(Fault(edge, Steps{}), "");
+}
+
+TEST(SceneChecks, TheFloorSeenAgainOrALayerLeftAboveTheCutAreRefused) {
+    const std::string recalibrate =
+        "the camera has moved since the station was calibrated: fit the floor again with kelvo_calibrate floor "
+        "-s S9 on a scan of the empty station";
+    const ScanScene pallet = ScanScene::SingleBox(0.6f, 0.4f, 0.5f, 0.0f, 0.0f, 30.0, true);
+    struct Case {
+        double moved;
+        double sigma1;
+        Steps run;
+        std::string fault;
+    };
+    const Steps palletCut{true, true, 144.0f};
+    const std::vector<Case> cases = {
+        {0.0, 0.0005, palletCut, ""},
+        {0.02, 0.0005, palletCut, "Floor of session S9 seen 20 mm nearer the camera than its floor plane: "},
+        {0.04, 0.001, Steps{}, "Floor of session S9 seen 40 mm nearer the camera than its floor plane: "},
+        {-0.02, 0.00025, palletCut, "Floor of session S9 seen 20 mm farther from the camera than its floor plane: "},
+        {0.02, 0.0005, Steps{false, false}, "Floor of session S9 seen 20 mm nearer the camera"},
+        // Within the scanner's floor removal (15 mm) a quiet camera shows no
+        // floor, but the pallet's deck stands 10 mm nearer, within the slab above the cut.
+        {0.01, 0.00025, palletCut, "Cut of session S9 leaves a layer with the goods: "},
+        // A noisy deck's tail above the cut, most of the deck below it, is the filter's.
+        {0.0, 0.001, palletCut, ""},
+        // A pallet's height given 14 mm short leaves the deck above the cut.
+        {0.0, 0.0005, Steps{true, true, 130.0f}, "Cut of session S9 leaves a layer with the goods: "},
+    };
+    for (const Case& c : cases) {
+        const std::string fault = Fault(Camera(pallet, c.sigma1, true, c.moved), c.run);
+        if (c.fault.empty()) {
+            EXPECT_EQ(fault, "") << c.moved;
+        } else {
+            EXPECT_TRUE(Starts(fault, c.fault)) << c.moved << ": " << fault;
+            if (Starts(fault, "Floor of")) {
+                EXPECT_NE(fault.find(recalibrate), std::string::npos) << fault;
+            } else {
+                EXPECT_NE(fault.find(" % of the points it keeps lie within 10 mm above it (at most 5 %), a pallet's "
+                                     "deck or a floor nearer the camera than the floor plane puts it: check the "
+                                     "pallet's height, and if the camera has moved fit the floor again with "
+                                     "kelvo_calibrate floor -s S9"),
+                          std::string::npos)
+                    << fault;
+            }
+        }
+    }
+    // The floor left in a raw scan lies on the plane: no move.
+    EXPECT_EQ(Fault(Camera(pallet, 0.0005, true, 0.0, true), Steps{true, true, 144.0f}), "");
+}
+
+TEST(SceneChecks, TheFloorNoiseBandFollowsTheSetting) {
+    // A far camera's floor noise: 6 % of the points spread from 30 to 74 mm beyond the plane.
+    auto points = ScanCloud(ScanScene::BoxOnPallet(30.0), 20000);
+    const std::size_t strays = points->points.size() * 6 / 100;
+    for (std::size_t i = 0; i < strays; ++i) {
+        points->points.push_back(MakePoint(0.001f * (i % 1000), 0.7f, 2.53f + 0.044f * (i % 44) / 44.0f));
+    }
+    points->width = static_cast<std::uint32_t>(points->points.size());
+    const Steps pallet{true, true, 144.0f, 25.0f};
+    EXPECT_NE(Fault(points, pallet).find("% of the points lie more than 25 mm beyond it (at most 5 %)"),
+              std::string::npos);
+    EXPECT_EQ(Fault(points, Steps{true, true, 144.0f, 40.0f}), "");
+    EXPECT_NE(Fault(points, Steps{true, true, 144.0f, 35.0f}).find("lie more than 35 mm beyond it"),
+              std::string::npos);
+}

@@ -1,0 +1,121 @@
+// Whole runs on depth-camera scans that show a scene the station cannot
+// measure: refused with one line, exit 1, nothing written, the row untouched.
+
+#include "run/ScanRun.h"
+#include "tools/DepthCamera.h"
+
+namespace fs = boost::filesystem;
+using namespace kelvo_test;
+
+namespace {
+
+class SceneCheckRun : public RunFixture {
+protected:
+    void SetUp() override {
+        SeedRunSettings(db, cleanup);
+        SeedPallet(db, cleanup, 5200, "EPAL", 144.0);
+    }
+
+    /// Row id of session "scn<id>" with the camera's scan of the scene and the plane the station was calibrated with.
+    fs::path Seed(int id, const ScanScene& scene, const DepthCamera::Settings& camera) {
+        const std::string sid = "scn" + std::to_string(id);
+        const DepthCamera scanner(scene, camera);
+        float a, b, c, d;
+        scanner.Plane(a, b, c, d);
+        SeedSession(db, cleanup, sid, {a, b, c, d});
+        SeedObject(db, cleanup, id, sid, 1, kPalletToRemove);
+        const fs::path scan = dir.DataFolder() / sid / "S1.pcd";
+        fs::create_directories(scan.parent_path());
+        EXPECT_TRUE(ScanScene::WritePcd(scan.string(), scanner.Scan(), camera.width, camera.height));
+        return scan;
+    }
+
+    /// Runs the tool on the row and checks the refusal: its line, nothing written, the row as before.
+    void ExpectRefused(int id, const fs::path& scan, const std::vector<std::string>& how,
+                       const std::string& message) {
+        const auto before = ReadObject(db, id);
+        std::vector<std::string> args = {"-i", std::to_string(id), "-p", dir.DataFolder().string()};
+        args.insert(args.end(), how.begin(), how.end());
+        const RunResult run = RunTool(dir, args);
+        EXPECT_EQ(run.status, 1) << run.out;
+        EXPECT_NE(run.out.find("ERROR: " + message), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find("Begin depallet"), std::string::npos);
+        EXPECT_FALSE(fs::exists(scan.parent_path() / "P"));
+        EXPECT_FALSE(fs::exists(scan.parent_path() / std::to_string(id)));
+        EXPECT_EQ(ReadObject(db, id), before);
+    }
+};
+
+DepthCamera::Settings Camera(double sigma1, double moved = 0.0) {
+    DepthCamera::Settings s;
+    s.sigma1 = sigma1;
+    s.moved = moved;
+    s.seed = 11;
+    return s;
+}
+
+}  // namespace
+
+TEST_F(SceneCheckRun, ScenesTheStationCannotMeasureAreRefusedLeavingEverythingAlone) {
+    using Args = std::vector<std::string>;
+    DepthCamera::Settings quiet = Camera(0.00025);
+    quiet.mixedPixels = false;
+    struct Case {
+        int id;
+        ScanScene scene;
+        DepthCamera::Settings camera;
+        std::vector<Args> runs;
+        std::string message;  // after "ERROR: ", with <sid> for the session
+    };
+    const Case cases[] = {
+        // -e 0 measured the floor's strays as goods: L 3.3 m for a 0.6 m box.
+        {5201, ScanScene::SingleBox(0.6f, 0.4f, 0.5f, 0.3f, 0.0f, 30.0, false), Camera(0.0005), {{"-e", "0"}},
+         "Scan of session <sid> holds the floor: "},
+        // Over the middle of a 1.2 m box the camera sees its top only: H was a few millimetres.
+        {5202, ScanScene::SingleBox(1.2f, 0.8f, 0.4f, 0.0f, 0.0f, 0.0, false), quiet, {{"-e", "0"}},
+         "Goods of session <sid> were not seen down to the floor: their lowest point lies "},
+        // A quarter of the top beyond the image's right edge: L came out 140 mm short.
+        {5203, ScanScene::SingleBox(0.6f, 0.4f, 0.5f, 1.55f, 0.0f, 0.0, false), Camera(0.0005), {{"-e", "2"}},
+         "Goods of session <sid> reach beyond the camera's image: "},
+        // The camera 20 mm nearer the floor: with -d the pallet was stored with the box.
+        {5204, ScanScene::SingleBox(0.6f, 0.4f, 0.5f, 0.0f, 0.0f, 30.0, true), Camera(0.0005, 0.02),
+         {{"-d", "5200"}, {"-e", "2"}, {"-e", "0"}, {"-z"}},
+         "Floor of session <sid> seen 20 mm nearer the camera than its floor plane: "},
+        // 10 mm nearer, the floor still removed, the deck at the cut: L +888 mm.
+        {5206, ScanScene::SingleBox(0.3f, 0.3f, 0.3f, 0.0f, 0.0f, 30.0, true), Camera(0.00025, 0.01),
+         {{"-d", "5200"}}, "Cut of session <sid> leaves a layer with the goods: "},
+    };
+    for (const Case& c : cases) {
+        const fs::path scan = Seed(c.id, c.scene, c.camera);
+        std::string message = c.message;
+        message.replace(message.find("<sid>"), 5, "scn" + std::to_string(c.id));
+        for (const Args& how : c.runs) {
+            ExpectRefused(c.id, scan, how, message);
+        }
+    }
+    // Cut, the floor scan measures.
+    ASSERT_EQ(RunTool(dir, {"-i", "5201", "-e", "2", "-p", dir.DataFolder().string()}).status, 0);
+    EXPECT_NEAR(std::stod(ReadObject(db, 5201).at("LPackage")), 0.6, 0.015);
+}
+
+TEST_F(SceneCheckRun, TheStationsOwnNoiseBandLetsItsGoodScansThrough) {
+    // A far camera's floor noise: 6 % of the points spread 30 to 74 mm beyond the plane.
+    const std::string sid = "scn5205";
+    SeedSession(db, cleanup, sid, {0.0, 0.0, 1.0, -ScanScene::kFloorZ});
+    SeedObject(db, cleanup, 5205, sid, 1, kPalletToRemove);
+    const fs::path scan = dir.DataFolder() / sid / "S1.pcd";
+    fs::create_directories(scan.parent_path());
+    auto points = ScanScene::BoxOnPallet(30.0).Sample(kScanPoints, ScanScene::kDefaultNoise, 0.0, 7);
+    const std::size_t strays = points.size() * 6 / 100;
+    for (std::size_t i = 0; i < strays; ++i) {
+        points.push_back({-0.6f + 0.0012f * static_cast<float>(i % 1000), 0.7f,
+                          ScanScene::kFloorZ + 0.03f + 0.044f * static_cast<float>(i % 44) / 44.0f});
+    }
+    ASSERT_TRUE(ScanScene::WritePcd(scan.string(), points));
+    ExpectRefused(5205, scan, {"-d", "5200"}, "Floor plane of session scn5205 does not fit the scan: 5.7 % of the points lie more than 25 mm beyond it");
+    SeedDecode(db, cleanup, "CONFIG", "floor.noise.band", "41", "D");
+    const RunResult run = RunTool(dir, {"-i", "5205", "-d", "5200", "-p", dir.DataFolder().string()});
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("Scan checks:\n\tFloor Noise Band: 41\n"), std::string::npos);
+    EXPECT_NEAR(std::stod(ReadObject(db, 5205).at("HPackage")), 0.5, 0.012);
+}
