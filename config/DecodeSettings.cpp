@@ -1,19 +1,15 @@
+// The decode table's settings: keys, members, bounds, and the warnings on its rows.
 #include "config/Config.h"
 
 #include <cppconn/connection.h>
 #include <cppconn/exception.h>
-#include <cppconn/prepared_statement.h>
 #include <cppconn/resultset.h>
 #include <cppconn/statement.h>
-#include <json/json.h>
-#include <mysql_driver.h>
 
 #include <algorithm>
-#include <boost/filesystem/operations.hpp>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <limits>
 #include <memory>
@@ -21,25 +17,14 @@
 #include <stdexcept>
 
 #include "config/Printable.h"
-#include "config/StringFormat.h"
-
-Config* Config::pinstance_ = nullptr;
-std::mutex Config::mutex_;
+#include "config/SqlErrorReport.h"
 
 namespace {
-
-const char* const kDefaultCfgFile = "./kelvo_tools.json";
-const char* const kDefaultFileModel = "S%d.pcd";
-const char* const kCustomPalletName = "CUSTOM";
-constexpr float kDefaultMinColorMap = 500.0f;
-constexpr float kDefaultMaxColorMap = 3500.0f;
 
 // InitFromDB results.
 constexpr int kInitOk = 0;
 constexpr int kInitDatabaseError = 1;
 constexpr int kInitBadValue = 1001;
-
-constexpr int kExecFailed = -1;
 
 // Bounds of the decimal settings that reach a stored result. A scene spans a
 // few metres: a correction beyond a metre, a pallet correction beyond a
@@ -47,179 +32,16 @@ constexpr int kExecFailed = -1;
 constexpr float kLargestCorrection = 1.0f;
 constexpr float kLargestPalletCorrectionMm = 1000.0f;
 constexpr float kLargestResolution = 1.0f;
-// The pallet cut's outlier filter: its start values, and the largest
-// neighbour count a station may set (each point's search grows with it).
-constexpr int kDefaultPalletMeanK = 50;
-// The scan checks' floor noise band (millimetres) before a station's floor
-// calibration measures its own; a band wider than this is no floor.
-constexpr float kDefaultFloorNoiseBandMm = 25.0f;
-constexpr float kLargestFloorNoiseBandMm = 500.0f;
-constexpr float kDefaultPalletStdDevMul = 0.5f;
+// The largest neighbour count a station may give the pallet cut's outlier
+// filter (each point's search grows with it).
 constexpr float kLargestPalletMeanK = 1000.0f;
+// A floor noise band (millimetres) wider than this is no floor.
+constexpr float kLargestFloorNoiseBandMm = 500.0f;
 
-// Line numbers named in the database error reports; log readers key on them.
+// The line number named in the database error report; log readers key on it.
 constexpr int kLineInitFromDB = 401;
-constexpr int kLineLookupBySession = 499;
-constexpr int kLineLookupByIndex = 567;
-constexpr int kLineSetPalletId = 710;
-constexpr int kLineExecSQL = 742;
-
-/// Prints the three-line report of a database error caught by an operation.
-void ReportSQLException(const sql::SQLException& e, const char* operation, int line) {
-    std::cout << "# ERR: SQLException in " << std::endl;
-    std::cout << "(" << operation << ") on line " << line << std::endl;
-    std::cout << "# ERR: " << e.what() << " (MySQL error code: " << e.getErrorCode()
-              << ", SQLState: " << e.getSQLState() << " )" << std::endl;
-}
-
-/// Identity of an object without a row.
-CloudInfo NoRowIdentity() { return CloudInfo(-1, 0, 0, 0); }
-/// Identity of an object whose lookup failed in the database.
-CloudInfo DatabaseErrorIdentity() { return CloudInfo(-1, -1, 0, 0); }
-
-/// The JSON reader's report spans several indented lines; a run's failure is one line.
-std::string OneLine(const std::string& text) {
-    std::string line;
-    bool blank = false;
-    for (const char c : text) {
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            blank = !line.empty();
-        } else {
-            if (blank) {
-                line += ' ';
-            }
-            blank = false;
-            line += c;
-        }
-    }
-    return line;
-}
-
-/// Reads the bootstrap file; a file that cannot be opened or parsed ends the configuration.
-Json::Value ReadBootstrap(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) {
-        throw std::runtime_error("Unable to open configuration file '" + path + "'");
-    }
-    Json::CharReaderBuilder builder;
-    Json::Value root;
-    std::string errors;
-    if (!Json::parseFromStream(builder, in, &root, &errors)) {
-        throw std::runtime_error("Invalid configuration file '" + path + "': " + OneLine(errors));
-    }
-    return root;
-}
-
-const std::string kSessionLookup =
-    "SELECT a.ID, a.sid, a.AWB, a.NrPackages, a.pallet_op, "
-    "       s.coeff_a, s.coeff_b, s.coeff_c, s.coeff_d "
-    "  FROM awbexport AS a "
-    " INNER JOIN session AS s ON a.sid = s.sid "
-    " WHERE a.sid = ? AND a.NrPackages = %d";
-
-const std::string kIndexLookup =
-    "SELECT a.ID, a.sid, a.AWB, a.NrPackages, a.pallet_op, "
-    "       s.coeff_a AS coeff_a, s.coeff_b AS coeff_b, "
-    "       s.coeff_c AS coeff_c, s.coeff_d AS coeff_d "
-    "  FROM awbexport AS a "
-    " INNER JOIN session AS s ON a.sid = s.sid "
-    " WHERE a.ID = %d";
-
-/// The identity of the row a lookup found, with its plane and air waybill.
-CloudInfo IdentityOfRow(const Config& config, sql::ResultSet& row, int id, const std::string& sid,
-                        int n) {
-    CloudInfo info = config.GetCloudInfo(id, sid, n, row.getInt("pallet_op"),
-                                         static_cast<float>(row.getDouble("coeff_a")),
-                                         static_cast<float>(row.getDouble("coeff_b")),
-                                         static_cast<float>(row.getDouble("coeff_c")),
-                                         static_cast<float>(row.getDouble("coeff_d")));
-    info.SetAwb(row.getString("AWB"));
-    return info;
-}
-
-const std::string kPalletLookup = "SELECT id, product_name, h FROM pallets WHERE id = %d";
 
 }  // namespace
-
-Config::Config(std::string cfgFile)
-    : cfgFile(std::move(cfgFile)), driver(sql::mysql::get_driver_instance()) {}
-
-// Only a configuration that failed to start is ever destroyed; its
-// connection would otherwise stay open for the rest of the process.
-Config::~Config() { delete connection; }
-
-Config* Config::GetInstance(std::string cfgFile) {
-    if (pinstance_ != nullptr) {
-        return pinstance_;
-    }
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (pinstance_ != nullptr) {
-        return pinstance_;
-    }
-    if (cfgFile.empty()) {
-        if (!boost::filesystem::exists(kDefaultCfgFile)) {
-            throw std::runtime_error(std::string("File not found '") + kDefaultCfgFile + "'");
-        }
-        cfgFile = kDefaultCfgFile;
-    }
-    Config* instance = new Config(cfgFile);
-    try {
-        if (instance->Init() > 0 || instance->InitFromDB() > 0) {
-            delete instance;
-            return nullptr;
-        }
-    } catch (...) {
-        delete instance;
-        throw;
-    }
-    pinstance_ = instance;
-    return pinstance_;
-}
-
-int Config::Init() {
-    const Json::Value root = ReadBootstrap(cfgFile);
-    try {
-        const Json::Value& db = root["config"]["database"];
-        server = db["server"].asString();
-        port = db["port"].asInt();
-        database = db["database"].asString();
-        username = db["username"].asString();
-        password = db["password"].asString();
-    } catch (const Json::Exception& e) {
-        throw std::runtime_error("Invalid configuration file '" + cfgFile + "': " + e.what());
-    }
-
-    baseDataFolder.clear();
-    tmpDataFolder.clear();
-    fileModel = kDefaultFileModel;
-    clusterTollerance = 0.0f;
-    minClusterSize = 0;
-    maxClusterSize = 0;
-    inboundCorrectionH = 0.0f;
-    inboundCorrectionL = 0.0f;
-    inboundCorrectionW = 0.0f;
-    inboundPrecise = 0;
-    minColorMap = kDefaultMinColorMap;
-    maxColorMap = kDefaultMaxColorMap;
-    colorMapType.clear();
-    palletMeanK = kDefaultPalletMeanK;
-    palletStdDevMulThresh = kDefaultPalletStdDevMul;
-    floorNoiseBand = kDefaultFloorNoiseBandMm;
-    imageSnapshot = 0;
-
-    const std::string address = string_format("tcp://%s:%d", server, port);
-    // A second Init (reconnecting after a lost connection) replaces the old one.
-    delete connection;
-    connection = nullptr;
-    try {
-        connection = driver->connect(address, username, password);
-        connection->setSchema(database);
-    } catch (const sql::SQLException& e) {
-        throw std::runtime_error("Unable to open database '" + database + "' at " + address + ": " +
-                                 e.what());
-    }
-    return 0;
-}
 
 /// One key of the decode table and the setting it fills.
 struct Config::DecodeSetting {
@@ -499,131 +321,4 @@ int Config::InitFromDB() {
         return kInitDatabaseError;
     }
     return kInitOk;
-}
-
-CloudInfo Config::GetCloudInfo(int index) const {
-    try {
-        std::unique_ptr<sql::Statement> statement(connection->createStatement());
-        std::unique_ptr<sql::ResultSet> row(
-            statement->executeQuery(string_format(kIndexLookup, index)));
-        if (!row->next()) {
-            return NoRowIdentity();
-        }
-        const std::string sid = row->getString("sid");
-        const int n = row->getInt("NrPackages");
-        return IdentityOfRow(*this, *row, index, sid, n);
-    } catch (const sql::SQLException& e) {
-        ReportSQLException(e, "GetCloudInfo", kLineLookupByIndex);
-        return DatabaseErrorIdentity();
-    }
-}
-
-CloudInfo Config::GetCloudInfo(std::string sid, int n) const {
-    try {
-        // The session id comes from the command line: it is bound, never
-        // pasted into the statement, so no text of it can run as SQL.
-        std::unique_ptr<sql::PreparedStatement> statement(
-            connection->prepareStatement(string_format(kSessionLookup, n)));
-        statement->setString(1, sid);
-        std::unique_ptr<sql::ResultSet> row(statement->executeQuery());
-        if (!row->next()) {
-            return NoRowIdentity();
-        }
-        const int id = row->getInt("ID");
-        return IdentityOfRow(*this, *row, id, sid, n);
-    } catch (const sql::SQLException& e) {
-        ReportSQLException(e, "GetCloudInfo", kLineLookupBySession);
-        return DatabaseErrorIdentity();
-    }
-}
-
-CloudInfo Config::GetCloudInfo(int id, std::string sid, int n, int palletOp, float a, float b,
-                               float c, float d) const {
-    return CloudInfo(id, n, palletOp, 0, std::move(sid), fileModel, baseDataFolder, a, b, c, d);
-}
-
-void Config::SetPalletId(int id) {
-    palletId = id;
-    palletKnown = false;
-    try {
-        std::unique_ptr<sql::Statement> statement(connection->createStatement());
-        std::unique_ptr<sql::ResultSet> row(
-            statement->executeQuery(string_format(kPalletLookup, id)));
-        if (row->next()) {
-            palletName = row->getString("product_name");
-            palletHeight = static_cast<float>(row->getDouble("h"));
-            palletKnown = true;
-        }
-    } catch (const sql::SQLException& e) {
-        ReportSQLException(e, "SetPalletId", kLineSetPalletId);
-    }
-}
-
-void Config::SetPalletHeight(float height) {
-    palletHeight = height;
-    palletKnown = true;
-    palletId = 0;
-    palletName = kCustomPalletName;
-}
-
-int Config::ExecSQL(std::string sql) const {
-    try {
-        std::unique_ptr<sql::Statement> statement(connection->createStatement());
-        // execute() takes statements with or without a result set; the
-        // query call would report a successful UPDATE as a failure.
-        if (statement->execute(sql)) {
-            std::unique_ptr<sql::ResultSet> unread(statement->getResultSet());
-        }
-        return 0;
-    } catch (const sql::SQLException& e) {
-        ReportSQLException(e, "ExecSQL", kLineExecSQL);
-        return kExecFailed;
-    }
-}
-
-std::ostream& operator<<(std::ostream& os, const Config& config) {
-    os << "Generic config:\n"
-       << "\tConfiguration file: " << config.cfgFile << "\n"
-       << "\tDatabase server: " << config.server << "\n"
-       << "\tDatabase: " << config.database << "\n\n"
-       << "Cloud config:\n"
-       << "\tBase data folder (Cloud path): " << config.baseDataFolder << "\n"
-       << "\tFile model (Cloud file): " << config.fileModel << "\n"
-       << "\tCluster tollerance: " << config.clusterTollerance << "\n"
-       << "\tMin cluster size: " << config.minClusterSize << "\n"
-       << "\tMax cluster size: " << config.maxClusterSize << "\n"
-       << "\tMin color map: " << config.minColorMap << "\n"
-       << "\tMax color map: " << config.maxColorMap << "\n"
-       << "\tColor map type: " << config.colorMapType << "\n"
-       << "\tOcTree Real Volume Resolution: " << config.ocTreeRealVolumeResolution << "\n"
-       << "Fine tune:\n"
-       << "\tInbound correction H: " << config.inboundCorrectionH << "\n"
-       << "\tInbound correction L: " << config.inboundCorrectionL << "\n"
-       << "\tInbound correction W: " << config.inboundCorrectionW << "\n"
-       << "\tReal correction H: " << config.realCorrectionH << "\n"
-       << "\tReal correction L: " << config.realCorrectionL << "\n"
-       << "\tReal correction W: " << config.realCorrectionW << "\n"
-       << "Pallet:\n"
-       << "\tPallet ID: " << config.palletId << "\n"
-       << "\tPallet Name: " << config.palletName << "\n"
-       << "\tPallet Height: " << config.palletHeight << "\n"
-       << "\tPallet Correction Height: " << config.palletCorrectionHeight << "\n"
-       << "\tMean K: " << config.palletMeanK << "\n"
-       << "\tStdDev Mul Thresh: " << config.palletStdDevMulThresh << "\n";
-    // Likewise the scan checks' band shows only once a floor calibration set it.
-    if (config.floorNoiseBand != kDefaultFloorNoiseBandMm) {
-        os << "Scan checks:\n"
-           << "\tFloor Noise Band: " << config.floorNoiseBand << "\n";
-    }
-    // Readers of the printout know its lines as they were before pictures
-    // existed: the switch shows only when it is on, after all of them.
-    if (config.imageSnapshot != 0) {
-        os << "Image:\n"
-           << "\tSnapshot: " << config.imageSnapshot << "\n";
-    }
-    if (config.inboundPrecise != 0) {
-        os << "Inbound:\n"
-           << "\tPrecise: " << config.inboundPrecise << "\n";
-    }
-    return os;
 }
