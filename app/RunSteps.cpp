@@ -83,9 +83,9 @@ void SavePicture(const Cloud& cloud, const boost::filesystem::path& pcd, Snapsho
 /// True when every value the update and the data file store is a number: a
 /// NaN or an infinity would overwrite the row or the file with garbage.
 bool ResultsAreNumbers(const Cloud& cloud) {
-    std::vector<float> values = {cloud.GetH(),         cloud.GetL(),         cloud.GetW(),
-                                 cloud.GetVolInbound(), cloud.GetVolPackage(), cloud.GetVolSurface(),
-                                 cloud.GetVolVShape()};
+    std::vector<float> values = {
+        cloud.GetH(),          cloud.GetL(),          cloud.GetW(),        cloud.GetVolInbound(),
+        cloud.GetVolPackage(), cloud.GetVolSurface(), cloud.GetVolVShape()};
     for (int axis = 0; axis < 3; ++axis) {
         for (int corner = 0; corner < 8; ++corner) {
             values.push_back(cloud.GetInboundCorner(axis, corner));

@@ -106,7 +106,8 @@ int BoxCommand(const po::variables_map& vm, Config& config, CalibrationStore& st
     }
 
     PrintHeading("Reference box", run, config);
-    PrintErrors("Inbound box, corrections zeroed (mm; error = measured - true):", inbound, run.scans);
+    PrintErrors("Inbound box, corrections zeroed (mm; error = measured - true):", inbound,
+                run.scans);
     PrintErrors("Octree columns, corrections zeroed (extent along L and W, column height; mm):",
                 octree, run.scans);
 
@@ -130,8 +131,8 @@ int BoxCommand(const po::variables_map& vm, Config& config, CalibrationStore& st
     for (const auto& [keys, values] : {std::make_pair(kInboundKeys, corrections.inbound),
                                        std::make_pair(kRealKeys, corrections.real)}) {
         for (int dim = 0; dim < 3; ++dim) {
-            const std::vector<std::string> row =
-                CalibrationStore::DecodeRow("FINE TUNE", keys[dim], Printf(kMetresFormat, values[dim]));
+            const std::vector<std::string> row = CalibrationStore::DecodeRow(
+                "FINE TUNE", keys[dim], Printf(kMetresFormat, values[dim]));
             statements.insert(statements.end(), row.begin(), row.end());
         }
     }

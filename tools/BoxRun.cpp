@@ -30,7 +30,8 @@ std::vector<ScanSource> Scans(const po::variables_map& vm, const Config& config,
     const bool rows = vm.count("index") > 0;
     const bool files = vm.count("scan") > 0;
     if (rows && files) {
-        throw Refused("Give the scans either as rows (-i) or as files with a session (-s), not both");
+        throw Refused(
+            "Give the scans either as rows (-i) or as files with a session (-s), not both");
     }
     if (rows) {
         if (config.GetBaseDataFolder().empty()) {
@@ -58,9 +59,10 @@ std::vector<ScanSource> Scans(const po::variables_map& vm, const Config& config,
         }
         int n = 0;
         for (const std::string& file : vm["scan"].as<std::vector<std::string>>()) {
-            const CloudInfo info(0, ++n, 0, 0, sid, config.GetFileModel(), config.GetBaseDataFolder(),
-                                 static_cast<float>(plane[0]), static_cast<float>(plane[1]),
-                                 static_cast<float>(plane[2]), static_cast<float>(plane[3]));
+            const CloudInfo info(0, ++n, 0, 0, sid, config.GetFileModel(),
+                                 config.GetBaseDataFolder(), static_cast<float>(plane[0]),
+                                 static_cast<float>(plane[1]), static_cast<float>(plane[2]),
+                                 static_cast<float>(plane[3]));
             scans.push_back({file, info, file});
         }
     }
@@ -75,7 +77,8 @@ BoxRun PrepareBoxRun(const po::variables_map& vm, Config& config, CalibrationSto
                      int minScans, const char* what) {
     BoxRun run;
     if (!vm.count("size")) {
-        throw Refused(std::string("Give the ") + what + " box's size as --size LxWxH in millimetres");
+        throw Refused(std::string("Give the ") + what +
+                      " box's size as --size LxWxH in millimetres");
     }
     const std::string size = vm["size"].as<std::string>();
     if (!BoxCalibration::ParseSize(size, run.truth)) {
@@ -118,8 +121,9 @@ BoxRun PrepareBoxRun(const po::variables_map& vm, Config& config, CalibrationSto
     const float height = config.GetPalletHeight();
     if (!(std::isfinite(height) && (height == 0.0f || Cloud::CutsPallet(height)))) {
         throw Refused("Invalid pallet height: " + Printf("%g", height) +
-                      (height > 0.0f && std::isfinite(height) ? " (millimetres: 0 for no pallet, else at least 2)"
-                                                              : ""));
+                      (height > 0.0f && std::isfinite(height)
+                           ? " (millimetres: 0 for no pallet, else at least 2)"
+                           : ""));
     }
     return run;
 }
@@ -146,20 +150,24 @@ std::vector<BoxSize> Pick(const std::vector<ScanMeasures>& measures, BoxSize Sca
 
 void PrintHeading(const char* title, const BoxRun& run, const Config& config) {
     std::printf("%s %g x %g x %g mm (L x W x H), %zu scan%s %s\n", title, run.truth.l, run.truth.w,
-                run.truth.h, run.scans.size(), run.scans.size() == 1 ? "" : "s", run.support.c_str());
+                run.truth.h, run.scans.size(), run.scans.size() == 1 ? "" : "s",
+                run.support.c_str());
     // Corrections belong to the mode they were measured in: each mode has biases of its own.
-    std::printf("Measuring mode: %s\n", config.GetInboundPrecise() == 1
-                                            ? "precise (inbound.precise = 1: box fitted to the goods' faces)"
-                                            : "extreme points (inbound.precise = 0)");
+    std::printf("Measuring mode: %s\n",
+                config.GetInboundPrecise() == 1
+                    ? "precise (inbound.precise = 1: box fitted to the goods' faces)"
+                    : "extreme points (inbound.precise = 0)");
 }
 
-void PrintErrors(const char* title, const BoxCalibration& cal, const std::vector<ScanSource>& scans) {
+void PrintErrors(const char* title, const BoxCalibration& cal,
+                 const std::vector<ScanSource>& scans) {
     std::printf("\n%s\n", title);
-    std::printf("%-28s %9s %9s %9s %8s %8s %8s\n", "scan", "L", "W", "H", "err L", "err W", "err H");
+    std::printf("%-28s %9s %9s %9s %8s %8s %8s\n", "scan", "L", "W", "H", "err L", "err W",
+                "err H");
     for (int s = 0; s < cal.Scans(); ++s) {
         const BoxSize& m = cal.Measured(s);
-        std::printf("%-28s %9.1f %9.1f %9.1f %+8.1f %+8.1f %+8.1f\n", scans[s].label.c_str(), m.l, m.w,
-                    m.h, cal.Error(s, 0), cal.Error(s, 1), cal.Error(s, 2));
+        std::printf("%-28s %9.1f %9.1f %9.1f %+8.1f %+8.1f %+8.1f\n", scans[s].label.c_str(), m.l,
+                    m.w, m.h, cal.Error(s, 0), cal.Error(s, 1), cal.Error(s, 2));
     }
     std::printf("%-28s %9s %9s %9s %+8.1f %+8.1f %+8.1f\n", "mean", "", "", "", cal.MeanError(0),
                 cal.MeanError(1), cal.MeanError(2));

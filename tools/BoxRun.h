@@ -35,6 +35,7 @@ std::vector<BoxSize> Pick(const std::vector<ScanMeasures>& measures, BoxSize Sca
 void PrintHeading(const char* title, const BoxRun& run, const Config& config);
 
 /// The measured sizes and errors of every scan, then their mean error and spread.
-void PrintErrors(const char* title, const BoxCalibration& cal, const std::vector<ScanSource>& scans);
+void PrintErrors(const char* title, const BoxCalibration& cal,
+                 const std::vector<ScanSource>& scans);
 
 }  // namespace calibrate

@@ -51,7 +51,8 @@ int CheckCommand(const po::variables_map& vm, Config& config, CalibrationStore& 
             worst = std::max(worst, std::fabs(check.Error(s, dim)));
         }
         std::printf("%-12s %14.1f %12s %12s\n", BoxCalibration::Names()[dim], worst,
-                    worst <= kParcelDivisionMm ? "yes" : "no", worst <= kPalletDivisionMm ? "yes" : "no");
+                    worst <= kParcelDivisionMm ? "yes" : "no",
+                    worst <= kPalletDivisionMm ? "yes" : "no");
         if (worst > division) {
             outside += std::string(outside.empty() ? "" : " ") + BoxCalibration::Names()[dim];
         }

@@ -79,11 +79,11 @@ int FloorCommand(const po::variables_map& vm, CalibrationStore& store) {
                     fit.DistanceTo(stored[0], stored[1], stored[2], stored[3]) * 1000.0);
         statements.push_back(CalibrationStore::SessionPlaneUpdate(sid, plane));
     }
-    const std::vector<std::string> row =
-        CalibrationStore::DecodeRow("CONFIG", "pallet.correction.height", std::to_string(correction));
+    const std::vector<std::string> row = CalibrationStore::DecodeRow(
+        "CONFIG", "pallet.correction.height", std::to_string(correction));
     statements.insert(statements.end(), row.begin(), row.end());
-    const std::vector<std::string> band =
-        CalibrationStore::DecodeRow("CONFIG", "floor.noise.band", std::to_string(fit.FloorNoiseBandMm()));
+    const std::vector<std::string> band = CalibrationStore::DecodeRow(
+        "CONFIG", "floor.noise.band", std::to_string(fit.FloorNoiseBandMm()));
     statements.insert(statements.end(), band.begin(), band.end());
     PrintSql(statements);
     WriteIfAsked(vm, store, statements,

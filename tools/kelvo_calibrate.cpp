@@ -27,7 +27,8 @@ namespace {
 using namespace calibrate;
 
 const char* const kUsage =
-    "usage: kelvo_calibrate box   --size LxWxH (-i ID -i ID -i ID ... | -s SID SCAN SCAN SCAN ...)\n"
+    "usage: kelvo_calibrate box   --size LxWxH (-i ID -i ID -i ID ... | -s SID SCAN SCAN SCAN "
+    "...)\n"
     "                             [-d PALLET | -e MM] [--write]\n"
     "       kelvo_calibrate check --size LxWxH (-i ID ... | -s SID SCAN ...) [-d PALLET | -e MM]\n"
     "                             [--division 5|10]\n"
@@ -63,7 +64,8 @@ int Run(int argc, char** argv) {
     po::positional_options_description positional;
     positional.add("command", 1).add("scan", -1);
     po::variables_map vm;
-    po::store(po::command_line_parser(argc, argv).options(options).positional(positional).run(), vm);
+    po::store(po::command_line_parser(argc, argv).options(options).positional(positional).run(),
+              vm);
     po::notify(vm);
 
     if (vm.count("help")) {
