@@ -1,0 +1,96 @@
+// The floor command: the floor plane fitted to a scan of the empty station,
+// the pallet correction height and floor noise band it gives, and the stored
+// plane of a session against it.
+
+#include "tools/FloorCommand.h"
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cloud/Cloud.h"
+#include "cloud/CloudInfo.h"
+#include "tools/CalibrationStore.h"
+#include "tools/CommandOutput.h"
+#include "tools/FloorFit.h"
+#include "tools/ScanMeasurement.h"
+
+namespace po = boost::program_options;
+
+namespace calibrate {
+
+int FloorCommand(const po::variables_map& vm, CalibrationStore& store) {
+    const std::vector<std::string> files =
+        vm.count("scan") ? vm["scan"].as<std::vector<std::string>>() : std::vector<std::string>();
+    if (files.size() != 1 || vm.count("index")) {
+        throw Refused("Give one raw scan of the empty station: kelvo_calibrate floor SCAN");
+    }
+    const std::string file = files.front();
+    std::array<double, 4> stored = {0.0, 0.0, 0.0, 0.0};
+    const std::string sid = vm.count("session_id") ? vm["session_id"].as<std::string>() : "";
+    if (!sid.empty() && !store.SessionPlane(sid, stored)) {
+        throw Refused("Session not found: " + sid);
+    }
+    Cloud scan;
+    try {
+        scan = ScanMeasurement::Load({file, CloudInfo(), file});
+    } catch (const ScanFailure& e) {
+        throw Refused("Scan " + file + ": " + e.what());
+    }
+    const FloorFit fit(*scan.getCloud());
+    switch (fit.Why()) {
+        case FloorFit::Refusal::TooFewPoints:
+            throw Refused("Too few points for a floor: " + std::to_string(fit.FinitePoints()) +
+                          " finite (need " + std::to_string(FloorFit::kMinPoints) + ")");
+        case FloorFit::Refusal::NoDominantPlane:
+            throw Refused("No dominant plane: " + Printf("%.1f", 100.0 * fit.InlierShare()) +
+                          " % of the points lie within " +
+                          Printf("%g", FloorFit::kInlierDistance * 1000.0) +
+                          " mm of the best plane (need " +
+                          Printf("%g", FloorFit::kMinInlierShare * 100.0) + " %)");
+        case FloorFit::Refusal::Tilted:
+            throw Refused("Floor tilted " + Printf("%.2f", fit.TiltDegrees()) +
+                          " degrees from the scan's z axis (limit " +
+                          Printf("%g", FloorFit::kMaxTiltDegrees) +
+                          " degrees; level the scanner's frame so that z is the vertical)");
+        case FloorFit::Refusal::None:
+            break;
+    }
+
+    const std::array<double, 4> plane = {fit.A(), fit.B(), fit.C(), fit.D()};
+    const int correction = fit.PalletCorrectionHeightMm();
+    std::printf("Floor of %s: %zu finite points, %zu on the plane (%.1f %%, within %g mm)\n",
+                file.c_str(), fit.FinitePoints(), fit.Inliers(), 100.0 * fit.InlierShare(),
+                FloorFit::kInlierDistance * 1000.0);
+    std::printf("plane a b c d: %.6f %.6f %.6f %.6f\n", plane[0], plane[1], plane[2], plane[3]);
+    std::printf("tilt: %.2f degrees\n", fit.TiltDegrees());
+    std::printf("noise: RMS %.2f mm, 99.9th percentile %.2f mm\n", fit.Rms() * 1000.0,
+                fit.P999() * 1000.0);
+    std::printf("pallet.correction.height: %d mm\n", correction);
+    std::printf("floor.noise.band: %d mm\n", fit.FloorNoiseBandMm());
+
+    std::vector<std::string> statements;
+    if (!sid.empty()) {
+        std::printf("stored plane of session %s: %.6f %.6f %.6f %.6f\n", sid.c_str(), stored[0],
+                    stored[1], stored[2], stored[3]);
+        std::printf("stored against fitted: angle %.2f degrees, distance %.1f mm\n",
+                    fit.AngleTo(stored[0], stored[1], stored[2]),
+                    fit.DistanceTo(stored[0], stored[1], stored[2], stored[3]) * 1000.0);
+        statements.push_back(CalibrationStore::SessionPlaneUpdate(sid, plane));
+    }
+    const std::vector<std::string> row = CalibrationStore::DecodeRow(
+        "CONFIG", "pallet.correction.height", std::to_string(correction));
+    statements.insert(statements.end(), row.begin(), row.end());
+    const std::vector<std::string> band = CalibrationStore::DecodeRow(
+        "CONFIG", "floor.noise.band", std::to_string(fit.FloorNoiseBandMm()));
+    statements.insert(statements.end(), band.begin(), band.end());
+    PrintSql(statements);
+    WriteIfAsked(vm, store, statements,
+                 sid.empty() ? "the pallet correction height and the floor noise band"
+                             : "the plane of session " + sid +
+                                   ", the pallet correction height and the floor noise band");
+    return kExitOk;
+}
+
+}  // namespace calibrate
