@@ -20,15 +20,16 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
     pixels = width * height;
     organized = height > 1 && width > 1 && pixels == scan.points.size();
     const bool cuts = keepAbove >= 0.0;
+    const double slab = kAboveCutMm / kMillimetresPerMetre;
     for (std::size_t i = 0; i < scan.points.size(); ++i) {
         const pcl::PointXYZRGB& p = scan.points[i];
         if (!pcl::isFinite(p)) {
             continue;
         }
         ++finite;
-        const double pastFloor =
-            static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor());
-        if (floor.Along(p.x, p.y, p.z) < 0.0f) {
+        const float along = floor.Along(p.x, p.y, p.z);
+        const double pastFloor = static_cast<double>(along) - static_cast<double>(floor.Floor());
+        if (along < 0.0f) {
             ++behindCamera;
         }
         if (pastFloor <= band && -pastFloor < lowestAbove) {
@@ -38,7 +39,6 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
         if (bin >= 0.0 && bin < static_cast<double>(layers.size())) {
             ++layers[static_cast<std::size_t>(bin)];
         }
-        const double slab = kAboveCutMm / kMillimetresPerMetre;
         if (cuts && -pastFloor > keepAbove) {
             ++kept;
             justAboveCut += -pastFloor <= keepAbove + slab;
