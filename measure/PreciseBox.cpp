@@ -39,12 +39,14 @@ constexpr float kSliceDepth = 0.05f;
 // How far the outermost sample of a face lies inside its true edge, in pixel
 // pitches, as the median strip finds it. Any side keeps about a quarter of a
 // pitch. A side along the rows or columns of the pixel grid is sampled at one
-// phase along all its length and keeps 0.4 pitches on average; a side turned
+// phase along all its length: its last column of samples lies anywhere from
+// nothing to a pitch inside the edge, and half a pitch is both the mean and
+// the value that keeps the error within half a pitch either way; a side turned
 // so that a strip spans a pitch across the grid has rows of every phase.
 // Where the camera returns mixed pixels on the depth edge, the pixel that
 // straddles it leaves the face, and the outline lies half a pitch further in.
 constexpr float kBaseDeficit = 0.25f;
-constexpr float kAlignedDeficit = 0.15f;
+constexpr float kAlignedDeficit = 0.25f;
 constexpr float kMixedDeficit = 0.5f;
 // Mixed pixels: beyond the side by a pitch up to this, below the face, on
 // no surface, at least this many per pixel row along the side.

@@ -82,9 +82,11 @@ TEST_F(PreciseRun, OffIsTodayPreciseFitsTheGoodsAndKeepsTheVolumes) {
         {"box on the pallet, turned, off centre, mixed pixels",
          ScanScene::SingleBox(0.6f, 0.4f, 0.5f, 0.3f, 0.0f, 30.0, true), true, true, 600, 400, 500,
          4.0},
+        // Sides along the pixel grid without mixed pixels: each known to half a
+        // pitch either way, L and W to a pitch (some 4.8 mm at this range).
         {"box on the floor, on the axes, no mixed pixels",
          ScanScene::SingleBox(1.2f, 0.8f, 0.4f, 0.0f, 0.0f, 0.0, false), false, false, 1200, 800,
-         398, 4.0},
+         398, 5.0},
         {"a 0.4 x 0.3 x 0.3 box on a 0.6 x 0.5 x 0.3 one", ScanScene::Stacked(20.0), false, true,
          600, 500, 598, 5.0},
         {"an upright cylinder 0.4 m across", ScanScene::Cylinder(0.0), false, true, 400, 400, 498,
