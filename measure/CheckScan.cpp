@@ -160,6 +160,11 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
     if (const std::string left = SceneChecks::LayerAboveCut(tally, cloudInfo.GetSid()); !left.empty()) {
         return left;
     }
+    const double pallet = static_cast<double>(config.GetPalletHeight() / kMillimetresPerMetre);
+    if (const std::string low = SceneChecks::SupportBelowPallet(tally, cloudInfo.GetSid(), pallet, band);
+        !low.empty()) {
+        return low;
+    }
     return SceneChecks::ImageBorder(tally, cloudInfo.GetSid());
 }
 

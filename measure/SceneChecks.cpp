@@ -88,6 +88,25 @@ std::string SceneChecks::LayerAboveCut(const SceneTally& tally, const std::strin
            sid;
 }
 
+std::string SceneChecks::SupportBelowPallet(const SceneTally& tally, const std::string& sid,
+                                            double palletHeight, double band) {
+    const double share = Percent(tally.SupportPoints(), tally.Reference());
+    const double dropMm = (palletHeight - tally.SupportHeight()) * kMillimetresPerMetre;
+    if (palletHeight <= band || share < kLeastSupportLayerPercent || dropMm <= kMostSupportDropMm) {
+        return std::string();
+    }
+    return "Pallet of session " + sid + " seen " + Printf("%.0f", dropMm) +
+           " mm below its height: " + Printf("%.1f", share) + " % of the " +
+           (tally.Organized() ? "pixels" : "points") + " lie in one layer parallel to the floor " +
+           Printf("%.0f", tally.SupportHeight() * kMillimetresPerMetre) + " mm above it, where " +
+           Printf("%.0f", palletHeight * kMillimetresPerMetre) +
+           " mm put the pallet's top (a layer from " + Printf("%g", kLeastSupportLayerPercent) +
+           " %, at most " + Printf("%g", kMostSupportDropMm) +
+           " mm lower), and the cut would take that much of the goods: check the pallet's height, "
+           "and if the camera has moved fit the floor again with kelvo_calibrate floor -s " +
+           sid;
+}
+
 std::string SceneChecks::MovedFloor(const SceneTally& tally, const std::string& sid) {
     const double share = Percent(tally.LayerPoints(), tally.Reference());
     const double offsetMm = tally.LayerOffset() * kMillimetresPerMetre;

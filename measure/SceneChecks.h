@@ -39,6 +39,16 @@ public:
     static constexpr double kMostJustAboveCutPercent = 5.0;
     static constexpr double kMostBelowPerAboveCut = 4.0;
 
+    /// The top of what the goods stand on, a pallet's deck, is the densest
+    /// layer below the cut: one holding at least this share (per cent) of the
+    /// pixels (of the points, for an unorganized scan) lower than the pallet's
+    /// height by more than kMostSupportDropMm (millimetres) is a pallet lower
+    /// than its row says, or a floor farther than the plane puts it, and the
+    /// cut takes that much of the goods' foot. A deck wholly under the goods
+    /// shows no such layer and is not judged.
+    static constexpr double kLeastSupportLayerPercent = 1.0;
+    static constexpr double kMostSupportDropMm = 8.0;
+
     /// A run that cuts nothing, on a session with a plane: the floor in the
     /// scan, or goods whose lowest point lies above the floor's band.
     static std::string NoCut(const SceneTally& tally, const std::string& sid, double band);
@@ -46,6 +56,10 @@ public:
     static std::string ImageBorder(const SceneTally& tally, const std::string& sid);
     /// A run that cuts: a dense layer just above the cut, left in with the goods.
     static std::string LayerAboveCut(const SceneTally& tally, const std::string& sid);
+    /// A run that cuts above a pallet standing clear of the floor's band
+    /// (palletHeight, band: metres): its deck seen below the pallet's height.
+    static std::string SupportBelowPallet(const SceneTally& tally, const std::string& sid,
+                                          double palletHeight, double band);
     /// A dense layer parallel to the plane but off it: the floor, after the camera moved.
     static std::string MovedFloor(const SceneTally& tally, const std::string& sid);
 };

@@ -44,6 +44,10 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
             justAboveCut += -pastFloor <= keepAbove + slab;
         } else if (cuts) {
             justBelowCut += -pastFloor > keepAbove - slab;
+            const double down = std::floor((keepAbove + pastFloor) * kMillimetresPerMetre);
+            if (-pastFloor > band && down < static_cast<double>(support.size())) {
+                ++support[static_cast<std::size_t>(down)];
+            }
         }
         // Without a cut, what stands above the floor's band is the goods.
         if (organized && -pastFloor > (cuts ? keepAbove : band)) {
@@ -56,6 +60,12 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
         }
     }
     FindLayer();
+    if (cuts) {
+        const auto [first, points] = DensestSlab(support);
+        supportPoints = points;
+        // Bin k lies k to k + 1 mm below the cut.
+        supportHeight = keepAbove - (static_cast<double>(first) + kLayerHalfMm + 0.5) / kMillimetresPerMetre;
+    }
     if (!cuts) {
         CountOffFootprint(scan, floor, band);
         if (organized) {
@@ -187,19 +197,30 @@ void SceneTally::CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& 
     }
 }
 
-void SceneTally::FindLayer() {
+template <std::size_t N>
+std::pair<std::size_t, std::size_t> SceneTally::DensestSlab(const std::array<std::size_t, N>& bins) {
     const std::size_t slab = 2 * kLayerHalfMm + 1;
     std::size_t sum = 0;
-    for (std::size_t k = 0; k < layers.size(); ++k) {
-        sum += layers[k];
+    std::pair<std::size_t, std::size_t> densest{0, 0};
+    for (std::size_t k = 0; k < bins.size(); ++k) {
+        sum += bins[k];
         if (k >= slab) {
-            sum -= layers[k - slab];
+            sum -= bins[k - slab];
         }
-        if (k + 1 >= slab && sum > layerPoints) {
-            layerPoints = sum;
-            // Bin k covers [k - window, k - window + 1) mm; the slab's centre is its middle bin's.
-            const double centreMm = static_cast<double>(k) - kLayerHalfMm - kLayerWindowMm + 0.5;
-            layerOffset = centreMm / kMillimetresPerMetre;
+        if (k + 1 >= slab && sum > densest.second) {
+            densest = {k + 1 - slab, sum};
         }
     }
+    return densest;
+}
+
+void SceneTally::FindLayer() {
+    const auto [first, points] = DensestSlab(layers);
+    if (points == 0) {
+        return;
+    }
+    layerPoints = points;
+    // Bin k covers [k - window, k - window + 1) mm; the slab's centre is its middle bin's.
+    const double centreMm = static_cast<double>(first) - kLayerWindowMm + 0.5;
+    layerOffset = (centreMm + kLayerHalfMm) / kMillimetresPerMetre;
 }

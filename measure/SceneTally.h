@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <utility>
 
 #include "cloud/Cloud.h"
 
@@ -82,7 +83,19 @@ public:
     double LayerOffset() const { return layerOffset; }
     std::size_t LayerPoints() const { return layerPoints; }
 
+    /// Depth (millimetres) below the cut, down to the floor's band, in which
+    /// the top of what the goods stand on, a pallet's deck, is sought: deep
+    /// enough for a deck seen several centimetres below where its height puts it.
+    static constexpr int kSupportWindowMm = 100;
+    /// The densest layer parallel to the plane within that depth: its height
+    /// above the floor (metres) and its points; no points without a cut.
+    double SupportHeight() const { return supportHeight; }
+    std::size_t SupportPoints() const { return supportPoints; }
+
 private:
+    /// The densest slab of 2 kLayerHalfMm + 1 bins: its first bin and its points.
+    template <std::size_t N>
+    static std::pair<std::size_t, std::size_t> DensestSlab(const std::array<std::size_t, N>& bins);
     void FindLayer();
     /// Counts the flying pixels above the band.
     void CountFlying(const PointCloudRGB& scan, const FloorPlane& floor, double band);
@@ -103,4 +116,7 @@ private:
     std::array<std::size_t, 2 * kLayerWindowMm> layers{};  // 1 mm bins from -window to +window
     double layerOffset = 0.0;
     std::size_t layerPoints = 0;
+    std::array<std::size_t, kSupportWindowMm> support{};  // 1 mm bins down from the cut
+    double supportHeight = 0.0;
+    std::size_t supportPoints = 0;
 };

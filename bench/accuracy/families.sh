@@ -20,18 +20,21 @@
 # Prints per family the runs that exit 0 with an error beyond 50 mm and beyond
 # 10 mm, and the refusals by kind; every run is in DIR/families-bench/results.tsv.
 #
-# Usage: bench/accuracy/families.sh [--quick] [--build DIR] [--keep]
-#   --quick  three boxes instead of six (450 runs, some 10 minutes)
+# Usage: bench/accuracy/families.sh [--quick] [--build DIR] [--camera N] [--keep]
+#   --quick     three boxes instead of six (450 runs, some 10 minutes)
+#   --camera N  that camera's station and cases only
 set -euo pipefail
 HERE="$(cd "$(dirname "$0")" && pwd)"
 ROOT="$(cd "$HERE/../.." && pwd)"
 BUILD="$ROOT/build"
 QUICK=""
 KEEP=0
+ONLY=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --quick) QUICK=--quick ;;
     --build) BUILD="$2"; shift ;;
+    --camera) ONLY="$2"; shift ;;
     --keep) KEEP=1 ;;
     -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
     *) echo "families: unknown option $1" >&2; exit 1 ;;
@@ -63,6 +66,7 @@ printf '# families: %s\n' "${QUICK:-full}" >"$RESULTS"
 printf 'id\tfamily\tstation\tsigma1\tbox\tangle\tcentre\tsupport\tmode\tparam\tstatus\tL\tW\tH\treason\n' >>"$RESULTS"
 
 while read -r camera station sigma; do
+  [ -z "$ONLY" ] || [ "$ONLY" = "$camera" ] || continue
   sid="cam$camera"
   opts="$(python3 -c "import sys; sys.path.insert(0, '$HERE'); import families; print(families.STATIONS['$station']['options'])")"
   metres="$(awk -v s="$sigma" 'BEGIN {print s / 1000}')"

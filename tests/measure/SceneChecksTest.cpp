@@ -194,6 +194,42 @@ TEST(SceneChecks, TheFloorSeenAgainOrALayerLeftAboveTheCutAreRefused) {
     EXPECT_EQ(Fault(Camera(pallet, 0.0005, true, 0.0, true), Steps{true, true, 144.0f}), "");
 }
 
+TEST(SceneChecks, APalletDeckSeenBelowItsHeightIsRefused) {
+    // The deck of the 144 mm pallet beside the goods, against the height the run was given.
+    const ScanScene box = ScanScene::SingleBox(0.6f, 0.4f, 0.5f, 0.0f, 0.0f, 30.0, true);
+    const ScanScene covering = ScanScene::SingleBox(1.2f, 0.8f, 0.4f, 0.0f, 0.0f, 0.0, true);
+    struct Case {
+        const char* name;
+        const ScanScene& scene;
+        float palletMm;
+        double sigma1;
+        std::string fault;
+    };
+    const std::vector<Case> cases = {
+        {"the pallet's own height", box, 144.0f, 0.0005, ""},
+        {"a noisy deck", box, 144.0f, 0.001, ""},
+        {"within the drop allowed", box, 150.0f, 0.0005, ""},
+        {"16 mm too high", box, 160.0f, 0.00025, "Pallet of session S9 seen 16 mm below its height: "},
+        {"60 mm too high", box, 204.0f, 0.0005, "Pallet of session S9 seen 60 mm below its height: "},
+        {"a deck the goods cover", covering, 170.0f, 0.0005, ""},
+        {"the floor's band, -e 2", box, 2.0f, 0.0005, ""},
+    };
+    for (const Case& c : cases) {
+        const std::string fault = Fault(Camera(c.scene, c.sigma1), Steps{true, true, c.palletMm});
+        if (c.fault.empty()) {
+            EXPECT_EQ(fault, "") << c.name;
+        } else {
+            EXPECT_TRUE(Starts(fault, c.fault)) << c.name << ": " << fault;
+            EXPECT_NE(fault.find(" mm above it, where " + std::to_string(static_cast<int>(c.palletMm)) +
+                                 " mm put the pallet's top (a layer from 1 %, at most 8 mm lower), and the cut "
+                                 "would take that much of the goods: check the pallet's height, and if the "
+                                 "camera has moved fit the floor again with kelvo_calibrate floor -s S9"),
+                      std::string::npos)
+                << fault;
+        }
+    }
+}
+
 TEST(SceneChecks, TheFloorNoiseBandFollowsTheSetting) {
     // A far camera's floor noise: 6 % of the points spread from 30 to 74 mm beyond the plane.
     auto points = ScanCloud(ScanScene::BoxOnPallet(30.0), 20000);

@@ -14,6 +14,7 @@ protected:
     void SetUp() override {
         SeedRunSettings(db, cleanup);
         SeedPallet(db, cleanup, 5200, "EPAL", 144.0);
+        SeedPallet(db, cleanup, 5207, "EPAL, its height mistyped", 170.0);
     }
 
     /// Row id of session "scn<id>" with the camera's scan of the scene and the plane the station was calibrated with.
@@ -84,6 +85,9 @@ TEST_F(SceneCheckRun, ScenesTheStationCannotMeasureAreRefusedLeavingEverythingAl
         // 10 mm nearer, the floor still removed, the deck at the cut: L +888 mm.
         {5206, ScanScene::SingleBox(0.3f, 0.3f, 0.3f, 0.0f, 0.0f, 30.0, true), Camera(0.00025, 0.01),
          {{"-d", "5200"}}, "Cut of session <sid> leaves a layer with the goods: "},
+        // A 144 mm pallet run as 170 mm: the cut took 26 mm of the box, H stored 26 mm short.
+        {5207, ScanScene::SingleBox(0.6f, 0.4f, 0.5f, 0.0f, 0.0f, 30.0, true), Camera(0.0005),
+         {{"-d", "5207"}, {"-e", "170"}}, "Pallet of session <sid> seen 26 mm below its height: "},
     };
     for (const Case& c : cases) {
         const fs::path scan = Seed(c.id, c.scene, c.camera);
