@@ -20,9 +20,10 @@
 # Prints per family the runs that exit 0 with an error beyond 50 mm and beyond
 # 10 mm, and the refusals by kind; every run is in DIR/families-bench/results.tsv.
 #
-# Usage: bench/accuracy/families.sh [--quick] [--build DIR] [--camera N] [--keep]
+# Usage: bench/accuracy/families.sh [--quick] [--build DIR] [--camera N] [--set KEY=VALUE]... [--keep]
 #   --quick     three boxes instead of six (450 runs, some 10 minutes)
 #   --camera N  that camera's station and cases only
+#   --set KEY=VALUE  an extra decode row for every run, as in run.sh
 set -euo pipefail
 HERE="$(cd "$(dirname "$0")" && pwd)"
 ROOT="$(cd "$HERE/../.." && pwd)"
@@ -30,11 +31,13 @@ BUILD="$ROOT/build"
 QUICK=""
 KEEP=0
 ONLY=""
+SETTINGS=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --quick) QUICK=--quick ;;
     --build) BUILD="$2"; shift ;;
     --camera) ONLY="$2"; shift ;;
+    --set) SETTINGS+=("$2"); shift ;;
     --keep) KEEP=1 ;;
     -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
     *) echo "families: unknown option $1" >&2; exit 1 ;;
@@ -54,6 +57,10 @@ PALLET_ID=1
 # shellcheck source=../bench-db.sh
 source "$ROOT/bench/bench-db.sh"
 bench_start_work "$PALLET_ID" 144
+for setting in "${SETTINGS[@]}"; do
+  [[ "$setting" == *=* ]] || { echo "families: --set needs KEY=VALUE, not $setting" >&2; exit 1; }
+  set_decode "${setting%%=*}" "${setting#*=}"
+done
 
 # The scan of one scene by the camera; prints the scan's plane line.
 scan() {
