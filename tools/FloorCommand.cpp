@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -82,6 +83,15 @@ int FloorCommand(const po::variables_map& vm, CalibrationStore& store) {
     }
 
     const std::array<double, 4> plane = {fit.A(), fit.B(), fit.C(), fit.D()};
+    std::optional<FloorZoneFit> zone;
+    if (FloorZoneFit::Needed(*scan.getCloud())) {
+        zone.emplace(*scan.getCloud(), plane[0], plane[1], plane[2], plane[3]);
+        if (!zone->Ok()) {
+            throw Refused("No measuring zone: the floor's " + std::to_string(zone->FloorPoints()) +
+                          " points cover no rectangle (need " +
+                          std::to_string(FloorZoneFit::kMinPoints) + " on a floor without gaps)");
+        }
+    }
     const int correction = fit.PalletCorrectionHeightMm();
     std::printf("Floor of %s: %zu finite points, %zu on the plane (%.1f %%, within %g mm)\n",
                 file.c_str(), fit.FinitePoints(), fit.Inliers(), 100.0 * fit.InlierShare(),
@@ -92,16 +102,7 @@ int FloorCommand(const po::variables_map& vm, CalibrationStore& store) {
                 fit.P999() * 1000.0);
     std::printf("pallet.correction.height: %d mm\n", correction);
     std::printf("floor.noise.band: %d mm\n", fit.FloorNoiseBandMm());
-    std::vector<std::string> zoneRows;
-    if (FloorZoneFit::Needed(*scan.getCloud())) {
-        const FloorZoneFit zone(*scan.getCloud(), plane[0], plane[1], plane[2], plane[3]);
-        if (!zone.Ok()) {
-            throw Refused("No measuring zone: the floor's " + std::to_string(zone.FloorPoints()) +
-                          " points cover no rectangle (need " +
-                          std::to_string(FloorZoneFit::kMinPoints) + " on a floor without gaps)");
-        }
-        zoneRows = ZoneRows(zone);
-    }
+    const std::vector<std::string> zoneRows = zone ? ZoneRows(*zone) : std::vector<std::string>();
 
     std::vector<std::string> statements;
     if (!sid.empty()) {
