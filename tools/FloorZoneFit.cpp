@@ -79,8 +79,10 @@ FloorZoneFit::FloorZoneFit(const PointCloudRGB& scan, double a, double b, double
     const std::size_t ny = static_cast<std::size_t>(depth / cell) + 1;
     std::vector<GridCell> grid(nx * ny);
     for (const auto& q : met) {
-        const std::size_t ix = std::min(nx - 1, static_cast<std::size_t>((q[0] - all[0].lo) / cell));
-        const std::size_t iy = std::min(ny - 1, static_cast<std::size_t>((q[1] - all[1].lo) / cell));
+        const std::size_t ix =
+            std::min(nx - 1, static_cast<std::size_t>((q[0] - all[0].lo) / cell));
+        const std::size_t iy =
+            std::min(ny - 1, static_cast<std::size_t>((q[1] - all[1].lo) / cell));
         GridCell& at = grid[iy * nx + ix];
         ++at.count;
         at.x.Add(q[0], q[0]);
@@ -139,8 +141,10 @@ FloorZoneFit::FloorZoneFit(const PointCloudRGB& scan, double a, double b, double
     Span along;
     along.lo = all[1].lo + static_cast<double>(first) * cell;
     along.hi = all[1].lo + static_cast<double>(last + 1) * cell;
-    const std::size_t from = std::min(nx - 1, static_cast<std::size_t>((across.lo - all[0].lo) / cell));
-    const std::size_t to = std::min(nx - 1, static_cast<std::size_t>((across.hi - all[0].lo) / cell));
+    const std::size_t from =
+        std::min(nx - 1, static_cast<std::size_t>((across.lo - all[0].lo) / cell));
+    const std::size_t to =
+        std::min(nx - 1, static_cast<std::size_t>((across.hi - all[0].lo) / cell));
     for (std::size_t ix = from; ix <= to; ++ix) {
         if (!columns[ix].Empty()) {
             along.Clip(columns[ix]);

@@ -144,20 +144,3 @@ TEST(FloorZoneFit, TheZoneIsTheLargestRectangleOfTheFloorTheCameraSees) {
         }
     }
 }
-
-TEST(FloorZoneFit, TooFewFloorPointsMakeNoZone) {
-    PointCloudRGB few;
-    for (int i = 0; i < 99; ++i) {
-        pcl::PointXYZRGB p;
-        p.x = 0.01f * i;
-        p.y = 0.0f;
-        p.z = ScanScene::kFloorZ;
-        few.push_back(p);
-    }
-    EXPECT_FALSE(FloorZoneFit(few, 0.0, 0.0, 1.0, -ScanScene::kFloorZ).Ok());
-    // Points off the floor do not count: the goods' top is no floor.
-    PointCloudRGB top = few;
-    for (auto& p : top.points) p.z = 2.0f;
-    for (int i = 0; i < 50; ++i) top.push_back(few.points[i]);
-    EXPECT_EQ(FloorZoneFit(top, 0.0, 0.0, 1.0, -ScanScene::kFloorZ).FloorPoints(), 50u);
-}
