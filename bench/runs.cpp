@@ -101,13 +101,20 @@ void MeasureScan(benchmark::State& state) {
 }
 
 /// Every check of the scan before a run measures: a run that cuts, and a
-/// depallet run without a cut (its footprint of the floor's points included).
+/// depallet run without a cut (its footprint of the floor's points included);
+/// with a measuring zone (the scans are unorganized) wide enough to pass
+/// them, or without.
 void CheckScan(benchmark::State& state) {
     const Cloud c = Loaded(static_cast<std::size_t>(state.range(0)), false);
     const bool cuts = state.range(1) != 0;
+    constexpr float kWideZone = 5.0f;
+    if (state.range(2) != 0) {
+        BenchConfig()->SetFloorZone(-kWideZone, kWideZone, -kWideZone, kWideZone);
+    }
     for (auto _ : state) {
         benchmark::DoNotOptimize(c.CheckScan(cuts, true));
     }
+    BenchConfig()->SetFloorZone(0.0f, 0.0f, 0.0f, 0.0f);
 }
 
 /// The split step's collection: copy, flatten, cluster, build the clouds.
@@ -162,7 +169,13 @@ void SaveClusters(benchmark::State& state) {
 
 BENCHMARK(Depallet)->Arg(200000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(MeasureScan)->Arg(200000)->Arg(1000000)->Unit(benchmark::kMillisecond);
-BENCHMARK(CheckScan)->Args({200000, 1})->Args({1000000, 1})->Args({1000000, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(CheckScan)
+    ->Args({200000, 1, 0})
+    ->Args({1000000, 1, 0})
+    ->Args({1000000, 0, 0})
+    ->Args({1000000, 1, 1})
+    ->Args({1000000, 0, 1})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(SplitCollection)->Arg(200000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(ClusteringOnly)->Arg(200000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(MeasureClusters)->Arg(200000)->Arg(1000000)->Unit(benchmark::kMillisecond);

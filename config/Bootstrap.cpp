@@ -130,6 +130,7 @@ int Config::Init() {
     palletMeanK = kDefaultPalletMeanK;
     palletStdDevMulThresh = kDefaultPalletStdDevMul;
     floorNoiseBand = kDefaultFloorNoiseBandMm;
+    SetFloorZone(0.0f, 0.0f, 0.0f, 0.0f);
     imageSnapshot = 0;
 
     const std::string address = string_format("tcp://%s:%d", server, port);
@@ -175,10 +176,20 @@ std::ostream& operator<<(std::ostream& os, const Config& config) {
        << "\tPallet Correction Height: " << config.palletCorrectionHeight << "\n"
        << "\tMean K: " << config.palletMeanK << "\n"
        << "\tStdDev Mul Thresh: " << config.palletStdDevMulThresh << "\n";
-    // Likewise the scan checks' band shows only once a floor calibration set it.
-    if (config.floorNoiseBand != kDefaultFloorNoiseBandMm) {
-        os << "Scan checks:\n"
-           << "\tFloor Noise Band: " << config.floorNoiseBand << "\n";
+    // Likewise the scan checks' band and zone show only once a floor
+    // calibration set them.
+    const bool band = config.floorNoiseBand != kDefaultFloorNoiseBandMm;
+    if (band || config.HasFloorZone()) {
+        os << "Scan checks:\n";
+    }
+    if (band) {
+        os << "\tFloor Noise Band: " << config.floorNoiseBand << "\n";
+    }
+    if (config.HasFloorZone()) {
+        os << "\tFloor Zone X Min: " << config.floorZoneXMin << "\n"
+           << "\tFloor Zone X Max: " << config.floorZoneXMax << "\n"
+           << "\tFloor Zone Y Min: " << config.floorZoneYMin << "\n"
+           << "\tFloor Zone Y Max: " << config.floorZoneYMax << "\n";
     }
     // Readers of the printout know its lines as they were before pictures
     // existed: the switch shows only when it is on, after all of them.

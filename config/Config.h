@@ -73,6 +73,7 @@ public:
     void SetPalletMeanK(int value) { palletMeanK = value; }
     void SetPalletStdDevMulThresh(float value) { palletStdDevMulThresh = value; }
     void SetFloorNoiseBand(float value) { floorNoiseBand = value; }
+    void SetFloorZone(float xMin, float xMax, float yMin, float yMax);
 
     int GetPalletId() const { return palletId; }
     std::string GetPalletName() const { return palletName; }
@@ -83,6 +84,14 @@ public:
     /// How far the floor's noise reaches either side of the session's plane
     /// (mm): the scan checks take what lies within it for the floor.
     float GetFloorNoiseBand() const { return floorNoiseBand; }
+    /// The station's measuring zone on the floor, a rectangle in the scan's x
+    /// and y (metres) within which the camera sees the floor; all four 0: none.
+    float GetFloorZoneXMin() const { return floorZoneXMin; }
+    float GetFloorZoneXMax() const { return floorZoneXMax; }
+    float GetFloorZoneYMin() const { return floorZoneYMin; }
+    float GetFloorZoneYMax() const { return floorZoneYMax; }
+    /// True when any of the four is set: then they must form a rectangle.
+    bool HasFloorZone() const;
 
     float GetMinColorMap() const { return minColorMap; }
     void SetMinColorMap(float value) { minColorMap = value; }
@@ -167,6 +176,10 @@ private:
     int palletMeanK = 0;
     float palletStdDevMulThresh = 0.0f;
     float floorNoiseBand = 0.0f;
+    float floorZoneXMin = 0.0f;
+    float floorZoneXMax = 0.0f;
+    float floorZoneYMin = 0.0f;
+    float floorZoneYMax = 0.0f;
     float minColorMap = 0.0f;
     float maxColorMap = 0.0f;
     std::string colorMapType;

@@ -37,6 +37,9 @@ constexpr float kLargestResolution = 1.0f;
 constexpr float kLargestPalletMeanK = 1000.0f;
 // A floor noise band (millimetres) wider than this is no floor.
 constexpr float kLargestFloorNoiseBandMm = 500.0f;
+// A measuring zone's edge (metres) farther out than a depth camera returns
+// anything (the scan checks' bound) is no edge of a station's floor.
+constexpr float kLargestFloorZoneM = 20.0f;
 
 // The line number named in the database error report; log readers key on it.
 constexpr int kLineInitFromDB = 401;
@@ -97,6 +100,14 @@ const std::vector<Config::DecodeSetting>& Config::DecodeSettings() {
          &Config::palletStdDevMulThresh, nullptr, std::numeric_limits<float>::max(), true},
         {kConfig, "floor.noise.band", Type::Decimal, nullptr, &Config::floorNoiseBand, nullptr,
          kLargestFloorNoiseBandMm, true},
+        {kConfig, "floor.zone.x.min", Type::Decimal, nullptr, &Config::floorZoneXMin, nullptr,
+         kLargestFloorZoneM},
+        {kConfig, "floor.zone.x.max", Type::Decimal, nullptr, &Config::floorZoneXMax, nullptr,
+         kLargestFloorZoneM},
+        {kConfig, "floor.zone.y.min", Type::Decimal, nullptr, &Config::floorZoneYMin, nullptr,
+         kLargestFloorZoneM},
+        {kConfig, "floor.zone.y.max", Type::Decimal, nullptr, &Config::floorZoneYMax, nullptr,
+         kLargestFloorZoneM},
         {kFineTune, "inbound.correction.h", Type::Decimal, nullptr, &Config::inboundCorrectionH,
          nullptr, kLargestCorrection},
         {kFineTune, "inbound.correction.l", Type::Decimal, nullptr, &Config::inboundCorrectionL,
@@ -225,7 +236,7 @@ const char* UnitOf(const std::string& key) {
         return "millimetres";
     }
     if (key == "octree.real.volume.resolution" || key.rfind("inbound.correction.", 0) == 0 ||
-        key.rfind("real.correction.", 0) == 0) {
+        key.rfind("real.correction.", 0) == 0 || key.rfind("floor.zone.", 0) == 0) {
         return "metres";
     }
     return nullptr;
@@ -244,7 +255,39 @@ std::string BeyondBound(const Config::DecodeSetting& setting, float value) {
     return text.str();
 }
 
+/// Why the zone's rows, read together, make no rectangle; empty when they
+/// do. Rows for one axis only leave the other's two at 0, which is refused
+/// too: a zone open along one axis would check nothing there.
+std::string FloorZoneFault(const float (&edges)[4]) {
+    static const char* const kKeys[4] = {"floor.zone.x.min", "floor.zone.x.max", "floor.zone.y.min",
+                                         "floor.zone.y.max"};
+    for (int axis = 0; axis < 2; ++axis) {
+        const float low = edges[2 * axis];
+        const float high = edges[2 * axis + 1];
+        if (!(low < high)) {
+            std::ostringstream text;
+            text << "Invalid argument (" << kKeys[2 * axis] << "): out of range: " << low
+                 << " is not below " << kKeys[2 * axis + 1] << " " << high
+                 << " (a measuring zone needs all four floor.zone keys, each min below its max)";
+            return text.str();
+        }
+    }
+    return std::string();
+}
+
 }  // namespace
+
+void Config::SetFloorZone(float xMin, float xMax, float yMin, float yMax) {
+    floorZoneXMin = xMin;
+    floorZoneXMax = xMax;
+    floorZoneYMin = yMin;
+    floorZoneYMax = yMax;
+}
+
+bool Config::HasFloorZone() const {
+    return floorZoneXMin != 0.0f || floorZoneXMax != 0.0f || floorZoneYMin != 0.0f ||
+           floorZoneYMax != 0.0f;
+}
 
 int Config::InitFromDB() {
     try {
@@ -319,6 +362,13 @@ int Config::InitFromDB() {
     } catch (const sql::SQLException& e) {
         ReportSQLException(e, "InitFromDB", kLineInitFromDB);
         return kInitDatabaseError;
+    }
+    if (HasFloorZone()) {
+        const float edges[4] = {floorZoneXMin, floorZoneXMax, floorZoneYMin, floorZoneYMax};
+        if (const std::string fault = FloorZoneFault(edges); !fault.empty()) {
+            std::cerr << fault << std::endl;
+            return kInitBadValue;
+        }
     }
     return kInitOk;
 }

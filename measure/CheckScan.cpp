@@ -14,6 +14,7 @@
 #include "config/Config.h"
 #include "measure/ConfigAccess.h"
 #include "measure/FloorPlane.h"
+#include "measure/FloorZone.h"
 #include "measure/SceneChecks.h"
 #include "measure/SceneTally.h"
 
@@ -50,6 +51,12 @@ std::string Metres(double value) {
     std::ostringstream text;
     text << std::setprecision(3) << value;
     return text.str();
+}
+
+/// The station's measuring zone from its settings; none when they are all 0.
+FloorZone StationZone(const Config& config) {
+    return FloorZone(config.GetFloorZoneXMin(), config.GetFloorZoneXMax(),
+                     config.GetFloorZoneYMin(), config.GetFloorZoneYMax());
 }
 
 }  // namespace
@@ -138,7 +145,8 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
         return misfit + Fixed(percent(behindCamera), 1) +
                " % of the points lie farther from it than the camera (is the sign of d wrong?)";
     }
-    const SceneTally tally(*cloud, floor, cut, band);
+    const FloorZone zone = StationZone(config);
+    const SceneTally tally(*cloud, floor, cut, band, zone);
     if (const std::string moved = SceneChecks::MovedFloor(tally, cloudInfo.GetSid()); !moved.empty()) {
         return moved;
     }
@@ -165,7 +173,10 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
         !low.empty()) {
         return low;
     }
-    return SceneChecks::ImageBorder(tally, cloudInfo.GetSid());
+    if (const std::string border = SceneChecks::ImageBorder(tally, cloudInfo.GetSid()); !border.empty()) {
+        return border;
+    }
+    return SceneChecks::ZoneEdge(tally, cloudInfo.GetSid(), zone);
 }
 
 std::string Cloud::CheckUncut(const FloorPlane& floor, double band, bool storesWhole) const {
@@ -176,7 +187,8 @@ std::string Cloud::CheckUncut(const FloorPlane& floor, double band, bool storesW
         floor.Floor() > kFarthestReturn) {
         return std::string();
     }
-    const SceneTally tally(*cloud, floor, -1.0, band);
+    const FloorZone zone = StationZone(ConfigAccess::Get());
+    const SceneTally tally(*cloud, floor, -1.0, band, zone);
     if (100.0 * static_cast<double>(tally.BehindCamera()) > kMostOffPlanePercent * static_cast<double>(tally.Finite())) {
         return std::string();
     }
@@ -185,7 +197,8 @@ std::string Cloud::CheckUncut(const FloorPlane& floor, double band, bool storesW
     for (const std::string& fault :
          {SceneChecks::MovedFloor(tally, cloudInfo.GetSid()),
           storesWhole ? SceneChecks::NoCut(tally, cloudInfo.GetSid(), band) : std::string(),
-          SceneChecks::ImageBorder(tally, cloudInfo.GetSid())}) {
+          SceneChecks::ImageBorder(tally, cloudInfo.GetSid()),
+          SceneChecks::ZoneEdge(tally, cloudInfo.GetSid(), zone)}) {
         if (!fault.empty()) {
             return fault;
         }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cloud/Units.h"
+#include "measure/FloorZone.h"
 #include "measure/SceneTally.h"
 
 namespace {
@@ -66,6 +67,30 @@ std::string SceneChecks::ImageBorder(const SceneTally& tally, const std::string&
             return "Goods of session " + sid + " reach beyond the camera's image: " +
                    std::to_string(count) + " points kept for measuring lie in its " +
                    kNames[side] + " (at most " + std::to_string(kMostBorderPoints) +
+                   "); place the goods wholly within the measuring zone";
+        }
+    }
+    return std::string();
+}
+
+std::string SceneChecks::ZoneEdge(const SceneTally& tally, const std::string& sid,
+                                  const FloorZone& zone) {
+    if (tally.Organized() || !zone.IsSet()) {
+        return std::string();
+    }
+    // Named by the setting that holds the edge, which is what the station's
+    // operator finds in its printout and in the floor calibration's.
+    static const char* const kAxes[FloorZone::kSides] = {"x", "x", "y", "y"};
+    static const char* const kKeys[FloorZone::kSides] = {"floor.zone.x.min", "floor.zone.x.max",
+                                                         "floor.zone.y.min", "floor.zone.y.max"};
+    for (int side = 0; side < FloorZone::kSides; ++side) {
+        const std::size_t count = tally.AtZoneEdge(static_cast<FloorZone::Side>(side));
+        if (count > kMostBorderPoints) {
+            return "Goods of session " + sid + " reach beyond the measuring zone: the camera's rays to " +
+                   std::to_string(count) + " points kept for measuring meet the floor beyond its edge at " +
+                   kAxes[side] + " = " + Printf("%.3f", zone.Edge(static_cast<FloorZone::Side>(side))) +
+                   " m (" + kKeys[side] + ") or within " + std::to_string(FloorZone::kMarginMm) +
+                   " mm inside it (at most " + std::to_string(kMostBorderPoints) +
                    "); place the goods wholly within the measuring zone";
         }
     }

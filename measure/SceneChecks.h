@@ -3,11 +3,13 @@
 #include <cstddef>
 #include <string>
 
+class FloorZone;
 class SceneTally;
 
 /// The checks of what a scan shows against the station it was taken at:
 /// goods measured without a cut but with the floor in the scan or without
-/// their lower part, goods reaching beyond the camera's image, and the floor
+/// their lower part, goods reaching beyond the camera's image or the
+/// station's measuring zone, and the floor
 /// seen again away from the session's plane after the camera moved. Each
 /// returns one line naming the session and the remedy, or an empty text.
 class SceneChecks {
@@ -21,7 +23,8 @@ public:
     /// returns along the goods' edges: more than this many widen the goods.
     static constexpr std::size_t kMostFlyingPixels = 8;
     /// More points than this kept in an outermost row or column of the image
-    /// are goods cut off by it; floor speckle above the cut leaves a few at most.
+    /// (or, without an image, along an edge of the measuring zone) are goods
+    /// cut off by it; floor speckle above the cut leaves a few at most.
     static constexpr std::size_t kMostBorderPoints = 8;
     /// A layer parallel to the plane holding at least this share (per cent)
     /// of the pixels (of the points, for an unorganized scan) is a floor.
@@ -54,6 +57,8 @@ public:
     static std::string NoCut(const SceneTally& tally, const std::string& sid, double band);
     /// An organized scan whose kept points touch an edge of the image.
     static std::string ImageBorder(const SceneTally& tally, const std::string& sid);
+    /// An unorganized scan whose kept points' rays meet the floor at an edge of the zone, or beyond it.
+    static std::string ZoneEdge(const SceneTally& tally, const std::string& sid, const FloorZone& zone);
     /// A run that cuts: a dense layer just above the cut, left in with the goods.
     static std::string LayerAboveCut(const SceneTally& tally, const std::string& sid);
     /// A run that cuts above a pallet standing clear of the floor's band

@@ -13,13 +13,14 @@
 #include "measure/FloorPlane.h"
 
 SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove,
-                       double band)
+                       double band, const FloorZone& zone)
     : lowestAbove(std::numeric_limits<double>::max()) {
     const std::size_t width = scan.width;
     const std::size_t height = scan.height;
     pixels = width * height;
     organized = height > 1 && width > 1 && pixels == scan.points.size();
     const bool cuts = keepAbove >= 0.0;
+    const bool inZone = !organized && zone.IsSet();
     const double slab = kAboveCutMm / kMillimetresPerMetre;
     for (std::size_t i = 0; i < scan.points.size(); ++i) {
         const pcl::PointXYZRGB& p = scan.points[i];
@@ -50,13 +51,23 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
             }
         }
         // Without a cut, what stands above the floor's band is the goods.
-        if (organized && -pastFloor > (cuts ? keepAbove : band)) {
+        const bool measured = -pastFloor > (cuts ? keepAbove : band);
+        if (organized && measured) {
             const std::size_t u = i % width;
             const std::size_t v = i / width;
             border[kTop] += v == 0;
             border[kBottom] += v + 1 == height;
             border[kLeft] += u == 0;
             border[kRight] += u + 1 == width;
+        }
+        // Where the point's ray (the camera is the origin) meets the floor: a
+        // ray that never does (the point beside or behind the camera) tells nothing.
+        if (inZone && measured && along > 0.0f) {
+            const double scale = static_cast<double>(floor.Floor()) / static_cast<double>(along);
+            const unsigned near = zone.Near(p.x * scale, p.y * scale);
+            for (int side = 0; near != 0 && side < FloorZone::kSides; ++side) {
+                zoneEdge[side] += (near >> side) & 1u;
+            }
         }
     }
     FindLayer();

@@ -5,14 +5,16 @@
 #include <utility>
 
 #include "cloud/Cloud.h"
+#include "measure/FloorZone.h"
 
 class FloorPlane;
 
 /// What one pass over a scan tells about its scene against the session's
 /// floor plane: how much of it lies on (or beyond) the floor, how near the
-/// floor the goods come down, which borders of the camera's image the
-/// points kept by the cut touch, and how the points about the floor are
-/// layered parallel to it.
+/// floor the goods come down, which borders of the camera's image (or, for
+/// a scan without one, edges of the station's measuring zone) the points
+/// kept by the cut touch, and how the points about the floor are layered
+/// parallel to it.
 class SceneTally {
 public:
     /// Sides of an organized scan's image: its first and last row, first and last column.
@@ -35,8 +37,10 @@ public:
     /// keepAbove: height above the floor (metres) beyond which the cut keeps
     /// points, or a negative value when nothing is cut (the floor's points
     /// off the goods' footprint are then counted); band: the floor's noise
-    /// band (metres) either side of the plane.
-    SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove, double band);
+    /// band (metres) either side of the plane; zone: the station's measuring
+    /// zone, tested for a scan without an image.
+    SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove, double band,
+               const FloorZone& zone = FloorZone());
 
     /// Points with coordinates.
     std::size_t Finite() const { return finite; }
@@ -67,6 +71,9 @@ public:
     /// Points the cut keeps (without a cut, those above the band) that lie
     /// in the outermost row or column of that side.
     std::size_t AtBorder(Side side) const { return border[side]; }
+    /// Points the cut keeps in an unorganized scan whose ray meets the floor
+    /// beyond that edge of the zone or within its margin; 0 without a zone.
+    std::size_t AtZoneEdge(FloorZone::Side side) const { return zoneEdge[side]; }
 
     /// Thickness (millimetres) of the slabs just above and just below the
     /// cut whose points are counted: what a pallet's deck or a floor spans there.
@@ -113,6 +120,7 @@ private:
     bool organized = false;
     std::size_t pixels = 0;
     std::array<std::size_t, kSides> border{};
+    std::array<std::size_t, FloorZone::kSides> zoneEdge{};
     std::array<std::size_t, 2 * kLayerWindowMm> layers{};  // 1 mm bins from -window to +window
     double layerOffset = 0.0;
     std::size_t layerPoints = 0;

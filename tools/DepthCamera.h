@@ -166,6 +166,16 @@ public:
         return points;
     }
 
+    /// The points of a scan that are returns, in pixel order: the scan as a
+    /// scanner delivers it that drops the pixels without one (unorganized).
+    static std::vector<ScanScene::Point> Returns(const std::vector<ScanScene::Point>& scan) {
+        std::vector<ScanScene::Point> returns;
+        for (const auto& p : scan) {
+            if (std::isfinite(p.x) && (p.x != 0 || p.y != 0 || p.z != 0)) returns.push_back(p);
+        }
+        return returns;
+    }
+
 private:
     static constexpr int kNothing = -1;
 

@@ -1,12 +1,15 @@
 // The floor command: the floor plane fitted to a scan of the empty station,
-// the pallet correction height and floor noise band it gives, and the stored
-// plane of a session against it.
+// the pallet correction height and floor noise band it gives (and the
+// measuring zone, for a scan without an image), and the stored plane of a
+// session against it.
 
 #include "tools/FloorCommand.h"
 
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cloud/Cloud.h"
@@ -14,11 +17,32 @@
 #include "tools/CalibrationStore.h"
 #include "tools/CommandOutput.h"
 #include "tools/FloorFit.h"
+#include "tools/FloorZoneFit.h"
 #include "tools/ScanMeasurement.h"
 
 namespace po = boost::program_options;
 
 namespace calibrate {
+
+namespace {
+
+/// The zone's decode rows, in metres to the millimetre, and their printout.
+std::vector<std::string> ZoneRows(const FloorZoneFit& zone) {
+    const std::pair<const char*, double> edges[] = {{"floor.zone.x.min", zone.XMin()},
+                                                    {"floor.zone.x.max", zone.XMax()},
+                                                    {"floor.zone.y.min", zone.YMin()},
+                                                    {"floor.zone.y.max", zone.YMax()}};
+    std::vector<std::string> statements;
+    for (const auto& [key, edge] : edges) {
+        const std::string value = Printf("%.3f", edge);
+        std::printf("%s: %s m\n", key, value.c_str());
+        const std::vector<std::string> row = CalibrationStore::DecodeRow("CONFIG", key, value);
+        statements.insert(statements.end(), row.begin(), row.end());
+    }
+    return statements;
+}
+
+}  // namespace
 
 int FloorCommand(const po::variables_map& vm, CalibrationStore& store) {
     const std::vector<std::string> files =
@@ -59,6 +83,15 @@ int FloorCommand(const po::variables_map& vm, CalibrationStore& store) {
     }
 
     const std::array<double, 4> plane = {fit.A(), fit.B(), fit.C(), fit.D()};
+    std::optional<FloorZoneFit> zone;
+    if (FloorZoneFit::Needed(*scan.getCloud())) {
+        zone.emplace(*scan.getCloud(), plane[0], plane[1], plane[2], plane[3]);
+        if (!zone->Ok()) {
+            throw Refused("No measuring zone: the floor's " + std::to_string(zone->FloorPoints()) +
+                          " points cover no rectangle (need " +
+                          std::to_string(FloorZoneFit::kMinPoints) + " on a floor without gaps)");
+        }
+    }
     const int correction = fit.PalletCorrectionHeightMm();
     std::printf("Floor of %s: %zu finite points, %zu on the plane (%.1f %%, within %g mm)\n",
                 file.c_str(), fit.FinitePoints(), fit.Inliers(), 100.0 * fit.InlierShare(),
@@ -69,6 +102,7 @@ int FloorCommand(const po::variables_map& vm, CalibrationStore& store) {
                 fit.P999() * 1000.0);
     std::printf("pallet.correction.height: %d mm\n", correction);
     std::printf("floor.noise.band: %d mm\n", fit.FloorNoiseBandMm());
+    const std::vector<std::string> zoneRows = zone ? ZoneRows(*zone) : std::vector<std::string>();
 
     std::vector<std::string> statements;
     if (!sid.empty()) {
@@ -85,11 +119,14 @@ int FloorCommand(const po::variables_map& vm, CalibrationStore& store) {
     const std::vector<std::string> band = CalibrationStore::DecodeRow(
         "CONFIG", "floor.noise.band", std::to_string(fit.FloorNoiseBandMm()));
     statements.insert(statements.end(), band.begin(), band.end());
+    statements.insert(statements.end(), zoneRows.begin(), zoneRows.end());
     PrintSql(statements);
+    const std::string settings = zoneRows.empty()
+                                     ? "the pallet correction height and the floor noise band"
+                                     : "the pallet correction height, the floor noise band and the "
+                                       "measuring zone";
     WriteIfAsked(vm, store, statements,
-                 sid.empty() ? "the pallet correction height and the floor noise band"
-                             : "the plane of session " + sid +
-                                   ", the pallet correction height and the floor noise band");
+                 sid.empty() ? settings : "the plane of session " + sid + ", " + settings);
     return kExitOk;
 }
 

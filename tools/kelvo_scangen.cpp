@@ -48,6 +48,8 @@ const char* const kUsage =
     "  --floor-tolerance METRES  the scanner's floor removal drops returns this close to the\n"
     "                    floor plane (default 0.015)\n"
     "  --keep-floor      no floor removal: the raw scan\n"
+    "  --unorganized     write only the pixels with a return, as one row (WIDTH the returns, HEIGHT 1),\n"
+    "                    as scanners that drop the image do\n"
     "  --height METRES   the camera's height above the floor (default 2.5)\n"
     "  --moved METRES    the camera moved this far toward the floor since the station was calibrated\n"
     "                    (negative: away from it); the scanner's floor removal and the printed plane\n"
@@ -91,6 +93,7 @@ struct Request {
     bool boxGiven = false;
     bool palletFeet = false;
     bool camera = false;
+    bool unorganized = false;
     std::vector<std::string> samplingOptions;  // given, for the refusal with --camera
     std::vector<std::string> cameraOptions;    // given, for the refusal without it
     DepthCamera::Settings cam;
@@ -113,9 +116,10 @@ std::string ParseOptions(int argc, char** argv, Request& q) {
         bool* flag = option == "--no-mixed"          ? &q.cam.mixedPixels
                      : option == "--missing-as-zero" ? &q.cam.missingAsZero
                      : option == "--keep-floor"      ? &q.cam.removeFloor
+                     : option == "--unorganized"     ? &q.unorganized
                                                      : nullptr;
         if (flag) {
-            *flag = option == "--missing-as-zero";
+            *flag = option == "--missing-as-zero" || option == "--unorganized";
             q.cameraOptions.push_back(option);
             continue;
         }
@@ -248,11 +252,12 @@ int main(int argc, char** argv) {
     if (q.camera) {
         q.cam.seed = static_cast<unsigned>(q.seed);
         const DepthCamera camera(scene, q.cam);
-        const auto cloud = camera.Scan();
-        complaint = Write(out, cloud, static_cast<std::size_t>(q.cam.width), static_cast<std::size_t>(q.cam.height));
-        for (const auto& p : cloud) {
-            if (std::isfinite(p.x) && (p.x != 0 || p.y != 0 || p.z != 0)) ++returns;
-        }
+        const auto image = camera.Scan();
+        const auto cloud = q.unorganized ? DepthCamera::Returns(image) : image;
+        complaint = q.unorganized ? Write(out, cloud, cloud.size(), 1)
+                                  : Write(out, cloud, static_cast<std::size_t>(q.cam.width),
+                                          static_cast<std::size_t>(q.cam.height));
+        returns = DepthCamera::Returns(image).size();
         camera.Plane(a, b, c, d);
         flatFloor = !camera.Tilted();
         if (complaint.empty()) std::printf("file=%s\npoints=%zu\nreturns=%zu\n", out.c_str(), cloud.size(), returns);

@@ -50,9 +50,10 @@ def view_centre(station, box, outside, across):
     half_x = depth * math.tan(math.radians(s["fov"][0] / 2))
     half_y = depth * math.tan(math.radians(s["fov"][1] / 2))
     share = float(outside) / 100.0
+    # The box's far edge stands share of its length beyond the view's edge.
     if across:
-        return f"{half_x + length / 2 - share * length:.4f},0"
-    return f"0,{-(half_y + width / 2 - share * width):.4f}"
+        return f"{half_x - length / 2 + share * length:.4f},0"
+    return f"0,{-(half_y - width / 2 + share * width):.4f}"
 
 
 def cases(camera, quick):

@@ -20,7 +20,14 @@
 # Prints per family the runs that exit 0 with an error beyond 50 mm and beyond
 # 10 mm, and the refusals by kind; every run is in DIR/families-bench/results.tsv.
 #
-# Usage: bench/accuracy/families.sh [--quick] [--build DIR] [--camera N] [--set KEY=VALUE]... [--keep]
+# With --unorganized every scan (the empty station's, the reference box's and
+# the cases') drops its pixels without a return and comes as one row, as from
+# a scanner that delivers no image: kelvo_calibrate floor --write then also
+# sets the station's measuring zone (floor.zone.*), which checks those scans
+# for goods out of view instead of the image's border.
+#
+# Usage: bench/accuracy/families.sh [--quick] [--unorganized] [--build DIR] [--camera N]
+#                                   [--set KEY=VALUE]... [--keep]
 #   --quick     three boxes instead of six (450 runs, some 10 minutes)
 #   --camera N  that camera's station and cases only
 #   --set KEY=VALUE  an extra decode row for every run, as in run.sh
@@ -32,9 +39,11 @@ QUICK=""
 KEEP=0
 ONLY=""
 SETTINGS=()
+LAYOUT=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --quick) QUICK=--quick ;;
+    --unorganized) LAYOUT=(--unorganized) ;;
     --build) BUILD="$2"; shift ;;
     --camera) ONLY="$2"; shift ;;
     --set) SETTINGS+=("$2"); shift ;;
@@ -66,10 +75,10 @@ done
 scan() {
   local out="$1" scene="$2"
   shift 2
-  "$BUILD/kelvo_scangen" "$scene" "$out" "$@" | sed -n 's/^plane=//p'
+  "$BUILD/kelvo_scangen" "$scene" "$out" "$@" "${LAYOUT[@]}" | sed -n 's/^plane=//p'
 }
 
-printf '# families: %s\n' "${QUICK:-full}" >"$RESULTS"
+printf '# families: %s%s\n' "${QUICK:-full}" "${LAYOUT[*]:+ ${LAYOUT[*]}}" >"$RESULTS"
 printf 'id\tfamily\tstation\tsigma1\tbox\tangle\tcentre\tsupport\tmode\tparam\tstatus\tL\tW\tH\treason\n' >>"$RESULTS"
 
 while read -r camera station sigma; do
@@ -81,7 +90,8 @@ while read -r camera station sigma; do
   cam=(--sigma1 "$metres" $opts)
   feet=()
   [ "$station" = B ] && feet=(--pallet-feet)
-  sql -e "DELETE FROM decode WHERE decclass = 'FINE TUNE' OR deckey IN ('pallet.correction.height', 'floor.noise.band');
+  sql -e "DELETE FROM decode WHERE decclass = 'FINE TUNE' OR deckey IN ('pallet.correction.height', 'floor.noise.band')
+                                OR deckey LIKE 'floor.zone.%';
           INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('CONFIG', 'pallet.correction.height', '10', 'D');
           DELETE FROM session WHERE sid = '$sid'; INSERT INTO session VALUES ('$sid', 0, 0, 0, 0);"
   mkdir -p "$DATA/$sid"
@@ -98,9 +108,10 @@ while read -r camera station sigma; do
   box="written"
   (cd "$WORK" && "$BUILD/kelvo_calibrate" box --size 600x400x500 -s "$sid" "${refs[@]}" -d "$PALLET_ID" --write) \
     >"$WORK/box-$camera.log" 2>&1 || box="refused: $(grep -m 1 ERROR "$WORK/box-$camera.log" || true)"
-  printf '# camera %s: station %s sigma1 %s mm; %s; %s; box calibration %s\n' "$camera" "$station" "$sigma" \
+  printf '# camera %s: station %s sigma1 %s mm; %s; %s;%s box calibration %s\n' "$camera" "$station" "$sigma" \
     "$(grep -m 1 '^pallet.correction.height' "$WORK/floor-$camera.log")" \
-    "$(grep -m 1 '^floor.noise.band' "$WORK/floor-$camera.log")" "$box" >>"$RESULTS"
+    "$(grep -m 1 '^floor.noise.band' "$WORK/floor-$camera.log")" \
+    "$(sed -n 's/^floor.zone.\(.*\): \(.*\) m$/ \1 \2/p' "$WORK/floor-$camera.log" | tr -d '\n')" "$box" >>"$RESULTS"
 
   while read -r id family boxsize angle centre support mode param; do
     scene=box-on-floor extra=()

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/Config.h"
@@ -45,6 +46,7 @@ void ResetSettings(Config& config) {
     config.SetRealCorrextionW(0.0f);
     config.SetPalletHeight(0.0f);
     config.SetImageSnapshot(0);
+    config.SetFloorZone(0.0f, 0.0f, 0.0f, 0.0f);
 }
 
 class ConfigDb : public ::testing::Test {
@@ -366,6 +368,8 @@ TEST_F(ConfigDb, EveryNumericDecodeKeyRefusesValuesNoSettingCanUse) {
         {"CONFIG", "pcl.pallet.stddev.mul.thresh", "D", {"0", "-0", "-0.5", "-1e-9"}},
         {"CONFIG", "octree.real.volume.resolution", "D", {"1.01", "1e9"}},
         {"CONFIG", "pallet.correction.height", "D", {"1000.5", "-2000"}},
+        {"CONFIG", "floor.zone.x.min", "D", {"20.5", "-1e3"}},
+        {"CONFIG", "floor.zone.y.max", "D", {"-20.01", "2000"}},
         {"FINE TUNE", "inbound.correction.h", "D", corrections},
         {"FINE TUNE", "inbound.correction.l", "D", corrections},
         {"FINE TUNE", "inbound.correction.w", "D", corrections},
@@ -440,4 +444,51 @@ TEST_F(ConfigDb, SnapshotSwitchStartsOffAndShowsInThePrintoutOnlyWhenOn) {
     std::ostringstream again;
     again << config;
     EXPECT_EQ(again.str(), off.str());
+}
+
+TEST_F(ConfigDb, FloorZoneIsARectangleOfFourEdgesOrNone) {
+    std::ostringstream none;
+    none << config;
+    EXPECT_FALSE(config.HasFloorZone());
+    using Rows = std::vector<std::pair<std::string, std::string>>;
+    const Rows zone = {{"floor.zone.x.min", "-1.5"}, {"floor.zone.x.max", "1.5"}, {"floor.zone.y.min", "-1"},
+                       {"floor.zone.y.max", "0"}};
+    const struct {
+        const char* what;
+        Rows rows;
+        std::string fault;  // the line on standard error; empty: read
+    } cases[] = {
+        {"four edges, one of them 0", zone, ""},
+        {"x only", {{"floor.zone.x.min", "-1.5"}, {"floor.zone.x.max", "1.5"}},
+         "Invalid argument (floor.zone.y.min): out of range: 0 is not below floor.zone.y.max 0 (a measuring zone "
+         "needs all four floor.zone keys, each min below its max)"},
+        {"x turned round", {zone[1], zone[2], zone[3], {"floor.zone.x.min", "1.5"}},
+         "Invalid argument (floor.zone.x.min): out of range: 1.5 is not below floor.zone.x.max 1.5 (a measuring "
+         "zone needs all four floor.zone keys, each min below its max)"},
+    };
+    for (const auto& c : cases) {
+        Cleanup rows(db);
+        for (const auto& [key, value] : c.rows) kelvo_test::SeedDecode(db, rows, "CONFIG", key, value, "D");
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(config.InitFromDB(), c.fault.empty() ? 0 : 1001) << c.what;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.fault.empty() ? "" : c.fault + "\n") << c.what;
+        config.SetFloorZone(0.0f, 0.0f, 0.0f, 0.0f);
+    }
+
+    // Read, it shows in the printout after the pallet's settings; all four 0 is none again.
+    for (const auto& [key, value] : zone) kelvo_test::SeedDecode(db, cleanup, "CONFIG", key, value, "D");
+    ASSERT_EQ(config.InitFromDB(), 0);
+    EXPECT_TRUE(config.HasFloorZone());
+    EXPECT_EQ(config.GetFloorZoneXMin(), -1.5f);
+    EXPECT_EQ(config.GetFloorZoneYMax(), 0.0f);
+    std::ostringstream set;
+    set << config;
+    EXPECT_EQ(set.str(), none.str() + "Scan checks:\n\tFloor Zone X Min: -1.5\n\tFloor Zone X Max: 1.5\n"
+                                      "\tFloor Zone Y Min: -1\n\tFloor Zone Y Max: 0\n");
+    db.Exec("UPDATE decode SET decvalue = '0' WHERE deckey LIKE 'floor.zone.%'");
+    ASSERT_EQ(config.InitFromDB(), 0);
+    EXPECT_FALSE(config.HasFloorZone());
+    std::ostringstream unset;
+    unset << config;
+    EXPECT_EQ(unset.str(), none.str());
 }

@@ -41,7 +41,7 @@ TEST(CheckScan, PlanesThatDoNotFitTheScanAreNamed) {
     const std::vector<Case> cases = {
         {"the floor", 0, 0, 1, -2.5f, true, ""},
         {"the floor, other sign and length", 0, 0, -4, 10, true, ""},
-        {"a few millimetres off", 0, 0, 1, -2.49f, true, ""},
+        {"a few millimetres off", 0, 0, 1, -2.495f, true, ""},
         {"no plane known", 0, 0, 0, 0, true, ""},
         {"nothing cut", 0, 0, 1, 2.5f, false, ""},
         {"the sign of d wrong", 0, 0, 1, 2.5f, true,

@@ -1,10 +1,12 @@
 // The scene checks on depth-camera scans: runs without a cut, goods beyond
-// the image, the floor seen again after the camera moved, and the floor's
-// noise band from the settings.
+// the image or the measuring zone, the floor seen again after the camera
+// moved, and the floor's noise band from the settings.
 
 #include "ScanCloud.h"
 #include "tools/DepthCamera.h"
 
+#include <array>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@ struct Steps {
     bool storesWhole = true;
     float palletMm = 2.0f;
     float bandMm = 25.0f;
+    std::array<float, 4> zone{};  // x min, x max, y min, y max; all 0: none
 };
 
 /// The fault CheckScan finds in the cloud under the floor 2.5 m below the camera.
@@ -26,11 +29,13 @@ std::string Fault(const PointCloudRGBPtr& points, const Steps& run, float d = -2
     config->SetPalletHeight(run.palletMm);
     config->SetPalletCorrectionHeight(10.0f);
     config->SetFloorNoiseBand(run.bandMm);
+    config->SetFloorZone(run.zone[0], run.zone[1], run.zone[2], run.zone[3]);
     Cloud cloud(CloudInfo(1, 1, 0, 0, "S9", "S%d.pcd", "/nonexistent", 0, 0, c, d));
     cloud.setCloud(points);
     const std::string fault = cloud.CheckScan(run.cuts, run.storesWhole);
     config->SetPalletCorrectionHeight(savedCorrection);
     config->SetFloorNoiseBand(savedBand);
+    config->SetFloorZone(0.0f, 0.0f, 0.0f, 0.0f);
     return fault;
 }
 
@@ -144,6 +149,73 @@ TEST(SceneChecks, GoodsReachingAnEdgeOfTheImageAreRefusedNamingIt) {
     edge->width = static_cast<std::uint32_t>(edge->points.size());
     edge->height = 1;
     EXPECT_EQ(Fault(edge, Steps{}), "");
+}
+
+TEST(SceneChecks, GoodsWhoseRaysLeaveTheMeasuringZoneAreRefusedNamingItsEdge) {
+    // The zone: 3 x 2 m of the floor 2.5 m below the camera.
+    Steps zoned;
+    zoned.zone = {-1.5f, 1.5f, -1.0f, 1.0f};
+    // A box's top 0.5 m above the floor under the camera, and count points
+    // up a ray that meets the floor at (fx, fy), from height h upward: a face
+    // seen edge-on, whose points the zone's test places where the ray ends.
+    const auto scene = [](float fx, float fy, float h, int count) {
+        std::vector<pcl::PointXYZRGB> points;
+        for (int i = 0; i < 10; ++i) {
+            for (int j = 0; j < 10; ++j) points.push_back(MakePoint(0.02f * i - 0.1f, 0.02f * j - 0.1f, 2.0f));
+        }
+        for (int k = 0; k < count; ++k) {
+            const float z = 2.5f - h - 0.001f * static_cast<float>(k);
+            points.push_back(MakePoint(fx * z / 2.5f, fy * z / 2.5f, z));
+        }
+        return MakeCloud(points);
+    };
+    struct Case {
+        const char* what;
+        float fx, fy, h;
+        int count;
+        Steps run;
+        std::string edge;  // the edge named; empty: the scan passes
+    };
+    const Steps uncut{false, false, 2.0f, 25.0f, zoned.zone};
+    const std::vector<Case> cases = {
+        {"well inside", 0.6f, 0.4f, 0.5f, 20, zoned, ""},
+        {"22 mm inside the x max edge", 1.478f, 0.0f, 0.5f, 20, zoned, ""},
+        {"18 mm inside it, within the margin", 1.482f, 0.0f, 0.5f, 20, zoned, "x = 1.500 m (floor.zone.x.max)"},
+        {"beyond the x min edge", -1.6f, 0.3f, 0.5f, 20, zoned, "x = -1.500 m (floor.zone.x.min)"},
+        {"within the margin of y min", 0.0f, -0.99f, 0.3f, 20, zoned, "y = -1.000 m (floor.zone.y.min)"},
+        {"beyond the y max edge", 0.2f, 1.2f, 0.8f, 20, zoned, "y = 1.000 m (floor.zone.y.max)"},
+        {"beyond a corner: the x edge first", 1.6f, 1.1f, 0.5f, 20, zoned, "x = 1.500 m (floor.zone.x.max)"},
+        // The top of a tall box stands over x = 1.30, inside the zone, but
+        // the camera sees past it to x = 2.71 on the floor.
+        {"a tall box's top over the zone", 2.71f, 0.0f, 1.3f, 20, zoned, "x = 1.500 m (floor.zone.x.max)"},
+        {"eight at the edge", 1.49f, 0.0f, 0.5f, 8, zoned, ""},
+        {"nine at the edge", 1.49f, 0.0f, 0.5f, 9, zoned, "x = 1.500 m (floor.zone.x.max)"},
+        {"beyond it with nothing cut", 1.6f, 0.0f, 0.5f, 20, uncut, "x = 1.500 m (floor.zone.x.max)"},
+        {"beyond it, below the cut", 1.6f, 0.0f, 0.005f, 5, zoned, ""},
+        {"beyond it, no zone set", 1.6f, 0.0f, 0.5f, 20, Steps{}, ""},
+    };
+    for (const Case& c : cases) {
+        const std::string fault = Fault(scene(c.fx, c.fy, c.h, c.count), c.run);
+        if (c.edge.empty()) {
+            EXPECT_EQ(fault, "") << c.what;
+            continue;
+        }
+        EXPECT_EQ(fault, "Goods of session S9 reach beyond the measuring zone: the camera's rays to " +
+                             std::to_string(c.count) + " points kept for measuring meet the floor beyond its edge at " +
+                             c.edge + " or within 20 mm inside it (at most 8); place the goods wholly within the "
+                                      "measuring zone")
+            << c.what;
+    }
+    // An organized scan is checked by its image's border: the zone does not apply.
+    auto organized = scene(1.6f, 0.0f, 0.5f, 20);
+    const std::size_t row = organized->points.size();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const auto none = MakePoint(nan, nan, nan);
+    organized->points.insert(organized->points.begin(), row, none);
+    organized->points.insert(organized->points.end(), row, none);
+    organized->width = static_cast<std::uint32_t>(row);
+    organized->height = 3;
+    EXPECT_EQ(Fault(organized, zoned), "");
 }
 
 TEST(SceneChecks, TheFloorSeenAgainOrALayerLeftAboveTheCutAreRefused) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <random>
 #include <sstream>
+#include <utility>
 
 #include "run/ScanRun.h"
 
@@ -185,6 +186,20 @@ std::string WriteFloor(const RunDir& dir, const std::string& name, double tiltDe
     return file.string();
 }
 
+/// A scan without an image of a floor seen in three patches 2 cm wide, metres
+/// apart: a plane, yet no rectangle of floor to measure in.
+std::string WritePatchyFloor(const RunDir& dir) {
+    std::mt19937 rng(4);
+    std::uniform_real_distribution<float> within(0.0f, 0.02f);
+    std::vector<std::array<float, 3>> points;
+    for (const auto& [x, y] : {std::pair<float, float>{-1.0f, -1.0f}, {1.0f, -1.0f}, {0.0f, 1.0f}}) {
+        for (int i = 0; i < 40; ++i) points.push_back({x + within(rng), y + within(rng), ScanScene::kFloorZ});
+    }
+    const fs::path file = dir.Path() / "floor" / "patches.pcd";
+    WriteScan(file, points);
+    return file.string();
+}
+
 // Every refusal of the three commands: one line, exit status 1, no table changed.
 TEST_F(CalibrateRun, RefusalsAreOneLineAndWriteNothing) {
     const std::vector<std::string> rows = SeedRows(8600, "cal8600", {0.6f, 0.4f, 0.5f, true}, {5.0, 25.0, 45.0});
@@ -244,6 +259,8 @@ TEST_F(CalibrateRun, RefusalsAreOneLineAndWriteNothing) {
         {"floor of too few points", With(floor, {WriteFloor(dir, "few", 0.0, 0.0, 60)}),
          "ERROR: Too few points for a floor: 60 finite (need 100)"},
         {"floor of an unknown session", {"floor", "a.pcd", "-s", "nosuch"}, "ERROR: Session not found: nosuch"},
+        {"floor without a rectangle", With(floor, {WritePatchyFloor(dir)}),
+         "ERROR: No measuring zone: the floor's 120 points cover no rectangle (need 100 on a floor without gaps)"},
     };
     for (const auto& c : cases) {
         ExpectRefusal(Calibrate(dir, c.args), c.line, c.name);

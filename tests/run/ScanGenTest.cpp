@@ -6,6 +6,7 @@
 #include <boost/filesystem/operations.hpp>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -100,6 +101,15 @@ TEST(ScanGenCamera, RawFloorIsOneRowPerPixelNoReturnNanOrZerosNoiseWithTheSquare
     EXPECT_NEAR(missing / 76800.0, 0.1, 0.01);
     const std::string counts = "\npoints=76800\nreturns=" + std::to_string(76800 - missing) + "\n";
     for (const Scan* s : {&nan, &zero}) EXPECT_NE(s->out.find(counts), std::string::npos) << s->out;
+    // Unorganized: the returns alone, in pixel order, as one row.
+    const Scan returns = Generate(dir, "empty-floor", options + " --unorganized", "returns.pcd");
+    std::vector<Point> finite;
+    std::copy_if(nan.points.begin(), nan.points.end(), std::back_inserter(finite),
+                 [](const Point& p) { return !std::isnan(p[0]); });
+    EXPECT_EQ(returns.points, finite);
+    const std::string n = std::to_string(finite.size());
+    EXPECT_NE(returns.text.find("WIDTH " + n + "\nHEIGHT 1\nVIEWPOINT 0 0 0 1 0 0 0\nPOINTS " + n + "\n"),
+              std::string::npos);
     EXPECT_EQ(Generate(dir, "empty-floor", options, "again.pcd").text, nan.text);
     EXPECT_NE(Generate(dir, "empty-floor", options + " --seed 2", "other.pcd").text, nan.text);
 }
@@ -164,7 +174,7 @@ TEST(ScanGenCamera, PrintsTheBoxKeepsTheOldSceneAndRefusesWhatDoesNotFit) {
          {"box-on-floor --tilt 3", "box-on-floor --no-mixed", "box-on-floor --camera --points 100",
           "empty-floor --points 10", "box-on-floor --box 1x2", "stacked --box 1x1x1", "box-on-floor --camera --fov 70",
           "box-on-floor --camera --resolution 0x5", "box-on-floor --camera --missing 1",
-          "box-on-floor --camera --sigma1 -1"}) {
+          "box-on-floor --camera --sigma1 -1", "box-on-floor --unorganized"}) {
         const Scan refused = Generate(dir, c.substr(0, c.find(' ')), c.substr(c.find(' ')), "refused.pcd");
         EXPECT_EQ(refused.status, 1) << c;
         EXPECT_EQ(std::count(refused.out.begin(), refused.out.end(), '\n'), 1) << c;

@@ -1,6 +1,9 @@
 // Whole runs on depth-camera scans that show a scene the station cannot
 // measure: refused with one line, exit 1, nothing written, the row untouched.
 
+#include <cstring>
+#include <utility>
+
 #include "run/ScanRun.h"
 #include "tools/DepthCamera.h"
 
@@ -17,8 +20,9 @@ protected:
         SeedPallet(db, cleanup, 5207, "EPAL, its height mistyped", 170.0);
     }
 
-    /// Row id of session "scn<id>" with the camera's scan of the scene and the plane the station was calibrated with.
-    fs::path Seed(int id, const ScanScene& scene, const DepthCamera::Settings& camera) {
+    /// Row id of session "scn<id>" with the camera's scan of the scene and the plane the station was
+    /// calibrated with; unorganized: only the pixels with a return, as one row.
+    fs::path Seed(int id, const ScanScene& scene, const DepthCamera::Settings& camera, bool unorganized = false) {
         const std::string sid = "scn" + std::to_string(id);
         const DepthCamera scanner(scene, camera);
         float a, b, c, d;
@@ -27,7 +31,8 @@ protected:
         SeedObject(db, cleanup, id, sid, 1, kPalletToRemove);
         const fs::path scan = dir.DataFolder() / sid / "S1.pcd";
         fs::create_directories(scan.parent_path());
-        EXPECT_TRUE(ScanScene::WritePcd(scan.string(), scanner.Scan(), camera.width, camera.height));
+        EXPECT_TRUE(unorganized ? ScanScene::WritePcd(scan.string(), DepthCamera::Returns(scanner.Scan()))
+                                : ScanScene::WritePcd(scan.string(), scanner.Scan(), camera.width, camera.height));
         return scan;
     }
 
@@ -122,4 +127,52 @@ TEST_F(SceneCheckRun, TheStationsOwnNoiseBandLetsItsGoodScansThrough) {
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("Scan checks:\n\tFloor Noise Band: 41\n"), std::string::npos);
     EXPECT_NEAR(std::stod(ReadObject(db, 5205).at("HPackage")), 0.5, 0.012);
+}
+
+// A station whose scanner drops the image: the floor calibration of its empty
+// station measures the zone its camera sees, and goods the view cuts off are
+// refused; goods within it measure as they did before the zone was set.
+TEST_F(SceneCheckRun, AStationWithoutImagesRefusesGoodsBeyondItsMeasuringZone) {
+    cleanup.Add("DELETE FROM decode WHERE deckey LIKE 'floor.%' OR deckey = 'pallet.correction.height'");
+    DepthCamera::Settings camera = Camera(0.0005);
+    camera.removeFloor = false;
+    const fs::path empty = dir.Path() / "empty.pcd";
+    ASSERT_TRUE(ScanScene::WritePcd(empty.string(), DepthCamera::Returns(DepthCamera(ScanScene(), camera).Scan())));
+    const RunResult floor = RunCommand(dir, {KELVO_CALIBRATE_BIN, "floor", empty.string(), "--write"});
+    ASSERT_EQ(floor.status, 0) << floor.out << floor.err;
+    // The outermost pixels' rays meet the floor 1.748 m and 1.299 m from below the camera.
+    const std::pair<const char*, double> edges[] = {
+        {"floor.zone.x.min", -1.748}, {"floor.zone.x.max", 1.748}, {"floor.zone.y.min", -1.299}, {"floor.zone.y.max", 1.299}};
+    for (const auto& [key, edge] : edges) {
+        const std::size_t at = floor.out.find(std::string("\n") + key + ": ");
+        ASSERT_NE(at, std::string::npos) << key << "\n" << floor.out;
+        EXPECT_NEAR(std::stod(floor.out.substr(at + std::strlen(key) + 3)), edge, 0.006) << key;
+    }
+    EXPECT_NE(floor.out.find("Written: the pallet correction height, the floor noise band and the measuring zone, in "
+                             "one transaction."),
+              std::string::npos);
+
+    camera.removeFloor = true;
+    // A quarter of the box's top beyond the view's right edge: L came out 150 mm short.
+    const fs::path cut = Seed(5207, ScanScene::SingleBox(0.6f, 0.4f, 0.5f, 1.55f, 0.0f, 0.0, false), camera, true);
+    ExpectRefused(5207, cut, {"-e", "2"}, "Goods of session scn5207 reach beyond the measuring zone: the camera's rays to ");
+    // Wholly in view, turned, near the edge.
+    Seed(5208, ScanScene::SingleBox(0.6f, 0.4f, 0.5f, 0.8f, 0.2f, 30.0, false), camera, true);
+    const std::vector<std::string> measure = {"-i", "5208", "-e", "2", "-p", dir.DataFolder().string()};
+    RunResult run = RunTool(dir, measure);
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("\tFloor Zone X Max: 1.74"), std::string::npos) << run.out;
+    const auto measured = ReadObject(db, 5208);
+    EXPECT_NEAR(std::stod(measured.at("LPackage")), 0.6, 0.015);
+    EXPECT_NEAR(std::stod(measured.at("WPackage")), 0.4, 0.015);
+
+    // Without the zone the same row is stored, and the goods the view cuts off go unchecked.
+    db.Exec("UPDATE decode SET decactive = 0 WHERE deckey LIKE 'floor.zone.%'");
+    run = RunTool(dir, measure);
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.out.find("Floor Zone"), std::string::npos);
+    EXPECT_EQ(ReadObject(db, 5208), measured);
+    run = RunTool(dir, {"-i", "5207", "-e", "2", "-p", dir.DataFolder().string()});
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_LT(std::stod(ReadObject(db, 5207).at("LPackage")), 0.5);
 }
