@@ -182,6 +182,10 @@ DepalletOutcome DepalletStep(Cloud& cloud, const Config& config, std::time_t sta
         std::cout << "ERROR: Nothing left of the cloud after removing the pallet!" << std::endl;
         return DepalletOutcome::Refused;
     }
+    if (const std::string fault = cloud.CheckDepallet(); !fault.empty()) {
+        std::cout << "ERROR: " << fault << std::endl;
+        return DepalletOutcome::Refused;
+    }
     Measure(cloud);
     if (!ResultsAreNumbers(cloud)) {
         std::cout << "ERROR: The measured results are not numbers, nothing is stored!" << std::endl;

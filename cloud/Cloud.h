@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Eigen/Geometry>
+#include <cstddef>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -65,6 +66,9 @@ public:
 
     /// Cuts the pallet layer away and closes the bottom of the goods.
     void CalcDepallet();
+    /// Why the goods as CalcDepallet left them cannot be measured: one line
+    /// naming the session; empty when they can.
+    std::string CheckDepallet() const;
     /// True when CalcDepallet cuts a pallet of this height (millimetres) at all.
     static bool CutsPallet(float palletHeightMm);
     /// Why the scan cannot be measured, or its floor plane cannot be cut from
@@ -146,6 +150,10 @@ private:
     // precise inbound box fits its faces on their uneroded outline. Set by
     // CalcDepallet in precise mode only; empty whenever `cloud` is replaced.
     PointCloudRGBPtr goodsAsCut;
+    // Flying pixels the outlier filter of the last cut kept far off the
+    // goods' edges (see KeptFlyingPixels), and the farthest off (metres).
+    std::size_t keptFlying = 0;
+    double keptFlyingWidest = 0.0;
     Eigen::Affine3f inboundTransform = Eigen::Affine3f::Identity();
     float inboundAngle = 0.0f;
     float inboundCenterX = 0.0f;

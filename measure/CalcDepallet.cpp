@@ -6,6 +6,7 @@
 #include <pcl/point_types.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "cloud/Units.h"
 #include "config/Config.h"
 #include "measure/FloorPlane.h"
+#include "measure/KeptFlyingPixels.h"
 #include "measure/StatisticalOutliers.h"
 
 namespace {
@@ -69,9 +71,13 @@ void Cloud::CalcDepallet() {
     // are dropped with the pallet, and so are strays beyond the floor.
     PointCloudRGBPtr kept(new PointCloudRGB);
     kept->points.reserve(cloud->points.size());
-    for (const pcl::PointXYZRGB& p : cloud->points) {
+    std::vector<std::size_t> pixel;  // each kept point's index in the scan
+    pixel.reserve(cloud->points.size());
+    for (std::size_t i = 0; i < cloud->points.size(); ++i) {
+        const pcl::PointXYZRGB& p = cloud->points[i];
         if (pcl::isFinite(p) && WholeMillimetres(along(p)) <= limitMm) {
             kept->points.push_back(p);
+            pixel.push_back(i);
         }
     }
     kept->width = static_cast<std::uint32_t>(kept->points.size());
@@ -88,6 +94,19 @@ void Cloud::CalcDepallet() {
             .Inliers(*kept);
     PointCloudRGB filtered;
     pcl::copyPointCloud(*kept, inliers, filtered);
+    // The box of today's mode spans every point the filter keeps: flying
+    // pixels it kept far down an edge widen the goods.
+    keptFlying = 0;
+    keptFlyingWidest = 0.0;
+    if (config->GetInboundPrecise() != 1 && floor.HasNormal()) {
+        std::vector<bool> survivors(cloud->points.size(), false);
+        for (const int k : inliers) {
+            survivors[pixel[static_cast<std::size_t>(k)]] = true;
+        }
+        const KeptFlyingPixels flying(*cloud, survivors, floor);
+        keptFlying = flying.Count();
+        keptFlyingWidest = flying.Widest();
+    }
     // The precise inbound box rejects strays by itself and needs the outline
     // the filter erodes: it keeps the goods as cut.
     goodsAsCut.reset();

@@ -205,3 +205,7 @@ std::string Cloud::CheckUncut(const FloorPlane& floor, double band, bool storesW
     }
     return std::string();
 }
+
+std::string Cloud::CheckDepallet() const {
+    return SceneChecks::KeptFlying(keptFlying, keptFlyingWidest, cloudInfo.GetSid());
+}

@@ -5,6 +5,7 @@
 
 #include "cloud/Units.h"
 #include "measure/FloorZone.h"
+#include "measure/KeptFlyingPixels.h"
 #include "measure/SceneTally.h"
 
 namespace {
@@ -132,10 +133,25 @@ std::string SceneChecks::SupportBelowPallet(const SceneTally& tally, const std::
            sid;
 }
 
+std::string SceneChecks::KeptFlying(std::size_t count, double widest, const std::string& sid) {
+    if (count <= kMostKeptFlyingPixels) {
+        return std::string();
+    }
+    return "Goods of session " + sid + " keep flying pixels after the filter: " + std::to_string(count) +
+           " points kept for measuring stand up to " + Printf("%.0f", widest * kMillimetresPerMetre) +
+           " mm off the goods' edges along the camera's rays (at most " +
+           std::to_string(kMostKeptFlyingPixels) + " beyond " +
+           std::to_string(KeptFlyingPixels::kMostShiftMm) +
+           " mm), and the box would span them; measure in the precise mode (inbound.precise 1), "
+           "which fits the box to the goods' faces";
+}
+
 std::string SceneChecks::MovedFloor(const SceneTally& tally, const std::string& sid) {
     const double share = Percent(tally.LayerPoints(), tally.Reference());
     const double offsetMm = tally.LayerOffset() * kMillimetresPerMetre;
-    if (share < kLeastFloorLayerPercent || std::fabs(offsetMm) <= kMostFloorOffsetMm) {
+    if (share < kLeastFloorLayerPercent || std::fabs(offsetMm) <= kMostFloorOffsetMm ||
+        static_cast<double>(tally.LayerPoints()) <=
+            kLeastLayerPerMirror * static_cast<double>(tally.MirrorPoints())) {
         return std::string();
     }
     return "Floor of session " + sid + " seen " + Printf("%.0f", std::fabs(offsetMm)) + " mm " +

@@ -32,6 +32,13 @@ public:
     /// A floor layer farther than this (millimetres) from the plane is the
     /// floor seen again: the camera has moved since its plane was fitted.
     static constexpr double kMostFloorOffsetMm = 8.0;
+    /// The floor's own noise, left in where the scanner's floor removal
+    /// ends, stands as much on either side of the plane; a floor seen again
+    /// stands on one side. A layer is the floor seen again only with more
+    /// than this many points for each point of the slab mirrored about the
+    /// plane (a scan without an image, whose removed floor leaves no pixels
+    /// to share against, shows the noise as a layer otherwise).
+    static constexpr double kLeastLayerPerMirror = 4.0;
 
     /// Goods kept by the cut show their sides just above it, a few points; a
     /// larger share (per cent of the kept points) there is a layer the cut
@@ -65,6 +72,11 @@ public:
     /// (palletHeight, band: metres): its deck seen below the pallet's height.
     static std::string SupportBelowPallet(const SceneTally& tally, const std::string& sid,
                                           double palletHeight, double band);
+    /// More flying pixels than this kept by the filter of a cut, far off the
+    /// goods' edges (KeptFlyingPixels), widen the box of today's mode.
+    static constexpr std::size_t kMostKeptFlyingPixels = 8;
+    /// A cut whose filter kept flying pixels far off the goods' edges (widest: metres).
+    static std::string KeptFlying(std::size_t count, double widest, const std::string& sid);
     /// A dense layer parallel to the plane but off it: the floor, after the camera moved.
     static std::string MovedFloor(const SceneTally& tally, const std::string& sid);
 };

@@ -234,4 +234,13 @@ void SceneTally::FindLayer() {
     // Bin k covers [k - window, k - window + 1) mm; the slab's centre is its middle bin's.
     const double centreMm = static_cast<double>(first) - kLayerWindowMm + 0.5;
     layerOffset = (centreMm + kLayerHalfMm) / kMillimetresPerMetre;
+    // The slab covers [first - window, first - window + slab) mm; its mirror
+    // (-(first - window + slab), -(first - window)], bins 2 window - first - slab on.
+    const std::size_t slab = 2 * kLayerHalfMm + 1;
+    for (std::size_t k = 0; k < slab; ++k) {
+        const std::size_t bin = 2 * kLayerWindowMm - first - slab + k;
+        if (bin < layers.size()) {  // unsigned: also below 0
+            mirrorPoints += layers[bin];
+        }
+    }
 }

@@ -89,6 +89,8 @@ public:
     /// its points.
     double LayerOffset() const { return layerOffset; }
     std::size_t LayerPoints() const { return layerPoints; }
+    /// Points of the slab as thick as that layer mirrored about the plane.
+    std::size_t MirrorPoints() const { return mirrorPoints; }
 
     /// Depth (millimetres) below the cut, down to the floor's band, in which
     /// the top of what the goods stand on, a pallet's deck, is sought: deep
@@ -124,6 +126,7 @@ private:
     std::array<std::size_t, 2 * kLayerWindowMm> layers{};  // 1 mm bins from -window to +window
     double layerOffset = 0.0;
     std::size_t layerPoints = 0;
+    std::size_t mirrorPoints = 0;
     std::array<std::size_t, kSupportWindowMm> support{};  // 1 mm bins down from the cut
     double supportHeight = 0.0;
     std::size_t supportPoints = 0;

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <limits>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -264,6 +265,40 @@ TEST(SceneChecks, TheFloorSeenAgainOrALayerLeftAboveTheCutAreRefused) {
     }
     // The floor left in a raw scan lies on the plane: no move.
     EXPECT_EQ(Fault(Camera(pallet, 0.0005, true, 0.0, true), Steps{true, true, 144.0f}), "");
+}
+
+TEST(SceneChecks, ANoisyFloorsTailsInAScanWithoutAnImageAreNoFloorSeenAgain) {
+    // Without an image the scanner's removed floor leaves no pixels to take the
+    // share of: the noise it leaves either side of the plane is a large share
+    // of the points, but a floor seen again stands on one side of it only.
+    const ScanScene pallet = ScanScene::SingleBox(0.6f, 0.4f, 0.5f, 0.0f, 0.0f, 30.0, true);
+    const auto unorganized = [](PointCloudRGBPtr scan) {
+        PointCloudRGBPtr returns(new PointCloudRGB);
+        for (const auto& p : scan->points) {
+            if (std::isfinite(p.z)) returns->points.push_back(p);
+        }
+        returns->width = static_cast<std::uint32_t>(returns->points.size());
+        returns->height = 1;
+        return returns;
+    };
+    struct Case {
+        double moved;
+        std::string fault;
+    };
+    const std::vector<Case> cases = {
+        {0.0, ""},
+        {0.02, "Floor of session S9 seen 2"},
+        {-0.02, "Floor of session S9 seen 2"},
+        {0.04, "Floor of session S9 seen 4"},
+    };
+    for (const Case& c : cases) {
+        const std::string fault = Fault(unorganized(Camera(pallet, 0.001, true, c.moved)), Steps{true, true, 144.0f});
+        if (c.fault.empty()) {
+            EXPECT_EQ(fault, "") << c.moved;
+        } else {
+            EXPECT_TRUE(Starts(fault, c.fault)) << c.moved << ": " << fault;
+        }
+    }
 }
 
 TEST(SceneChecks, APalletDeckSeenBelowItsHeightIsRefused) {

@@ -176,3 +176,34 @@ TEST_F(SceneCheckRun, AStationWithoutImagesRefusesGoodsBeyondItsMeasuringZone) {
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_LT(std::stod(ReadObject(db, 5207).at("LPackage")), 0.5);
 }
+
+// A camera of 1.5 mm at 1 m: the row of mixed pixels along a small box's far
+// edge passes the filter of today's mode, which stored the 300 mm box 57 mm
+// long. Refused after the cut, before anything is written; the precise mode
+// fits the faces and measures it.
+TEST_F(SceneCheckRun, FlyingPixelsTheFilterKeepsAreRefusedInTodaysMode) {
+    DepthCamera::Settings camera = Camera(0.0015);
+    camera.width = 848;
+    camera.fovXDeg = 86.0;
+    camera.fovYDeg = 57.0;
+    camera.floorTolerance = 0.01;
+    camera.mountHeight = 1.8;
+    camera.seed = 5005;
+    const fs::path scan = Seed(5208, ScanScene::SingleBox(0.3f, 0.3f, 0.3f, 0.3f, 0.0f, 0.0, false), camera);
+    SeedDecode(db, cleanup, "CONFIG", "pallet.correction.height", "21", "D");
+    const auto before = ReadObject(db, 5208);
+    const std::vector<std::string> args = {"-i", "5208", "-e", "2", "-p", dir.DataFolder().string()};
+    const RunResult run = RunTool(dir, args);
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("ERROR: Goods of session scn5208 keep flying pixels after the filter: "),
+              std::string::npos)
+        << run.out;
+    EXPECT_FALSE(fs::exists(scan.parent_path() / "P"));
+    EXPECT_EQ(ReadObject(db, 5208), before);
+
+    SeedDecode(db, cleanup, "CONFIG", "inbound.precise", "1", "I");
+    ASSERT_EQ(RunTool(dir, args).status, 0);
+    const auto row = ReadObject(db, 5208);
+    EXPECT_NEAR(std::stod(row.at("LPackage")), 0.3, 0.005);
+    EXPECT_NEAR(std::stod(row.at("WPackage")), 0.3, 0.005);
+}
