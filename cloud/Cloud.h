@@ -150,6 +150,9 @@ private:
     // precise inbound box fits its faces on their uneroded outline. Set by
     // CalcDepallet in precise mode only; empty whenever `cloud` is replaced.
     PointCloudRGBPtr goodsAsCut;
+    // Where goodsAsCut is set, the first this many points of `cloud` are what
+    // the outlier filter kept of it; the rest close the bottom.
+    std::size_t goodsFiltered = 0;
     // Flying pixels the outlier filter of the last cut kept far off the
     // goods' edges (see KeptFlyingPixels), and the farthest off (metres).
     std::size_t keptFlying = 0;

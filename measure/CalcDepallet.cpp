@@ -115,6 +115,7 @@ void Cloud::CalcDepallet() {
         kept.reset(new PointCloudRGB);
     }
     kept->swap(filtered);
+    goodsFiltered = kept->points.size();
 
     // Close the bottom of the goods: every point again, on the pallet's top face.
     if (!kept->points.empty()) {

@@ -225,8 +225,9 @@ void Cloud::CalcInbound() {
     // The aligned copy and its transform stay on the exact rectangle in
     // both modes: the octree volumes do not depend on the mode.
     if (config.GetInboundPrecise() == 1) {
-        const PointCloudRGB& goods = goodsAsCut && !goodsAsCut->empty() ? *goodsAsCut : *cloud;
-        if (PreciseCorners(goods, rectangle, zMax, inboundCorners)) {
+        const bool asCut = goodsAsCut && !goodsAsCut->empty();
+        const PointCloudRGB& goods = asCut ? *goodsAsCut : *cloud;
+        if (PreciseCorners(goods, rectangle, zMax, inboundCorners, *cloud, asCut ? goodsFiltered : 0)) {
             StoreSizes(inboundCorners, config, inboundSize, volInbound);
         }
     }

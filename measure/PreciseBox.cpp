@@ -33,6 +33,9 @@ constexpr int kSupportNeeded = 10;
 // a mixed pixel, a ninth of a depth edge or more below the face, does not
 // borrow the support of the face beside it.
 constexpr float kSupportDepthRadii = 2.0f;
+// What an outlier filter kept of a surface lies within this many pitches of
+// any point of it: the filter takes one to three pitches off an outline.
+constexpr float kFilteredPitches = 5.0f;
 // A face moves out to the farthest point of a surface beyond it, searched
 // in slices of this depth from the farthest point down.
 constexpr float kSliceDepth = 0.05f;
@@ -93,7 +96,8 @@ float Pitch(const RectangleSides& sides, std::size_t points) {
 }  // namespace
 
 PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
-                       const Vector2& axis0, const Vector2& axis1, float division) {
+                       const Vector2& axis0, const Vector2& axis1, float division,
+                       const std::vector<Point>& filtered) {
     std::vector<float> heights;
     heights.reserve(points.size());
     for (const Point& p : points) heights.push_back(p[2]);
@@ -135,6 +139,13 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
 
     const float pitch = Pitch(sides, face.size());
     const float radius = kSupportPitches * pitch;
+    // The filter erodes a surface's outline by a few pitches: a point of a
+    // surface it kept has a kept point within kFilteredPitches of it.
+    const float keptRadius = kFilteredPitches * pitch;
+    const SurfaceSupport kept(filtered, keptRadius, keptRadius);
+    const auto onKeptSurface = [&](const SurfaceSupport::Point& p) {
+        return filtered.empty() || kept.Near(p, 1) > 0;
+    };
     // Above the face by more than its noise and the division: goods higher than the face.
     const float rise = std::max(division, level.Band());
 
@@ -180,7 +191,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
             });
             const SurfaceSupport support(slice, radius, kSupportDepthRadii * radius);
             for (std::size_t i : order) {
-                if (support.Supported(i, kSupportNeeded)) return sliceExcess[i];
+                if (support.Supported(i, kSupportNeeded) && onKeptSurface(slice[i])) return sliceExcess[i];
             }
         }
         return 0.0f;

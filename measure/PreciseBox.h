@@ -17,9 +17,12 @@ public:
     /// Fits the box to the points (metres, z toward the floor) starting from
     /// the rectangle axes axis0 and axis1 (unit, perpendicular) around
     /// `center`; `division` (metres) is how far the goods may stand beyond a
-    /// fitted face before the face moves out to them.
+    /// fitted face before the face moves out to them. `filtered`, when not
+    /// empty, holds what an outlier filter kept of the points: a surface
+    /// beyond a face moves it only where the filter kept some of that surface
+    /// (the floor's speckle above a cut stands on no surface the filter keeps).
     PreciseBox(const std::vector<Point>& points, const Vector2& center, const Vector2& axis0,
-               const Vector2& axis1, float division);
+               const Vector2& axis1, float division, const std::vector<Point>& filtered = {});
 
     /// False when the points hold no face to fit: the caller keeps its own box.
     bool Fitted() const { return fitted; }

@@ -37,8 +37,11 @@ std::uint64_t SurfaceSupport::CellKey(long x, long y) {
     return (part(x) << 32) | part(y);
 }
 
-int SurfaceSupport::Neighbours(std::size_t i, int limit) const {
-    const Point& p = points[i];
+int SurfaceSupport::Neighbours(std::size_t i, int limit) const { return Count(points[i], i, limit); }
+
+int SurfaceSupport::Near(const Point& p, int limit) const { return Count(p, points.size(), limit); }
+
+int SurfaceSupport::Count(const Point& p, std::size_t self, int limit) const {
     const auto cell = CellOf(p);
     const float r2 = radius * radius;
     int found = 0;
@@ -48,7 +51,7 @@ int SurfaceSupport::Neighbours(std::size_t i, int limit) const {
                 std::equal_range(keys.begin(), keys.end(), CellKey(cell[0] + dx, cell[1] + dy));
             for (auto it = range.first; it != range.second; ++it) {
                 const std::uint32_t j = order[static_cast<std::size_t>(it - keys.begin())];
-                if (j == i) continue;
+                if (j == self) continue;
                 const Point& q = points[j];
                 const float ex = q[0] - p[0], ey = q[1] - p[1];
                 if (ex * ex + ey * ey <= r2 && std::fabs(q[2] - p[2]) <= depth && ++found >= limit)

@@ -24,8 +24,12 @@ public:
     int Neighbours(std::size_t i, int limit) const;
     /// True when point i has at least `needed` neighbours within reach.
     bool Supported(std::size_t i, int needed) const { return Neighbours(i, needed) >= needed; }
+    /// The number of indexed points within reach of any point p, counted up to limit.
+    int Near(const Point& p, int limit) const;
 
 private:
+    /// Indexed points within reach of p other than point `self`, up to limit.
+    int Count(const Point& p, std::size_t self, int limit) const;
     static std::uint64_t CellKey(long x, long y);
     std::array<long, 2> CellOf(const Point& p) const;
 

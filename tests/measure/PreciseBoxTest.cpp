@@ -113,3 +113,39 @@ TEST(PreciseBox, NoPointsNoBox) {
     const PreciseBox box({}, {0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, kDivision);
     EXPECT_FALSE(box.Fitted());
 }
+
+// A patch of the floor's speckle above the cut stands 130 to 170 mm beyond
+// the box's +x side, dense enough to be a surface: a face moves out to it
+// only where the outlier filter kept some of it, as it keeps the lower part
+// of goods and takes speckle away.
+TEST(PreciseBox, SurfacesBeyondAFaceMoveItOnlyWhereTheFilterKeptThem) {
+    const std::vector<Point> box = Box(0.3f, 0.2f, 0.0f, 1);
+    std::vector<Point> patch;
+    for (float x = 0.43f; x <= 0.47f; x += kPitch / 2) {
+        for (float y = -0.02f; y <= 0.02f; y += kPitch / 2) patch.push_back({x, y, kFloor - 0.04f});
+    }
+    std::vector<Point> points = box;
+    face_grid::Append(points, patch);
+    std::vector<Point> patchInside;
+    for (const Point& p : patch) {
+        if (std::fabs(p[0] - 0.45f) < 0.01f && std::fabs(p[1]) < 0.01f) patchInside.push_back(p);
+    }
+    std::vector<Point> boxAndPatchInside = box;
+    face_grid::Append(boxAndPatchInside, patchInside);
+    struct Case {
+        const char* name;
+        std::vector<Point> filtered;
+        float farSide;  // where the +x face ends up
+    };
+    const std::vector<Case> cases = {
+        {"no filter ran", {}, 0.47f},
+        {"the filter took the patch", box, 0.3f},
+        {"the filter kept the patch's middle", boxAndPatchInside, 0.47f},
+    };
+    for (const Case& c : cases) {
+        const PreciseBox fitted(points, {0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, kDivision, c.filtered);
+        ASSERT_TRUE(fitted.Fitted()) << c.name;
+        EXPECT_NEAR(fitted.Center()[0] + fitted.Extent(0), c.farSide, 0.004f) << c.name;
+        EXPECT_NEAR(fitted.Center()[0] - fitted.Extent(0), -0.3f, 0.004f) << c.name;
+    }
+}
