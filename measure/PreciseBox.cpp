@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <optional>
 
 #include "measure/RectangleSides.h"
 #include "measure/SurfaceSupport.h"
@@ -141,10 +142,13 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     const float radius = kSupportPitches * pitch;
     // The filter erodes a surface's outline by a few pitches: a point of a
     // surface it kept has a kept point within kFilteredPitches of it.
+    // Indexed on first use: most goods show no surface beyond their faces.
     const float keptRadius = kFilteredPitches * pitch;
-    const SurfaceSupport kept(filtered, keptRadius, keptRadius);
+    std::optional<SurfaceSupport> kept;
     const auto onKeptSurface = [&](const SurfaceSupport::Point& p) {
-        return filtered.empty() || kept.Near(p, 1) > 0;
+        if (filtered.empty()) return true;
+        if (!kept) kept.emplace(filtered, keptRadius, keptRadius);
+        return kept->Near(p, 1) > 0;
     };
     // Above the face by more than its noise and the division: goods higher than the face.
     const float rise = std::max(division, level.Band());
