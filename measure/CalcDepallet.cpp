@@ -71,13 +71,19 @@ void Cloud::CalcDepallet() {
     // are dropped with the pallet, and so are strays beyond the floor.
     PointCloudRGBPtr kept(new PointCloudRGB);
     kept->points.reserve(cloud->points.size());
-    std::vector<std::size_t> pixel;  // each kept point's index in the scan
-    pixel.reserve(cloud->points.size());
+    // The box of today's mode spans every point the filter keeps: flying
+    // pixels it kept far down an edge widen the goods. They are found on the
+    // scan's image, so each kept point's pixel is noted.
+    const bool checksFlying = config->GetInboundPrecise() != 1 && floor.HasNormal() &&
+                              cloud->height > 1 && cloud->width > 1 &&
+                              static_cast<std::size_t>(cloud->width) * cloud->height == cloud->points.size();
+    std::vector<std::uint32_t> pixel;
+    if (checksFlying) pixel.reserve(cloud->points.size());
     for (std::size_t i = 0; i < cloud->points.size(); ++i) {
         const pcl::PointXYZRGB& p = cloud->points[i];
         if (pcl::isFinite(p) && WholeMillimetres(along(p)) <= limitMm) {
             kept->points.push_back(p);
-            pixel.push_back(i);
+            if (checksFlying) pixel.push_back(static_cast<std::uint32_t>(i));
         }
     }
     kept->width = static_cast<std::uint32_t>(kept->points.size());
@@ -94,11 +100,9 @@ void Cloud::CalcDepallet() {
             .Inliers(*kept);
     PointCloudRGB filtered;
     pcl::copyPointCloud(*kept, inliers, filtered);
-    // The box of today's mode spans every point the filter keeps: flying
-    // pixels it kept far down an edge widen the goods.
     keptFlying = 0;
     keptFlyingWidest = 0.0;
-    if (config->GetInboundPrecise() != 1 && floor.HasNormal()) {
+    if (checksFlying) {
         std::vector<bool> survivors(cloud->points.size(), false);
         for (const int k : inliers) {
             survivors[pixel[static_cast<std::size_t>(k)]] = true;
