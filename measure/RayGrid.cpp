@@ -16,6 +16,8 @@ namespace {
 // its cells: the cells are widened this many times, doubling, before the
 // scan is taken for no lattice.
 constexpr int kWidenings = 3;
+// The first guess of the spacing looks at every this many points.
+constexpr std::size_t kGuessStride = 16;
 
 }  // namespace
 
@@ -55,8 +57,9 @@ RayGrid::RayGrid(const pcl::PointCloud<pcl::PointXYZRGB>& scan, const FloorPlane
         if (!(depth > 0.0) || !(floor.Floor() - depth > band)) {
             continue;
         }
-        const double ps = (u[0] * p.x + u[1] * p.y + u[2] * p.z) / depth;
-        const double pt = (v[0] * p.x + v[1] * p.y + v[2] * p.z) / depth;
+        const double out = 1.0 / depth;
+        const double ps = (u[0] * p.x + u[1] * p.y + u[2] * p.z) * out;
+        const double pt = (v[0] * p.x + v[1] * p.y + v[2] * p.z) * out;
         index.push_back(static_cast<std::uint32_t>(i));
         along.push_back(static_cast<float>(depth));
         s.push_back(static_cast<float>(ps));
@@ -75,16 +78,17 @@ RayGrid::RayGrid(const pcl::PointCloud<pcl::PointXYZRGB>& scan, const FloorPlane
     extent[0] = hi[0] - lo[0];
     extent[1] = hi[1] - lo[1];
 
-    // First guess: cells of the area per point, about as many as the points.
-    // Rays that fill the area fill every cell with one; rays that fill part
-    // of it fill the cells there with (edge / spacing)^2 each, a few more at
-    // their border.
-    const double wide = std::sqrt(extent[0] * extent[1] / static_cast<double>(points));
+    // First guess: the area the rays cover, per point. Every kGuessStride-th
+    // point is binned in cells of four times the area per such point: rays
+    // that fill the area fill every cell, rays that fill part of it the cells
+    // there, and a few more at their border.
+    const std::size_t few = (points + kGuessStride - 1) / kGuessStride;
+    const double wide = 2.0 * std::sqrt(extent[0] * extent[1] / static_cast<double>(few));
     const std::size_t wx = static_cast<std::size_t>(extent[0] / wide) + 1;
     const std::size_t wy = static_cast<std::size_t>(extent[1] / wide) + 1;
     std::vector<unsigned char> seen(wx * wy, 0);
     std::size_t occupied = 0;
-    for (std::size_t k = 0; k < points; ++k) {
+    for (std::size_t k = 0; k < points; k += kGuessStride) {
         const std::size_t x = std::min(wx - 1, static_cast<std::size_t>((s[k] - s0) / wide));
         const std::size_t y = std::min(wy - 1, static_cast<std::size_t>((t[k] - t0) / wide));
         occupied += seen[y * wx + x] == 0;
@@ -167,6 +171,7 @@ bool RayGrid::Bin(double c) {
         return false;
     }
     cell = c;
+    perCell = 1.0 / c;
     nx = static_cast<std::size_t>(cx);
     ny = static_cast<std::size_t>(cy);
     start.assign(nx * ny + 1, 0);
@@ -187,8 +192,8 @@ bool RayGrid::Bin(double c) {
 }
 
 std::size_t RayGrid::CellOf(float ps, float pt) const {
-    const std::size_t x = std::min(nx - 1, static_cast<std::size_t>((ps - s0) / cell));
-    const std::size_t y = std::min(ny - 1, static_cast<std::size_t>((pt - t0) / cell));
+    const std::size_t x = std::min(nx - 1, static_cast<std::size_t>((ps - s0) * perCell));
+    const std::size_t y = std::min(ny - 1, static_cast<std::size_t>((pt - t0) * perCell));
     return y * nx + x;
 }
 

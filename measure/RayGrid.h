@@ -96,6 +96,7 @@ private:
     double s0 = 0.0, t0 = 0.0;         // the grid's corner
     double extent[2] = {0.0, 0.0};     // and its sides
     double cell = 0.0;
+    double perCell = 0.0;  // its inverse
     std::size_t nx = 0, ny = 0;
     std::vector<std::uint32_t> start;   // per cell, its first slot; one more at the end
     std::vector<std::uint32_t> slots;   // points by cell
