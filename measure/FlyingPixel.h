@@ -38,6 +38,9 @@ public:
         // moves this much sideways per metre it drops.
         const double side[3] = {p.x - along * n[0], p.y - along * n[1], p.z - along * n[2]};
         slope = std::sqrt(side[0] * side[0] + side[1] * side[1] + side[2] * side[2]) / along;
+        for (int i = 0; i < 3; ++i) {
+            sideways[i] = side[i] / along;
+        }
         return true;
     }
 
@@ -57,6 +60,24 @@ public:
         return shift > least && shift > 0.5 * dropped * slope;
     }
 
+    /// The same, with the sideways shift and the ray's slope taken only
+    /// along toward: the unit direction, across the floor's normal, from q's
+    /// ray to the taken point's. A flying pixel moves that way along its own
+    /// ray, off the edge; a face seen at a grazing angle drops under its
+    /// upper pixel along the face, which the rays' fan alone moves sideways.
+    template <class Point>
+    bool StandsOffToward(const Point& q, const double (&toward)[3]) const {
+        const double d[3] = {x - q.x, y - q.y, z - q.z};
+        const double dropped = n[0] * d[0] + n[1] * d[1] + n[2] * d[2];
+        if (dropped <= drop) {
+            return false;
+        }
+        const double shift = d[0] * toward[0] + d[1] * toward[1] + d[2] * toward[2];
+        const double outward =
+            sideways[0] * toward[0] + sideways[1] * toward[1] + sideways[2] * toward[2];
+        return shift > least && shift > 0.5 * dropped * outward;
+    }
+
 private:
     const double n[3];
     const double floor;
@@ -67,4 +88,5 @@ private:
     float y = 0.0f;
     float z = 0.0f;
     double slope = 0.0;
+    double sideways[3] = {0.0, 0.0, 0.0};  // the ray's sideways part per unit along the normal
 };

@@ -26,7 +26,6 @@ RayGrid::RayGrid(const pcl::PointCloud<pcl::PointXYZRGB>& scan, const FloorPlane
     // Two unit directions across the floor's normal: the scan's x (or y, for
     // a normal near x) without its part along the normal, and the third side.
     const double n[3] = {floor.A(), floor.B(), floor.C()};
-    double u[3] = {1.0, 0.0, 0.0};
     if (std::fabs(n[0]) > 0.5) {
         u[0] = 0.0;
         u[1] = 1.0;
@@ -39,8 +38,9 @@ RayGrid::RayGrid(const pcl::PointCloud<pcl::PointXYZRGB>& scan, const FloorPlane
     for (double& c : u) {
         c /= length;
     }
-    const double v[3] = {n[1] * u[2] - n[2] * u[1], n[2] * u[0] - n[0] * u[2],
-                         n[0] * u[1] - n[1] * u[0]};
+    v[0] = n[1] * u[2] - n[2] * u[1];
+    v[1] = n[2] * u[0] - n[0] * u[2];
+    v[2] = n[0] * u[1] - n[1] * u[0];
 
     double lo[2] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
     double hi[2] = {-std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()};

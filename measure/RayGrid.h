@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -67,8 +68,10 @@ public:
     /// of them by some depth stands in front of none of them by as much.
     float Along(std::size_t k) const { return along[k]; }
     float NearestAbout(std::size_t k) const { return nearestAbout[cellOf[k]]; }
-    /// Calls visit(i) for the index i in the scan of every neighbour of the
-    /// k-th point, until visit returns false.
+    /// Calls visit(i, toward) for the index i in the scan of every neighbour
+    /// of the k-th point, until visit returns false; toward is the unit
+    /// direction, across the floor's normal, from the neighbour's ray to the
+    /// point's.
     template <class Visit>
     void Neighbours(std::size_t k, Visit visit) const;
 
@@ -90,6 +93,8 @@ private:
     /// The slots of the three cells about cell (x, y) in row y: [begin, end).
     void Row(std::size_t x, std::size_t y, std::uint32_t& begin, std::uint32_t& end) const;
 
+    double u[3] = {1.0, 0.0, 0.0};  // the plane's axes across the floor's normal
+    double v[3] = {0.0, 1.0, 0.0};
     std::vector<std::uint32_t> index;  // in the scan, per point above the band
     std::vector<float> s, t;           // directions, per point
     std::vector<float> along;          // per point
@@ -140,6 +145,13 @@ void RayGrid::Neighbours(std::size_t k, Visit visit) const {
     }
     const double reach = first * kReach < cell ? first * kReach : cell;
     Around(k, [&](std::uint32_t j, double d2) {
-        return d2 > reach * reach || visit(static_cast<std::size_t>(index[j]));
+        if (d2 > reach * reach || d2 == 0.0) {
+            return true;
+        }
+        const double ds = (static_cast<double>(s[k]) - s[j]) / std::sqrt(d2);
+        const double dt = (static_cast<double>(t[k]) - t[j]) / std::sqrt(d2);
+        const double toward[3] = {ds * u[0] + dt * v[0], ds * u[1] + dt * v[1],
+                                  ds * u[2] + dt * v[2]};
+        return visit(static_cast<std::size_t>(index[j]), toward);
     });
 }

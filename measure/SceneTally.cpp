@@ -131,8 +131,8 @@ void SceneTally::CountFlyingRays(const PointCloudRGB& scan, const FloorPlane& fl
             continue;
         }
         bool off = false;
-        rays.Neighbours(k, [&](std::size_t i) {
-            off = test.StandsOff(scan.points[i]);
+        rays.Neighbours(k, [&](std::size_t i, const double(&toward)[3]) {
+            off = test.StandsOffToward(scan.points[i], toward);
             return !off;
         });
         flying += off;

@@ -53,8 +53,9 @@ public:
     /// Flying pixels of a scan without a cut: points above the band that
     /// stand off a neighbouring pixel's point as FlyingPixel tests. The
     /// neighbours are those of the image; a scan without one has its
-    /// pixels' neighbours found by their rays (RayGrid), and none when its
-    /// rays stand on no camera's lattice.
+    /// pixels' neighbours found by their rays (RayGrid), none when its rays
+    /// stand on no camera's lattice, and is tested along the direction
+    /// between the two rays, which leaves faces seen at a grazing angle.
     std::size_t Flying() const { return flying; }
 
     /// Height above the floor (metres) of the point nearest it among those
