@@ -5,6 +5,7 @@
 
 #include "cloud/Units.h"
 #include "measure/FloorZone.h"
+#include "measure/FlyingPixel.h"
 #include "measure/KeptFlyingPixels.h"
 #include "measure/SceneTally.h"
 
@@ -42,7 +43,7 @@ std::string SceneChecks::NoCut(const SceneTally& tally, const std::string& sid, 
     if (tally.Flying() > kMostFlyingPixels) {
         return "Goods of session " + sid + " show flying pixels: " + std::to_string(tally.Flying()) +
                " points stand off their edges along the camera's rays, more than " +
-               std::to_string(SceneTally::kFlyingDropMm) +
+               std::to_string(FlyingPixel::kDropMm) +
                " mm behind a neighbouring pixel (at most " + std::to_string(kMostFlyingPixels) +
                "), and a run without a cut measures them as goods" + kCutRemedy;
     }

@@ -11,6 +11,8 @@
 
 #include "cloud/Units.h"
 #include "measure/FloorPlane.h"
+#include "measure/FlyingPixel.h"
+#include "measure/RayGrid.h"
 
 SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove,
                        double band, const FloorZone& zone)
@@ -81,55 +83,59 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
         CountOffFootprint(scan, floor, band);
         if (organized) {
             CountFlying(scan, floor, band);
+        } else {
+            CountFlyingRays(scan, floor, band);
         }
     }
 }
 
 void SceneTally::CountFlying(const PointCloudRGB& scan, const FloorPlane& floor, double band) {
-    const double n[3] = {floor.A(), floor.B(), floor.C()};
-    const double drop = kFlyingDropMm / kMillimetresPerMetre;
-    const double least = kFlyingShiftMm / kMillimetresPerMetre;
+    FlyingPixel test(floor, band);
     const std::size_t width = scan.width;
     const std::size_t height = scan.height;
     for (std::size_t v = 0; v < height; ++v) {
         for (std::size_t u = 0; u < width; ++u) {
             const pcl::PointXYZRGB& p = scan.points[v * width + u];
-            if (!pcl::isFinite(p)) {
+            if (!pcl::isFinite(p) || !test.Take(p)) {
                 continue;
             }
-            const double along = n[0] * p.x + n[1] * p.y + n[2] * p.z;
-            if (-(along - floor.Floor()) <= band || !(along > 0.0)) {
-                continue;
-            }
-            // How far off the vertical the pixel's ray runs: a point along it
-            // moves this much sideways per metre it drops.
-            const double side[3] = {p.x - along * n[0], p.y - along * n[1], p.z - along * n[2]};
-            const double slope =
-                std::sqrt(side[0] * side[0] + side[1] * side[1] + side[2] * side[2]) / along;
             const std::size_t neighbours[4][2] = {{u - 1, v}, {u + 1, v}, {u, v - 1}, {u, v + 1}};
             for (const auto& at : neighbours) {
                 if (at[0] >= width || at[1] >= height) {
                     continue;  // beyond the image (unsigned wrap included)
                 }
                 const pcl::PointXYZRGB& q = scan.points[at[1] * width + at[0]];
-                if (!pcl::isFinite(q)) {
-                    continue;
-                }
-                const double d[3] = {p.x - q.x, p.y - q.y, p.z - q.z};
-                const double dropped = n[0] * d[0] + n[1] * d[1] + n[2] * d[2];
-                if (dropped <= drop) {
-                    continue;
-                }
-                const double across[3] = {d[0] - dropped * n[0], d[1] - dropped * n[1],
-                                          d[2] - dropped * n[2]};
-                const double shift =
-                    std::sqrt(across[0] * across[0] + across[1] * across[1] + across[2] * across[2]);
-                if (shift > least && shift > 0.5 * dropped * slope) {
+                if (pcl::isFinite(q) && test.StandsOff(q)) {
                     ++flying;
                     break;
                 }
             }
         }
+    }
+}
+
+void SceneTally::CountFlyingRays(const PointCloudRGB& scan, const FloorPlane& floor, double band) {
+    const RayGrid rays(scan, floor, band);
+    if (!rays.OnLattice()) {
+        return;
+    }
+    FlyingPixel test(floor, band);
+    // Most points lie about as far as every ray beside theirs: those are
+    // passed over without looking for their neighbours. The grid keeps its
+    // depths in single precision, a few micrometres at the floor: a
+    // millimetre to spare keeps every point that could stand off another.
+    const double least = (FlyingPixel::kDropMm - 1) / kMillimetresPerMetre;
+    for (std::size_t k = 0; k < rays.Size(); ++k) {
+        if (rays.Along(k) - rays.NearestAbout(k) <= least ||
+            !test.Take(scan.points[rays.Point(k)])) {
+            continue;
+        }
+        bool off = false;
+        rays.Neighbours(k, [&](std::size_t i, const double(&toward)[3]) {
+            off = test.StandsOffToward(scan.points[i], toward);
+            return !off;
+        });
+        flying += off;
     }
 }
 

@@ -50,14 +50,13 @@ public:
     /// footprint of the points above the band: the floor and its strays, not
     /// the foot of goods standing on it. Counted when the tally was asked to.
     std::size_t OnFloor() const { return onFloor; }
-    /// Flying pixels of an organized scan without a cut: points above the
-    /// band that lie more than kFlyingDropMm farther along the floor's normal
-    /// than a neighbouring pixel's point yet off to the side of it, along
-    /// their own ray, as a pixel that mixes a near edge with what lies
-    /// behind returns; a face seen edge-on drops under its upper pixel instead.
+    /// Flying pixels of a scan without a cut: points above the band that
+    /// stand off a neighbouring pixel's point as FlyingPixel tests. The
+    /// neighbours are those of the image; a scan without one has its
+    /// pixels' neighbours found by their rays (RayGrid), none when its rays
+    /// stand on no camera's lattice, and is tested along the direction
+    /// between the two rays, which leaves faces seen at a grazing angle.
     std::size_t Flying() const { return flying; }
-    static constexpr int kFlyingDropMm = 30;
-    static constexpr int kFlyingShiftMm = 10;
 
     /// Height above the floor (metres) of the point nearest it among those
     /// not beyond the band; negative when they lie beyond the plane. With no
@@ -106,8 +105,10 @@ private:
     template <std::size_t N>
     static std::pair<std::size_t, std::size_t> DensestSlab(const std::array<std::size_t, N>& bins);
     void FindLayer();
-    /// Counts the flying pixels above the band.
+    /// Counts the flying pixels above the band: over the image's pixels, or
+    /// for a scan without one, over the points' rays.
     void CountFlying(const PointCloudRGB& scan, const FloorPlane& floor, double band);
+    void CountFlyingRays(const PointCloudRGB& scan, const FloorPlane& floor, double band);
     /// Counts the points on the floor outside the footprint of those above it.
     void CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& floor, double band);
 

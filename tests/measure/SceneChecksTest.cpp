@@ -6,6 +6,7 @@
 #include "tools/DepthCamera.h"
 
 #include <array>
+#include <cmath>
 #include <limits>
 #include <cmath>
 #include <string>
@@ -60,6 +61,15 @@ PointCloudRGBPtr Camera(const ScanScene& scene, double sigma1, bool mixed = true
     return cloud;
 }
 
+/// The scan as a scanner that drops the pixels without a return delivers it: one row.
+PointCloudRGBPtr Unorganized(const PointCloudRGBPtr& scan) {
+    std::vector<pcl::PointXYZRGB> returns;
+    for (const auto& p : scan->points) {
+        if (std::isfinite(p.x)) returns.push_back(p);
+    }
+    return MakeCloud(returns);
+}
+
 ScanScene OnFloor(float size, float cx, float cy = 0.0f) {
     return ScanScene::SingleBox(size, size, size, cx, cy, 0.0, false);
 }
@@ -92,6 +102,15 @@ TEST(SceneChecks, RunsWithoutACutNeedTheFloorOutAndTheGoodsSeenDownToIt) {
         {"floor strays of a noisy camera", strays, noCut, -2.5f, floorIn},
         {"flying pixels along the edges", Camera(OnFloor(0.3f, 1.1f), 0.00025), noCut, -2.5f,
          "Goods of session S9 show flying pixels: "},
+        // Without an image the pixels beside a point's are found by their rays.
+        {"flying pixels, no image, off-centre", Unorganized(Camera(OnFloor(0.3f, 1.1f), 0.00025)), noCut, -2.5f,
+         "Goods of session S9 show flying pixels: "},
+        {"flying pixels, no image, centred", Unorganized(Camera(OnFloor(0.3f, 0.0f), 0.00025)), noCut, -2.5f,
+         "Goods of session S9 show flying pixels: "},
+        {"no image, no mixed pixels, off-centre", Unorganized(quietOff), noCut, -2.5f, ""},
+        // Straight below the camera only the top is seen, and no pixel flies.
+        {"no image, no mixed pixels, centred", Unorganized(Camera(OnFloor(0.3f, 0.0f), 0.00025, false)), noCut,
+         -2.5f, notDown + "297 mm above its floor plane"},
         {"the raw scan, floor kept", raw, noCut, -2.5f, floorIn},
         {"only the top face seen", topOnly, noCut, -2.5f, notDown + "396 mm above its floor plane (at most 25 mm)"},
         {"a band wide enough for the top face", topOnly, Steps{false, true, 2.0f, 400.0f}, -2.5f, ""},

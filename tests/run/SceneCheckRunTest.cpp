@@ -72,6 +72,7 @@ TEST_F(SceneCheckRun, ScenesTheStationCannotMeasureAreRefusedLeavingEverythingAl
         DepthCamera::Settings camera;
         std::vector<Args> runs;
         std::string message;  // after "ERROR: ", with <sid> for the session
+        bool unorganized = false;
     };
     const Case cases[] = {
         // -e 0 measured the floor's strays as goods: L 3.3 m for a 0.6 m box.
@@ -93,9 +94,13 @@ TEST_F(SceneCheckRun, ScenesTheStationCannotMeasureAreRefusedLeavingEverythingAl
         // A 144 mm pallet run as 170 mm: the cut took 26 mm of the box, H stored 26 mm short.
         {5207, ScanScene::SingleBox(0.6f, 0.4f, 0.5f, 0.0f, 0.0f, 30.0, true), Camera(0.0005),
          {{"-d", "5207"}, {"-e", "170"}}, "Pallet of session <sid> seen 26 mm below its height: "},
+        // A scanner that drops the image: -e 0 measured the pixels flying off
+        // the box's edges as goods, L 425 mm for a 300 mm box.
+        {5221, ScanScene::SingleBox(0.3f, 0.3f, 0.3f, 1.1f, 0.0f, 0.0, false), Camera(0.00025), {{"-e", "0"}},
+         "Goods of session <sid> show flying pixels: ", true},
     };
     for (const Case& c : cases) {
-        const fs::path scan = Seed(c.id, c.scene, c.camera);
+        const fs::path scan = Seed(c.id, c.scene, c.camera, c.unorganized);
         std::string message = c.message;
         message.replace(message.find("<sid>"), 5, "scn" + std::to_string(c.id));
         for (const Args& how : c.runs) {
@@ -105,6 +110,11 @@ TEST_F(SceneCheckRun, ScenesTheStationCannotMeasureAreRefusedLeavingEverythingAl
     // Cut, the floor scan measures.
     ASSERT_EQ(RunTool(dir, {"-i", "5201", "-e", "2", "-p", dir.DataFolder().string()}).status, 0);
     EXPECT_NEAR(std::stod(ReadObject(db, 5201).at("LPackage")), 0.6, 0.015);
+    // Without mixed pixels the same box measures without a cut.
+    Seed(5222, ScanScene::SingleBox(0.3f, 0.3f, 0.3f, 1.1f, 0.0f, 0.0, false), quiet, true);
+    const RunResult run = RunTool(dir, {"-i", "5222", "-e", "0", "-p", dir.DataFolder().string()});
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NEAR(std::stod(ReadObject(db, 5222).at("LPackage")), 0.3, 0.01);
 }
 
 TEST_F(SceneCheckRun, TheStationsOwnNoiseBandLetsItsGoodScansThrough) {
