@@ -72,11 +72,10 @@ void Cloud::CalcDepallet() {
     PointCloudRGBPtr kept(new PointCloudRGB);
     kept->points.reserve(cloud->points.size());
     // The box of today's mode spans every point the filter keeps: flying
-    // pixels it kept far down an edge widen the goods. They are found on the
-    // scan's image, so each kept point's pixel is noted.
-    const bool checksFlying = config->GetInboundPrecise() != 1 && floor.HasNormal() &&
-                              cloud->height > 1 && cloud->width > 1 &&
-                              static_cast<std::size_t>(cloud->width) * cloud->height == cloud->points.size();
+    // pixels it kept far down an edge widen the goods. They are found among
+    // their neighbours in the scan's image or over its rays, so each kept
+    // point's index in the scan is noted.
+    const bool checksFlying = config->GetInboundPrecise() != 1 && floor.HasNormal();
     std::vector<std::uint32_t> pixel;
     if (checksFlying) pixel.reserve(cloud->points.size());
     for (std::size_t i = 0; i < cloud->points.size(); ++i) {
@@ -107,7 +106,7 @@ void Cloud::CalcDepallet() {
         for (const int k : inliers) {
             survivors[pixel[static_cast<std::size_t>(k)]] = true;
         }
-        const KeptFlyingPixels flying(*cloud, survivors, floor);
+        const KeptFlyingPixels flying(*cloud, survivors, floor, palletHeight + correction);
         keptFlying = flying.Count();
         keptFlyingWidest = flying.Widest();
     }

@@ -48,16 +48,23 @@ public:
     /// as a flying pixel does.
     template <class Point>
     bool StandsOff(const Point& q) const {
+        return OffBy(q) > 0.0;
+    }
+
+    /// How far (metres) the point taken stands off q to the side when it
+    /// stands off it as a flying pixel does; 0 when it does not.
+    template <class Point>
+    double OffBy(const Point& q) const {
         const double d[3] = {x - q.x, y - q.y, z - q.z};
         const double dropped = n[0] * d[0] + n[1] * d[1] + n[2] * d[2];
         if (dropped <= drop) {
-            return false;
+            return 0.0;
         }
         const double across[3] = {d[0] - dropped * n[0], d[1] - dropped * n[1],
                                   d[2] - dropped * n[2]};
         const double shift =
             std::sqrt(across[0] * across[0] + across[1] * across[1] + across[2] * across[2]);
-        return shift > least && shift > 0.5 * dropped * slope;
+        return shift > least && shift > 0.5 * dropped * slope ? shift : 0.0;
     }
 
     /// The same, with the sideways shift and the ray's slope taken only

@@ -5,37 +5,88 @@
 #include <pcl/point_types.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "cloud/Units.h"
 #include "measure/FloorPlane.h"
+#include "measure/FlyingPixel.h"
+#include "measure/RayGrid.h"
+
+namespace {
+
+// Two neighbours' rays lie across a point from each other when the directions
+// from them to it are within some 45 degrees of opposite.
+constexpr double kAcrossCosine = 0.7;
+
+}  // namespace
 
 KeptFlyingPixels::KeptFlyingPixels(const PointCloudRGB& scan, const std::vector<bool>& kept,
-                                   const FloorPlane& floor) {
-    const std::size_t width = scan.width;
-    const std::size_t height = scan.height;
-    if (height < 2 || width < 2 || width * height != scan.points.size() || kept.size() != scan.points.size()) {
+                                   const FloorPlane& floor, double cut) {
+    if (kept.size() != scan.points.size()) {
         return;
     }
-    const double n[3] = {floor.A(), floor.B(), floor.C()};
-    const double drop = kDropMm / kMillimetresPerMetre;
-    const double most = kMostShiftMm / kMillimetresPerMetre;
+    const std::size_t width = scan.width;
+    const std::size_t height = scan.height;
+    if (height > 1 && width > 1 && width * height == scan.points.size()) {
+        OverImage(scan, kept, floor);
+    } else {
+        OverRays(scan, kept, floor, cut);
+    }
+}
+
+void KeptFlyingPixels::Tally(double off) {
+    if (off > kMostShiftMm / kMillimetresPerMetre) {
+        ++count;
+        widest = std::max(widest, off);
+    }
+}
+
+void KeptFlyingPixels::OverRays(const PointCloudRGB& scan, const std::vector<bool>& kept,
+                                const FloorPlane& floor, double cut) {
+    const RayGrid rays(scan, floor, cut);
+    if (!rays.OnLattice()) {
+        return;
+    }
+    FlyingPixel test(floor, 0.0);
+    struct Neighbour {
+        std::size_t i;
+        double toward[3];
+    };
+    std::vector<Neighbour> around;
+    for (std::size_t k = 0; k < rays.Size(); ++k) {
+        const std::size_t p = rays.Point(k);
+        if (!kept[p] || !test.Take(scan.points[p])) {
+            continue;
+        }
+        around.clear();
+        rays.Neighbours(k, [&](std::size_t i, const double(&toward)[3]) {
+            if (kept[i]) around.push_back({i, {toward[0], toward[1], toward[2]}});
+            return true;
+        });
+        double off = 0.0;
+        for (const Neighbour& q : around) {
+            // A kept ray across p from q (the goods' lower step under the edge).
+            const bool across = std::any_of(around.begin(), around.end(), [&q](const Neighbour& r) {
+                return q.toward[0] * r.toward[0] + q.toward[1] * r.toward[1] + q.toward[2] * r.toward[2] <
+                       -kAcrossCosine;
+            });
+            if (!across) off = std::max(off, test.OffBy(scan.points[q.i]));
+        }
+        Tally(off);
+    }
+}
+
+void KeptFlyingPixels::OverImage(const PointCloudRGB& scan, const std::vector<bool>& kept,
+                                 const FloorPlane& floor) {
+    const std::size_t width = scan.width;
+    const std::size_t height = scan.height;
+    // Every kept point stands above the cut: the test applies to all of them.
+    FlyingPixel test(floor, 0.0);
     for (std::size_t v = 0; v < height; ++v) {
         for (std::size_t u = 0; u < width; ++u) {
             const std::size_t i = v * width + u;
-            if (!kept[i]) {
+            if (!kept[i] || !test.Take(scan.points[i])) {
                 continue;
             }
-            const pcl::PointXYZRGB& p = scan.points[i];
-            const double along = n[0] * p.x + n[1] * p.y + n[2] * p.z;
-            if (!(along > 0.0)) {
-                continue;
-            }
-            // How far off the vertical the pixel's ray runs: a point along it
-            // moves this much sideways per metre it drops.
-            const double side[3] = {p.x - along * n[0], p.y - along * n[1], p.z - along * n[2]};
-            const double slope =
-                std::sqrt(side[0] * side[0] + side[1] * side[1] + side[2] * side[2]) / along;
             // Each neighbour, and the pixel across p from it.
             const std::size_t neighbours[4][4] = {{u - 1, v, u + 1, v},
                                                   {u + 1, v, u - 1, v},
@@ -52,24 +103,9 @@ KeptFlyingPixels::KeptFlyingPixels(const PointCloudRGB& scan, const std::vector<
                 if (at[2] < width && at[3] < height && kept[at[3] * width + at[2]]) {
                     continue;
                 }
-                const pcl::PointXYZRGB& q = scan.points[j];
-                const double d[3] = {p.x - q.x, p.y - q.y, p.z - q.z};
-                const double dropped = n[0] * d[0] + n[1] * d[1] + n[2] * d[2];
-                if (dropped <= drop) {
-                    continue;
-                }
-                const double across[3] = {d[0] - dropped * n[0], d[1] - dropped * n[1],
-                                          d[2] - dropped * n[2]};
-                const double shift =
-                    std::sqrt(across[0] * across[0] + across[1] * across[1] + across[2] * across[2]);
-                if (shift > 0.5 * dropped * slope) {
-                    off = std::max(off, shift);
-                }
+                off = std::max(off, test.OffBy(scan.points[j]));
             }
-            if (off > most) {
-                ++count;
-                widest = std::max(widest, off);
-            }
+            Tally(off);
         }
     }
 }
