@@ -165,10 +165,11 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
                Fixed(kMostStraysAboveCutPercent, 0) +
                " %); raise pallet.correction.height to clear the floor's noise";
     }
-    if (const std::string left = SceneChecks::LayerAboveCut(tally, cloudInfo.GetSid()); !left.empty()) {
+    const double pallet = static_cast<double>(config.GetPalletHeight() / kMillimetresPerMetre);
+    if (const std::string left = SceneChecks::LayerAboveCut(tally, cloudInfo.GetSid(), pallet <= band);
+        !left.empty()) {
         return left;
     }
-    const double pallet = static_cast<double>(config.GetPalletHeight() / kMillimetresPerMetre);
     if (const std::string low = SceneChecks::SupportBelowPallet(tally, cloudInfo.GetSid(), pallet, band);
         !low.empty()) {
         return low;

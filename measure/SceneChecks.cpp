@@ -99,17 +99,26 @@ std::string SceneChecks::ZoneEdge(const SceneTally& tally, const std::string& si
     return std::string();
 }
 
-std::string SceneChecks::LayerAboveCut(const SceneTally& tally, const std::string& sid) {
+std::string SceneChecks::LayerAboveCut(const SceneTally& tally, const std::string& sid, bool onFloor) {
     const double share = Percent(tally.JustAboveCut(), tally.Kept());
     if (share <= kMostJustAboveCutPercent ||
         static_cast<double>(tally.JustBelowCut()) >
             kMostBelowPerAboveCut * static_cast<double>(tally.JustAboveCut())) {
         return std::string();
     }
-    return "Cut of session " + sid + " leaves a layer with the goods: " + Printf("%.1f", share) +
-           " % of the points it keeps lie within " + std::to_string(SceneTally::kAboveCutMm) +
-           " mm above it (at most " + Printf("%g", kMostJustAboveCutPercent) +
-           " %), a pallet's deck or a floor nearer the camera than the floor plane puts it: check "
+    const std::string layer = "Cut of session " + sid + " leaves a layer with the goods: " +
+                              Printf("%.1f", share) + " % of the points it keeps lie within " +
+                              std::to_string(SceneTally::kAboveCutMm) + " mm above it (at most " +
+                              Printf("%g", kMostJustAboveCutPercent) + " %), ";
+    if (onFloor) {
+        return layer +
+               "a floor nearer the camera than the floor plane puts it, or the floor's own noise "
+               "reaching above the cut: if the camera has moved fit the floor again with "
+               "kelvo_calibrate floor -s " +
+               sid + ", else raise pallet.correction.height to clear the floor's noise";
+    }
+    return layer +
+           "a pallet's deck or a floor nearer the camera than the floor plane puts it: check "
            "the pallet's height, and if the camera has moved fit the floor again with "
            "kelvo_calibrate floor -s " +
            sid;

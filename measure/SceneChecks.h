@@ -67,7 +67,9 @@ public:
     /// An unorganized scan whose kept points' rays meet the floor at an edge of the zone, or beyond it.
     static std::string ZoneEdge(const SceneTally& tally, const std::string& sid, const FloorZone& zone);
     /// A run that cuts: a dense layer just above the cut, left in with the goods.
-    static std::string LayerAboveCut(const SceneTally& tally, const std::string& sid);
+    /// onFloor: the cut lies within the floor's band (goods on the floor), so
+    /// the layer may also be the floor's own noise reaching above it.
+    static std::string LayerAboveCut(const SceneTally& tally, const std::string& sid, bool onFloor);
     /// A run that cuts above a pallet standing clear of the floor's band
     /// (palletHeight, band: metres): its deck seen below the pallet's height.
     static std::string SupportBelowPallet(const SceneTally& tally, const std::string& sid,

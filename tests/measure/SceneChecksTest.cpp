@@ -320,6 +320,34 @@ TEST(SceneChecks, ANoisyFloorsTailsInAScanWithoutAnImageAreNoFloorSeenAgain) {
     }
 }
 
+TEST(SceneChecks, ALayerAboveTheCutOfGoodsOnTheFloorNamesTheFloorsNoiseToo) {
+    // A 100 x 100 image 2.5 m over the floor: a box top 0.5 m up (2000
+    // pixels) and a patch of the floor's noise 15 mm up (300 pixels, 3 %),
+    // just above the cut of -e 2 (12 mm); the other pixels return nothing.
+    PointCloudRGBPtr scan(new PointCloudRGB);
+    scan->width = 100;
+    scan->height = 100;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (int v = 0; v < 100; ++v) {
+        for (int u = 0; u < 100; ++u) {
+            const float x = 0.01f * static_cast<float>(u - 50), y = 0.01f * static_cast<float>(v - 50);
+            if (u >= 10 && u < 50 && v >= 10 && v < 60) {
+                scan->points.push_back(MakePoint(x, y, 2.0f));
+            } else if (u >= 60 && u < 90 && v >= 20 && v < 30) {
+                scan->points.push_back(MakePoint(x, y, 2.485f));
+            } else {
+                scan->points.push_back(MakePoint(nan, nan, nan));
+            }
+        }
+    }
+    const std::string fault = Fault(scan, Steps{});
+    EXPECT_EQ(fault,
+              "Cut of session S9 leaves a layer with the goods: 13.0 % of the points it keeps lie within 10 mm "
+              "above it (at most 5 %), a floor nearer the camera than the floor plane puts it, or the floor's own "
+              "noise reaching above the cut: if the camera has moved fit the floor again with kelvo_calibrate "
+              "floor -s S9, else raise pallet.correction.height to clear the floor's noise");
+}
+
 TEST(SceneChecks, APalletDeckSeenBelowItsHeightIsRefused) {
     // The deck of the 144 mm pallet beside the goods, against the height the run was given.
     const ScanScene box = ScanScene::SingleBox(0.6f, 0.4f, 0.5f, 0.0f, 0.0f, 30.0, true);
