@@ -65,6 +65,18 @@ std::string SceneChecks::ImageBorder(const SceneTally& tally, const std::string&
                                                            "right column"};
     for (int side = 0; side < SceneTally::kSides; ++side) {
         const std::size_t count = tally.AtBorder(static_cast<SceneTally::Side>(side));
+        const std::size_t run = tally.BorderRun(static_cast<SceneTally::Side>(side));
+        if (count > kMostBorderPoints && run < kLeastGoodsRun) {
+            return "Floor of session " + sid + " stands above the cut at the camera's image edge: " +
+                   std::to_string(count) + " points kept for measuring lie in its " + kNames[side] +
+                   " (at most " + std::to_string(kMostBorderPoints) + "), scattered (at most " +
+                   std::to_string(run) + " side by side, goods cut off by the edge run on " +
+                   std::to_string(kLeastGoodsRun) +
+                   " and more): the floor's strays, of a floor nearer the camera than its plane or "
+                   "of noise reaching above the cut: if the camera has moved fit the floor again "
+                   "with kelvo_calibrate floor -s " +
+                   sid + ", else raise pallet.correction.height to clear the floor's noise";
+        }
         if (count > kMostBorderPoints) {
             return "Goods of session " + sid + " reach beyond the camera's image: " +
                    std::to_string(count) + " points kept for measuring lie in its " +

@@ -63,6 +63,9 @@ public:
     /// scan, or goods whose lowest point lies above the floor's band.
     static std::string NoCut(const SceneTally& tally, const std::string& sid, double band);
     /// An organized scan whose kept points touch an edge of the image.
+    /// Kept points scattered along a side, never kLeastGoodsRun side by side,
+    /// are the floor's strays above the cut and are named so.
+    static constexpr std::size_t kLeastGoodsRun = 4;
     static std::string ImageBorder(const SceneTally& tally, const std::string& sid);
     /// An unorganized scan whose kept points' rays meet the floor at an edge of the zone, or beyond it.
     static std::string ZoneEdge(const SceneTally& tally, const std::string& sid, const FloorZone& zone);

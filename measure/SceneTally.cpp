@@ -73,6 +73,9 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
         }
     }
     FindLayer();
+    if (organized) {
+        FindBorderRuns(scan, floor, cuts ? keepAbove : band);
+    }
     if (cuts) {
         const auto [first, points] = DensestSlab(support);
         supportPoints = points;
@@ -210,6 +213,27 @@ void SceneTally::CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& 
         std::size_t ix, iy;
         if (pcl::isFinite(p) && pastFloor(p) >= -band && !(cellOf(p, ix, iy) && covered[iy * nx + ix])) {
             ++onFloor;
+        }
+    }
+}
+
+void SceneTally::FindBorderRuns(const PointCloudRGB& scan, const FloorPlane& floor, double above) {
+    const std::size_t width = scan.width;
+    const std::size_t height = scan.height;
+    const auto measured = [&](std::size_t u, std::size_t v) {
+        const pcl::PointXYZRGB& p = scan.points[v * width + u];
+        return pcl::isFinite(p) &&
+               -(static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor())) > above;
+    };
+    // Each side as its pixels in order: the first and last row, the first and last column.
+    const std::size_t lengths[kSides] = {width, width, height, height};
+    for (int side = 0; side < kSides; ++side) {
+        std::size_t run = 0;
+        for (std::size_t k = 0; k < lengths[side]; ++k) {
+            const std::size_t u = side == kLeft ? 0 : side == kRight ? width - 1 : k;
+            const std::size_t v = side == kTop ? 0 : side == kBottom ? height - 1 : k;
+            run = measured(u, v) ? run + 1 : 0;
+            borderRun[side] = std::max(borderRun[side], run);
         }
     }
 }

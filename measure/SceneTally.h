@@ -70,6 +70,10 @@ public:
     /// Points the cut keeps (without a cut, those above the band) that lie
     /// in the outermost row or column of that side.
     std::size_t AtBorder(Side side) const { return border[side]; }
+    /// The longest run of neighbouring pixels along that side among them:
+    /// goods cut off by the image's edge cross it in a run, the floor's
+    /// strays above a cut stand there one by one.
+    std::size_t BorderRun(Side side) const { return borderRun[side]; }
     /// Points the cut keeps in an unorganized scan whose ray meets the floor
     /// beyond that edge of the zone or within its margin; 0 without a zone.
     std::size_t AtZoneEdge(FloorZone::Side side) const { return zoneEdge[side]; }
@@ -105,6 +109,8 @@ private:
     template <std::size_t N>
     static std::pair<std::size_t, std::size_t> DensestSlab(const std::array<std::size_t, N>& bins);
     void FindLayer();
+    /// Finds the longest runs of points kept for measuring along the image's sides.
+    void FindBorderRuns(const PointCloudRGB& scan, const FloorPlane& floor, double above);
     /// Counts the flying pixels above the band: over the image's pixels, or
     /// for a scan without one, over the points' rays.
     void CountFlying(const PointCloudRGB& scan, const FloorPlane& floor, double band);
@@ -123,6 +129,7 @@ private:
     bool organized = false;
     std::size_t pixels = 0;
     std::array<std::size_t, kSides> border{};
+    std::array<std::size_t, kSides> borderRun{};
     std::array<std::size_t, FloorZone::kSides> zoneEdge{};
     std::array<std::size_t, 2 * kLayerWindowMm> layers{};  // 1 mm bins from -window to +window
     double layerOffset = 0.0;

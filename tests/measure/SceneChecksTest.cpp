@@ -348,6 +348,20 @@ TEST(SceneChecks, ALayerAboveTheCutOfGoodsOnTheFloorNamesTheFloorsNoiseToo) {
               "floor -s S9, else raise pallet.correction.height to clear the floor's noise");
 }
 
+TEST(SceneChecks, TheFloorsStraysAtTheImageEdgeAreNamedAsTheFloor) {
+    // The session's plane 20 mm beyond the floor the scanner removed: the cut
+    // of -e 2 lies under the floor, and the strays its removal leaves stand
+    // above the cut all over the image, its edges included.
+    const std::string fault = Fault(Camera(OnFloor(0.4f, 0.0f), 0.001), Steps{}, -2.52f);
+    EXPECT_TRUE(Starts(fault, "Floor of session S9 stands above the cut at the camera's image edge: ")) << fault;
+    EXPECT_NE(fault.find(" side by side, goods cut off by the edge run on 4 and more): the floor's strays, of a floor "
+                         "nearer the camera than its plane or of noise reaching above the cut: if the camera has moved "
+                         "fit the floor again with kelvo_calibrate floor -s S9, else raise pallet.correction.height "
+                         "to clear the floor's noise"),
+              std::string::npos)
+        << fault;
+}
+
 TEST(SceneChecks, APalletDeckSeenBelowItsHeightIsRefused) {
     // The deck of the 144 mm pallet beside the goods, against the height the run was given.
     const ScanScene box = ScanScene::SingleBox(0.6f, 0.4f, 0.5f, 0.0f, 0.0f, 30.0, true);
