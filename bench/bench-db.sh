@@ -22,6 +22,16 @@ set_decode() {
   sql -e "DELETE FROM decode WHERE deckey = '$key';
           INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('$class', '$key', '$value', '$type');"
 }
+# set_decodes NAME KEY=VALUE...: every KEY=VALUE as a decode row (set_decode);
+# a word without "=" ends the bench NAME with a message naming it.
+set_decodes() {
+  local name="$1" setting
+  shift
+  for setting in "$@"; do
+    [[ "$setting" == *=* ]] || { echo "$name: --set needs KEY=VALUE, not $setting" >&2; exit 1; }
+    set_decode "${setting%%=*}" "${setting#*=}"
+  done
+}
 # The database started and, in a fresh working folder WORK, the data folder
 # DATA and the bootstrap file; the database seeded with the run settings,
 # DATA as the base data folder and pallets row $1 of $2 mm. On exit the

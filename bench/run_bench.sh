@@ -25,9 +25,7 @@ cp "$KELVO_TEST_CONFIG" "$WORK/kelvo_tools.json"
 sql -e "INSERT INTO decode (decclass, deckey, decvalue, dectype)
         VALUES ('CONFIG', 'base.data.folder', '$WORK/data', 'S');"
 sql <"$ROOT/scripts/run-settings.sql"
-for setting in "${SETTINGS[@]}"; do
-  set_decode "${setting%%=*}" "${setting#*=}"
-done
+set_decodes run_bench "${SETTINGS[@]}"
 
 median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 

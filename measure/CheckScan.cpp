@@ -112,11 +112,13 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
     if (finite == 0) {
         return std::string();
     }
-    // The cut's height above the floor, as the pallet cut forms it.
-    const double cut = static_cast<double>(config.GetPalletHeight() / kMillimetresPerMetre) +
-                       static_cast<double>(config.GetPalletCorrectionHeight() / kMillimetresPerMetre);
+    // The pallet's top and the cut's height above the floor, as the pallet cut forms them.
+    const double pallet = static_cast<double>(config.GetPalletHeight() / kMillimetresPerMetre);
+    const double cut =
+        pallet + static_cast<double>(config.GetPalletCorrectionHeight() / kMillimetresPerMetre);
+    const FloorZone zone = StationZone(config);
+    const SceneTally tally(*cloud, floor, cut, band, zone);
     std::size_t beyond = 0;
-    std::size_t behindCamera = 0;
     std::size_t strays = 0;  // beyond the floor by more than the cut, within the noise band
     std::size_t kept = 0;    // above the cut
     double farthestStray = 0.0;
@@ -134,19 +136,14 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
         } else if (-pastFloor > cut) {
             ++kept;
         }
-        if (along < 0.0) {
-            ++behindCamera;
-        }
     }
     const auto percent = [finite](std::size_t count) {
         return 100.0 * static_cast<double>(count) / static_cast<double>(finite);
     };
-    if (percent(behindCamera) > kMostOffPlanePercent) {
-        return misfit + Fixed(percent(behindCamera), 1) +
+    if (percent(tally.BehindCamera()) > kMostOffPlanePercent) {
+        return misfit + Fixed(percent(tally.BehindCamera()), 1) +
                " % of the points lie farther from it than the camera (is the sign of d wrong?)";
     }
-    const FloorZone zone = StationZone(config);
-    const SceneTally tally(*cloud, floor, cut, band, zone);
     if (const std::string moved = SceneChecks::MovedFloor(tally, cloudInfo.GetSid()); !moved.empty()) {
         return moved;
     }
@@ -165,7 +162,6 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
                Fixed(kMostStraysAboveCutPercent, 0) +
                " %); raise pallet.correction.height to clear the floor's noise";
     }
-    const double pallet = static_cast<double>(config.GetPalletHeight() / kMillimetresPerMetre);
     if (const std::string left = SceneChecks::LayerAboveCut(tally, cloudInfo.GetSid(), pallet <= band);
         !left.empty()) {
         return left;

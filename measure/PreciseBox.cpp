@@ -6,6 +6,7 @@
 #include <limits>
 #include <optional>
 
+#include "measure/Median.h"
 #include "measure/RectangleSides.h"
 #include "measure/SurfaceSupport.h"
 #include "measure/TopLevel.h"
@@ -225,9 +226,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
         }
         const float rows = (k < 2 ? offset[2] + offset[3] : offset[0] + offset[1]) / pitch;
         if (static_cast<float>(wall.size()) >= kWallPerRow * rows) {
-            const auto middle = wall.begin() + static_cast<std::ptrdiff_t>(wall.size() / 2);
-            std::nth_element(wall.begin(), middle, wall.end());
-            return *middle;
+            return UpperMedian(wall);
         }
         bool mixed = false;
         if (static_cast<float>(below.size()) >= kMixedPerRow * rows) {

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "measure/FloorPlane.h"
+#include "measure/Median.h"
 
 namespace {
 
@@ -124,8 +125,7 @@ RayGrid::RayGrid(const pcl::PointCloud<pcl::PointXYZRGB>& scan, const FloorPlane
     if (nearest.empty()) {
         return;
     }
-    std::nth_element(nearest.begin(), nearest.begin() + nearest.size() / 2, nearest.end());
-    spacing = nearest[nearest.size() / 2];
+    spacing = UpperMedian(nearest);
     if (!(spacing > 0.0) || 100.0 * static_cast<double>(uneven) >
                                 kMostUnevenPercent * static_cast<double>(nearest.size())) {
         return;

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <limits>
 
+#include "measure/Median.h"
+
 namespace {
 
 // A strip counts when it holds this many points: a lone stray makes no strip.
@@ -69,9 +71,7 @@ float MedianSlope(const std::vector<float>& along, const std::vector<float>& out
         }
     }
     if (slopes.empty()) return std::numeric_limits<float>::quiet_NaN();
-    const auto middle = slopes.begin() + static_cast<std::ptrdiff_t>(slopes.size() / 2);
-    std::nth_element(slopes.begin(), middle, slopes.end());
-    return *middle;
+    return UpperMedian(slopes);
 }
 
 /// The least-squares slope through the strips within `near` of the line of
@@ -82,11 +82,10 @@ float RefinedSlope(const std::vector<float>& along, const std::vector<float>& ou
     std::vector<float> residual(along.size());
     for (std::size_t i = 0; i < along.size(); ++i) residual[i] = outer[i] - slope * along[i];
     std::vector<float> sorted = residual;
-    const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2);
-    std::nth_element(sorted.begin(), middle, sorted.end());
+    const float median = UpperMedian(sorted);
     double n = 0, sa = 0, so = 0, saa = 0, sao = 0;
     for (std::size_t i = 0; i < along.size(); ++i) {
-        if (std::fabs(residual[i] - *middle) > near) continue;
+        if (std::fabs(residual[i] - median) > near) continue;
         n += 1;
         sa += along[i];
         so += outer[i];

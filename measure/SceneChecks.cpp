@@ -1,21 +1,17 @@
 #include "measure/SceneChecks.h"
 
 #include <cmath>
-#include <cstdio>
+#include <cstddef>
+#include <string>
 
 #include "cloud/Units.h"
+#include "config/StringFormat.h"
 #include "measure/FloorZone.h"
 #include "measure/FlyingPixel.h"
 #include "measure/KeptFlyingPixels.h"
 #include "measure/SceneTally.h"
 
 namespace {
-
-std::string Printf(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
 
 double Percent(std::size_t count, std::size_t of) {
     return of == 0 ? 0.0 : 100.0 * static_cast<double>(count) / static_cast<double>(of);
@@ -31,10 +27,10 @@ std::string SceneChecks::NoCut(const SceneTally& tally, const std::string& sid, 
     if (tally.Finite() == 0) {
         return std::string();
     }
-    const std::string bandMm = Printf("%.0f", band * kMillimetresPerMetre);
+    const std::string bandMm = string_format("%.0f", band * kMillimetresPerMetre);
     if (tally.OnFloor() > kMostFloorPoints) {
         return "Scan of session " + sid + " holds the floor: " + std::to_string(tally.OnFloor()) +
-               " points (" + Printf("%.1f", Percent(tally.OnFloor(), tally.Finite())) +
+               " points (" + string_format("%.1f", Percent(tally.OnFloor(), tally.Finite())) +
                " %) lie within " + bandMm +
                " mm of its floor plane or beyond it, off the goods' footprint (at most " +
                std::to_string(kMostFloorPoints) + "), and a run without a cut measures them as goods" +
@@ -50,7 +46,7 @@ std::string SceneChecks::NoCut(const SceneTally& tally, const std::string& sid, 
     if (tally.LowestAbove() > band) {
         return "Goods of session " + sid +
                " were not seen down to the floor: their lowest point lies " +
-               Printf("%.0f", tally.LowestAbove() * kMillimetresPerMetre) +
+               string_format("%.0f", tally.LowestAbove() * kMillimetresPerMetre) +
                " mm above its floor plane (at most " + bandMm +
                " mm), and a run without a cut measures only what the camera saw of them" + kCutRemedy;
     }
@@ -102,7 +98,7 @@ std::string SceneChecks::ZoneEdge(const SceneTally& tally, const std::string& si
         if (count > kMostBorderPoints) {
             return "Goods of session " + sid + " reach beyond the measuring zone: the camera's rays to " +
                    std::to_string(count) + " points kept for measuring meet the floor beyond its edge at " +
-                   kAxes[side] + " = " + Printf("%.3f", zone.Edge(static_cast<FloorZone::Side>(side))) +
+                   kAxes[side] + " = " + string_format("%.3f", zone.Edge(static_cast<FloorZone::Side>(side))) +
                    " m (" + kKeys[side] + ") or within " + std::to_string(FloorZone::kMarginMm) +
                    " mm inside it (at most " + std::to_string(kMostBorderPoints) +
                    "); place the goods wholly within the measuring zone";
@@ -119,9 +115,9 @@ std::string SceneChecks::LayerAboveCut(const SceneTally& tally, const std::strin
         return std::string();
     }
     const std::string layer = "Cut of session " + sid + " leaves a layer with the goods: " +
-                              Printf("%.1f", share) + " % of the points it keeps lie within " +
+                              string_format("%.1f", share) + " % of the points it keeps lie within " +
                               std::to_string(SceneTally::kAboveCutMm) + " mm above it (at most " +
-                              Printf("%g", kMostJustAboveCutPercent) + " %), ";
+                              string_format("%g", kMostJustAboveCutPercent) + " %), ";
     if (onFloor) {
         return layer +
                "a floor nearer the camera than the floor plane puts it, or the floor's own noise "
@@ -143,13 +139,13 @@ std::string SceneChecks::SupportBelowPallet(const SceneTally& tally, const std::
     if (palletHeight <= band || share < kLeastSupportLayerPercent || dropMm <= kMostSupportDropMm) {
         return std::string();
     }
-    return "Pallet of session " + sid + " seen " + Printf("%.0f", dropMm) +
-           " mm below its height: " + Printf("%.1f", share) + " % of the " +
+    return "Pallet of session " + sid + " seen " + string_format("%.0f", dropMm) +
+           " mm below its height: " + string_format("%.1f", share) + " % of the " +
            (tally.Organized() ? "pixels" : "points") + " lie in one layer parallel to the floor " +
-           Printf("%.0f", tally.SupportHeight() * kMillimetresPerMetre) + " mm above it, where " +
-           Printf("%.0f", palletHeight * kMillimetresPerMetre) +
-           " mm put the pallet's top (a layer from " + Printf("%g", kLeastSupportLayerPercent) +
-           " %, at most " + Printf("%g", kMostSupportDropMm) +
+           string_format("%.0f", tally.SupportHeight() * kMillimetresPerMetre) + " mm above it, where " +
+           string_format("%.0f", palletHeight * kMillimetresPerMetre) +
+           " mm put the pallet's top (a layer from " + string_format("%g", kLeastSupportLayerPercent) +
+           " %, at most " + string_format("%g", kMostSupportDropMm) +
            " mm lower), and the cut would take that much of the goods: check the pallet's height, "
            "and if the camera has moved fit the floor again with kelvo_calibrate floor -s " +
            sid;
@@ -160,7 +156,7 @@ std::string SceneChecks::KeptFlying(std::size_t count, double widest, const std:
         return std::string();
     }
     return "Goods of session " + sid + " keep flying pixels after the filter: " + std::to_string(count) +
-           " points kept for measuring stand up to " + Printf("%.0f", widest * kMillimetresPerMetre) +
+           " points kept for measuring stand up to " + string_format("%.0f", widest * kMillimetresPerMetre) +
            " mm off the goods' edges along the camera's rays (at most " +
            std::to_string(kMostKeptFlyingPixels) + " beyond " +
            std::to_string(KeptFlyingPixels::kMostShiftMm) +
@@ -176,13 +172,13 @@ std::string SceneChecks::MovedFloor(const SceneTally& tally, const std::string& 
             kLeastLayerPerMirror * static_cast<double>(tally.MirrorPoints())) {
         return std::string();
     }
-    return "Floor of session " + sid + " seen " + Printf("%.0f", std::fabs(offsetMm)) + " mm " +
+    return "Floor of session " + sid + " seen " + string_format("%.0f", std::fabs(offsetMm)) + " mm " +
            (offsetMm < 0.0 ? "nearer the camera" : "farther from the camera") +
-           " than its floor plane: " + Printf("%.1f", share) + " % of the " +
+           " than its floor plane: " + string_format("%.1f", share) + " % of the " +
            (tally.Organized() ? "pixels" : "points") +
            " lie in one layer parallel to it (a floor from " +
-           Printf("%g", kLeastFloorLayerPercent) + " %, off the plane beyond " +
-           Printf("%g", kMostFloorOffsetMm) +
+           string_format("%g", kLeastFloorLayerPercent) + " %, off the plane beyond " +
+           string_format("%g", kMostFloorOffsetMm) +
            " mm); the camera has moved since the station was calibrated: fit the floor again "
            "with kelvo_calibrate floor -s " +
            sid + " on a scan of the empty station";

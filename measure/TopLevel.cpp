@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "measure/Median.h"
+
 namespace {
 
 // Layers are found on a histogram of 2 mm bins, summed over three bins.
@@ -22,12 +24,6 @@ constexpr float kStartBand = 0.01f;
 constexpr int kRefinements = 3;
 // Median absolute deviation to standard deviation of a normal distribution.
 constexpr float kMadToSigma = 1.4826f;
-
-float Median(std::vector<float>& values) {
-    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-    std::nth_element(values.begin(), middle, values.end());
-    return *middle;
-}
 
 }  // namespace
 
@@ -72,9 +68,9 @@ TopLevel::TopLevel(const std::vector<float>& z) {
             if (std::fabs(v - level) <= band) layer.push_back(v);
         }
         if (layer.empty()) break;
-        level = Median(layer);
+        level = UpperMedian(layer);
         for (float& v : layer) v = std::fabs(v - level);
-        const float sigma = kMadToSigma * Median(layer);
+        const float sigma = kMadToSigma * UpperMedian(layer);
         band = std::min(kMaxBand, std::max(kMinBand, kBandSigmas * sigma));
     }
     count = 0;

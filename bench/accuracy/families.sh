@@ -66,10 +66,7 @@ PALLET_ID=1
 # shellcheck source=../bench-db.sh
 source "$ROOT/bench/bench-db.sh"
 bench_start_work "$PALLET_ID" 144
-for setting in "${SETTINGS[@]}"; do
-  [[ "$setting" == *=* ]] || { echo "families: --set needs KEY=VALUE, not $setting" >&2; exit 1; }
-  set_decode "${setting%%=*}" "${setting#*=}"
-done
+set_decodes families "${SETTINGS[@]}"
 
 # The scan of one scene by the camera; prints the scan's plane line.
 scan() {

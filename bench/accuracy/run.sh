@@ -72,10 +72,7 @@ PALLET_MM=144
 source "$ROOT/bench/bench-db.sh"
 bench_start_work "$PALLET_ID" "$PALLET_MM"
 
-for setting in "${SETTINGS[@]}"; do
-  [[ "$setting" == *=* ]] || { echo "accuracy: --set needs KEY=VALUE, not $setting" >&2; exit 1; }
-  set_decode "${setting%%=*}" "${setting#*=}"
-done
+set_decodes accuracy "${SETTINGS[@]}"
 
 # One case: scan it into session acc<id> and seed its rows. Columns of a case:
 # id box(LxWxH) angle offset sigma1(mm) mixed(on|off) support(pallet|floor).

@@ -51,10 +51,7 @@ cp "$KELVO_TEST_CONFIG" "$WORK/kelvo_tools.json"
 sql <"$ROOT/scripts/run-settings.sql"
 sql -e "INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES ('CONFIG', 'base.data.folder', '$DATA', 'S');
         INSERT INTO pallets (id, product_name, h) VALUES (1, 'Euro pallet', 144);"
-for setting in "${SETTINGS[@]}"; do
-  [[ "$setting" == *=* ]] || { echo "calibration: --set needs KEY=VALUE, not $setting" >&2; exit 1; }
-  set_decode "${setting%%=*}" "${setting#*=}"
-done
+set_decodes calibration "${SETTINGS[@]}"
 calibrate() { (cd "$WORK" && "$BUILD/kelvo_calibrate" "$@"); }
 
 CHECK_BOXES=(0.3x0.3x0.3 0.8x0.6x0.6 1x0.7x0.5)
