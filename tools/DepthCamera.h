@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tools/GoodsShape.h"
 #include "tools/ScanScene.h"
 
 #include <cmath>
@@ -207,12 +208,14 @@ private:
         return object == kNothing ? 0.0 : best;
     }
 
-    /// Range at which ray w (unit, scene frame, from (0, 0, cameraZ)) enters the box, infinity when it misses.
+    /// Range at which ray w (unit, scene frame, from (0, 0, cameraZ)) enters the box (or the goods it
+    /// encloses), infinity when it misses.
     static double Enter(const ScanScene::Box& b, const double w[3], double cameraZ) {
         // In the box's own frame the box is [-L/2, L/2] × [-W/2, W/2] × [zTop, zBottom].
         const double c = std::cos(b.angle), sn = std::sin(b.angle);
         const double origin[3] = {-b.cx * c - b.cy * sn, b.cx * sn - b.cy * c, cameraZ};
         const double dir[3] = {w[0] * c + w[1] * sn, -w[0] * sn + w[1] * c, w[2]};
+        if (b.shape != ScanScene::Shape::kBlock) return GoodsShape::Enter(b, origin, dir);
         const double lo[3] = {-b.length / 2.0, -b.width / 2.0, b.zTop()};
         const double hi[3] = {b.length / 2.0, b.width / 2.0, b.zBottom};
         double enter = 0.0, leave = std::numeric_limits<double>::infinity();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -13,6 +14,16 @@
 /// so that runs on its scans can be checked against them.
 class ScanScene {
 public:
+    /// What stands in a box's place: the box itself, or goods enclosed by it
+    /// (their smallest upright box is the box's L × W × H, turned with it).
+    enum class Shape {
+        kBlock,          // the box
+        kDome,           // the upper half of an ellipsoid of semi-axes L/2, W/2 and H
+        kLyingCylinder,  // a cylinder lying along L, its cross-section an ellipse W wide and H high (round: W = H)
+        kBag,            // a box with vertical edges rounded by corner and a top rising by bulge to H at its centre
+        kWedge,          // a box whose top slopes along L from H down to low
+    };
+
     /// One upright box, turned about the vertical by angle (radians) around its centre.
     struct Box {
         float length = 0.0f;  // along its own x before turning
@@ -23,6 +34,10 @@ public:
         float angle = 0.0f;
         float zBottom = 0.0f;  // the face it stands on; its top is at zBottom - height
         bool pallet = false;
+        Shape shape = Shape::kBlock;
+        float bulge = 0.0f;   // kBag: how far the top's centre rises above its corners' line (the top is a paraboloid)
+        float corner = 0.0f;  // kBag: radius of the rounded vertical edges
+        float low = 0.0f;     // kWedge: the height at the low end
 
         float zTop() const { return zBottom - height; }
         /// Whether (x, y) lies inside the footprint, widened by margin on every side.
@@ -55,6 +70,8 @@ public:
     static constexpr float kDefaultNoise = 0.001f;
     static constexpr std::size_t kDefaultPoints = 60000;
     static constexpr double kDegree = 3.14159265358979323846 / 180.0;
+    // A bag's vertical edges are rounded by this share of its smaller side.
+    static constexpr float kBagCornerShare = 0.2f;
 
     /// Floor plane a·x + b·y + c·z + d = 0 as the session row stores it.
     void Plane(float& a, float& b, float& c, float& d) const {
@@ -139,6 +156,32 @@ public:
         if (onPallet && palletFeet) s.AddPalletOnFeet(a);
         else if (onPallet) s.AddPallet(a);
         s.AddBox(length, width, height, cx, cy, a, s.PalletTopZ());
+        return s;
+    }
+
+    /// The shape of that name ("dome", "lying-cylinder", "bag", "wedge"; "box" the box
+    /// itself); false for another name.
+    static bool ShapeByName(const std::string& name, Shape& shape) {
+        if (name == "box") shape = Shape::kBlock;
+        else if (name == "dome") shape = Shape::kDome;
+        else if (name == "lying-cylinder") shape = Shape::kLyingCylinder;
+        else if (name == "bag") shape = Shape::kBag;
+        else if (name == "wedge") shape = Shape::kWedge;
+        else return false;
+        return true;
+    }
+
+    /// Goods of that shape enclosed by length × width × height, placed as SingleBox
+    /// places its box. bulge (bag) and low (wedge) as in Box; a bag's edges are
+    /// rounded by kBagCornerShare of its smaller side.
+    static ScanScene SingleGoods(Shape shape, float length, float width, float height, float cx, float cy,
+                                 double angleDeg, bool onPallet, bool palletFeet, float bulge, float low) {
+        ScanScene s = SingleBox(length, width, height, cx, cy, angleDeg, onPallet, palletFeet);
+        Box& goods = s.boxes.back();
+        goods.shape = shape;
+        goods.bulge = bulge;
+        goods.low = low;
+        goods.corner = std::min(length, width) * kBagCornerShare;
         return s;
     }
 

@@ -5,6 +5,7 @@
 #include "tools/ScanScene.h"
 #include "tools/Version.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,12 +19,22 @@ namespace {
 const char* const kUsage =
     "usage: kelvo_scangen SCENE OUT.pcd [--points N] [--angle DEG] [--noise METRES] [--nan FRACTION] "
     "[--seed N]\n"
-    "                     [--box LxWxH] [--centre X,Y] [--camera [CAMERA OPTIONS]]\n"
+    "                     [--box LxWxH] [--centre X,Y] [--bulge METRES] [--low METRES]\n"
+    "                     [--camera [CAMERA OPTIONS]]\n"
     "       kelvo_scangen --help | --version\n"
     "Writes an ASCII PCD scan of a known scene (metres, floor at the largest z) and prints what a\n"
     "run on it should find. Missing folders of OUT.pcd are created.\n"
     "  SCENE: box-on-pallet | box-on-floor | side-by-side | pallet-side-by-side | stacked | specks\n"
     "         | cylinder (0.4 m across, 0.5 m high, on the floor)\n"
+    "         | GOODS-on-floor | GOODS-on-pallet (camera only): goods that are no box, enclosed by --box:\n"
+    "           dome            the upper half of an ellipsoid of semi-axes L/2, W/2 and H\n"
+    "           lying-cylinder  a cylinder lying along L, its cross-section an ellipse W wide and H\n"
+    "                           high (a round one: W = H)\n"
+    "           bag             a box with its vertical edges rounded by a fifth of its smaller side\n"
+    "                           and a top that rises by --bulge to H at its centre\n"
+    "           wedge           a box whose top slopes along L from H down to --low\n"
+    "         For these the printed box1 is the smallest upright box holding them (L >= W, H over\n"
+    "         the support), which is what a run should measure; shape1 names the goods.\n"
     "         | empty-floor (the station with nothing on it: a raw depth-camera scan, floor kept)\n"
     "  --points N        about N points (default 60000)\n"
     "  --angle DEG       the scene turned about the vertical (default 30)\n"
@@ -32,7 +43,10 @@ const char* const kUsage =
     "  --seed N          random seed (default 1)\n"
     "  --box LxWxH       size of the box of box-on-pallet and box-on-floor, metres (default 0.6x0.4x0.5)\n"
     "  --centre X,Y      where that box stands, metres from below the camera (default 0,0)\n"
-    "  --pallet-feet     box-on-pallet: the pallet stands on nine blocks under its deck\n"
+    "  --bulge METRES    bag: how far the top's centre rises above its corners' line, below H/2\n"
+    "                    (default H/4)\n"
+    "  --low METRES      wedge: its height at the low end, above 0 and at most H (default H/2)\n"
+    "  --pallet-feet     box-on-pallet, GOODS-on-pallet: the pallet stands on nine blocks under its deck\n"
     "  --camera          scan with a depth camera instead of sampling the surfaces: one point per\n"
     "                    pixel, organized (WIDTH x HEIGHT), NaN where a pixel has no return\n"
     "Camera options (with --camera or empty-floor; --points, --noise and --nan do not apply):\n"
@@ -57,6 +71,8 @@ const char* const kUsage =
 
 constexpr double kDefaultAngleDeg = 30.0;
 constexpr unsigned kDefaultSeed = 1;
+// --bulge and --low not given: the goods' own defaults.
+constexpr double kNotGiven = -1.0;
 
 /// Parses a whole argument as a number; false on trailing garbage or an empty text.
 bool ParseNumber(const char* text, double& value) {
@@ -90,6 +106,8 @@ struct Request {
     double seed = kDefaultSeed;
     double box[3] = {0.6, 0.4, 0.5};
     double centre[2] = {0.0, 0.0};
+    double bulge = kNotGiven;
+    double low = kNotGiven;
     bool boxGiven = false;
     bool palletFeet = false;
     bool camera = false;
@@ -135,6 +153,8 @@ std::string ParseOptions(int argc, char** argv, Request& q) {
                          : option == "--floor-tolerance" ? &q.cam.floorTolerance
                          : option == "--height"          ? &q.cam.mountHeight
                          : option == "--moved"           ? &q.cam.moved
+                         : option == "--bulge"           ? &q.bulge
+                         : option == "--low"             ? &q.low
                                                          : nullptr;
         double* numbers = option == "--box"          ? q.box
                           : option == "--centre"     ? q.centre
@@ -143,7 +163,8 @@ std::string ParseOptions(int argc, char** argv, Request& q) {
                                                      : nullptr;
         if (!number && !numbers) return "unknown option " + option;
         if (option == "--points" || option == "--noise" || option == "--nan") q.samplingOptions.push_back(option);
-        else if (option != "--angle" && option != "--seed" && option != "--box" && option != "--centre")
+        else if (option != "--angle" && option != "--seed" && option != "--box" && option != "--centre" &&
+                 option != "--bulge" && option != "--low")
             q.cameraOptions.push_back(option);
         if (option == "--box") q.boxGiven = true;
         if (i + 1 >= argc) return "option " + option + (number ? " needs a number" : " needs a value");
@@ -168,6 +189,27 @@ std::string ParseOptions(int argc, char** argv, Request& q) {
     return "";
 }
 
+/// What a scene of one item names: its shape and whether it stands on a pallet.
+struct OneItem {
+    bool named = false;  // the scene is SHAPE-on-floor or SHAPE-on-pallet
+    ScanScene::Shape shape = ScanScene::Shape::kBlock;
+    bool onPallet = false;
+};
+
+OneItem ParseOneItem(const std::string& sceneName) {
+    OneItem item;
+    for (const bool pallet : {false, true}) {
+        const std::string suffix = pallet ? "-on-pallet" : "-on-floor";
+        if (sceneName.size() > suffix.size() &&
+            sceneName.compare(sceneName.size() - suffix.size(), suffix.size(), suffix) == 0 &&
+            ScanScene::ShapeByName(sceneName.substr(0, sceneName.size() - suffix.size()), item.shape)) {
+            item.named = true;
+            item.onPallet = pallet;
+        }
+    }
+    return item;
+}
+
 /// Checks the ranges and the combinations; an empty text when the request can run.
 std::string Validate(const std::string& sceneName, const Request& q) {
     if (!(q.points >= 1 && q.points <= 1e8)) return "--points must be between 1 and 100000000";
@@ -177,10 +219,20 @@ std::string Validate(const std::string& sceneName, const Request& q) {
     if (!(q.box[0] > 0 && q.box[1] > 0 && q.box[2] > 0 && q.box[0] <= 3 && q.box[1] <= 3 && q.box[2] <= 2))
         return "--box sizes must be above 0 and at most 3x3x2 m";
     if (!(std::fabs(q.centre[0]) <= 5 && std::fabs(q.centre[1]) <= 5)) return "--centre must be within 5 m";
-    const bool oneBox = sceneName == "box-on-pallet" || sceneName == "box-on-floor";
-    if (q.palletFeet && sceneName != "box-on-pallet") return "--pallet-feet applies to box-on-pallet only";
-    if ((q.boxGiven || q.centre[0] != 0 || q.centre[1] != 0) && !oneBox)
-        return "--box and --centre apply to box-on-pallet and box-on-floor only";
+    const OneItem item = ParseOneItem(sceneName);
+    if (q.palletFeet && !item.onPallet) return "--pallet-feet applies to box-on-pallet and GOODS-on-pallet only";
+    if ((q.boxGiven || q.centre[0] != 0 || q.centre[1] != 0) && !item.named)
+        return "--box and --centre apply to box-on-pallet, box-on-floor and GOODS-on-floor/-pallet only";
+    const bool bag = item.named && item.shape == ScanScene::Shape::kBag;
+    const bool wedge = item.named && item.shape == ScanScene::Shape::kWedge;
+    if (q.bulge != kNotGiven && !bag) return "--bulge applies to bag-on-floor and bag-on-pallet only";
+    if (q.low != kNotGiven && !wedge) return "--low applies to wedge-on-floor and wedge-on-pallet only";
+    if (q.bulge != kNotGiven && !(q.bulge >= 0 && q.bulge < q.box[2] / 2))
+        return "--bulge must be from 0 to below half the bag's height";
+    if (q.low != kNotGiven && !(q.low > 0 && q.low <= q.box[2]))
+        return "--low must be above 0 and at most the wedge's height";
+    if (item.named && item.shape != ScanScene::Shape::kBlock && !q.camera)
+        return sceneName + " needs --camera (only boxes are sampled without it)";
     const auto& c = q.cam;
     if (!(c.fovXDeg > 0 && c.fovXDeg < 170 && c.fovYDeg > 0 && c.fovYDeg < 170))
         return "--fov must be between 0 and 170 degrees each way";
@@ -232,12 +284,18 @@ int main(int argc, char** argv) {
     if (!complaint.empty()) return Fail(complaint);
 
     ScanScene scene;
-    const bool oneBox = sceneName == "box-on-pallet" || sceneName == "box-on-floor";
-    if (oneBox) {
-        scene = ScanScene::SingleBox(static_cast<float>(q.box[0]), static_cast<float>(q.box[1]),
-                                     static_cast<float>(q.box[2]), static_cast<float>(q.centre[0]),
-                                     static_cast<float>(q.centre[1]), q.angle, sceneName == "box-on-pallet",
-                                     q.palletFeet);
+    const OneItem item = ParseOneItem(sceneName);
+    const auto length = static_cast<float>(q.box[0]), width = static_cast<float>(q.box[1]),
+               height = static_cast<float>(q.box[2]);
+    if (item.named && item.shape == ScanScene::Shape::kBlock) {
+        scene = ScanScene::SingleBox(length, width, height, static_cast<float>(q.centre[0]),
+                                     static_cast<float>(q.centre[1]), q.angle, item.onPallet, q.palletFeet);
+    } else if (item.named) {
+        const float bulge = q.bulge == kNotGiven ? height / 4 : static_cast<float>(q.bulge);
+        const float low = q.low == kNotGiven ? height / 2 : static_cast<float>(q.low);
+        scene = ScanScene::SingleGoods(item.shape, length, width, height, static_cast<float>(q.centre[0]),
+                                       static_cast<float>(q.centre[1]), q.angle, item.onPallet, q.palletFeet, bulge,
+                                       low);
     } else if (sceneName == "empty-floor") {
         q.camera = true;
         q.cam.removeFloor = false;
@@ -284,8 +342,12 @@ int main(int argc, char** argv) {
     }
     int k = 0;
     for (const auto& box : scene.Goods()) {
-        std::printf("box%d=%g %g %g centre=%g,%g top_z=%g\n", ++k, box.length, box.width, box.height, box.cx,
-                    box.cy, box.zTop() - shift);
+        // Goods that are no box: their enclosing box, the longer side first, and what they are.
+        const bool block = box.shape == ScanScene::Shape::kBlock;
+        std::printf("box%d=%g %g %g centre=%g,%g top_z=%g\n", ++k, block ? box.length : std::max(box.length, box.width),
+                    block ? box.width : std::min(box.length, box.width), box.height, box.cx, box.cy,
+                    box.zTop() - shift);
+        if (!block) std::printf("shape%d=%s\n", k, sceneName.substr(0, sceneName.find("-on-")).c_str());
     }
     std::printf("goods_height=%g\n", scene.GoodsHeight());
     return 0;

@@ -181,3 +181,126 @@ TEST(ScanGenCamera, PrintsTheBoxKeepsTheOldSceneAndRefusesWhatDoesNotFit) {
         EXPECT_FALSE(boost::filesystem::exists(dir.Path() / "refused.pcd")) << c;
     }
 }
+
+// Goods that are no box: each rendered by the camera lies on its own surface and fills the
+// enclosing box printed.
+namespace {
+
+/// The numbers of the printed line starting with key (e.g. "box1="), labels and commas skipped.
+std::vector<double> Printed(const std::string& out, const std::string& key, int count) {
+    std::vector<double> values;
+    const std::size_t at = out.find("\n" + key);
+    if (at == std::string::npos) return values;
+    std::istringstream in(
+        out.substr(at + 1 + key.size(), out.find('\n', at + 1) - at - 1 - key.size()));
+    for (std::string word; static_cast<int>(values.size()) < count && in >> word;) {
+        std::istringstream parts(word.substr(word.find('=') + 1));
+        for (std::string part; std::getline(parts, part, ',');) values.push_back(std::stod(part));
+    }
+    return values;
+}
+
+/// How far point (u, v, h) of the goods' own frame lies off the surface of shape, metres (near 0 on
+/// it). Seen from above: a dome is all ellipsoid; the others show their top or a vertical side.
+double OffSurface(const std::string& shape, double L, double W, double H, double u, double v,
+                  double h) {
+    const double a = L / 2, b = W / 2;
+    const double side =
+        std::min(a - std::fabs(u), b - std::fabs(v));  // into the footprint from its nearest side
+    if (shape == "dome")
+        return (std::sqrt(u * u / (a * a) + v * v / (b * b) + h * h / (H * H)) - 1) *
+               std::min(b, H);
+    if (shape == "lying-cylinder") {
+        const double across = (std::hypot(v / b, (h - H / 2) / (H / 2)) - 1) * std::min(b, H / 2);
+        return a - std::fabs(u) < 1e-5 ? std::max(across, 0.0)
+                                       : across;  // an end: anywhere within the section
+    }
+    if (shape == "wedge") {
+        const double top = H - (H / 2) * (u + a) / L;  // --low defaults to half the height
+        return std::min(std::fabs(top - h), std::max(side, 0.0));
+    }
+    if (shape == "bag") {
+        const double r = std::min(L, W) / 5, cu = std::max(std::fabs(u) - (a - r), 0.0),
+                     cv = std::max(std::fabs(v) - (b - r), 0.0);
+        const double wall = r - std::hypot(cu, cv) -
+                            std::min(std::max(std::fabs(u) - (a - r), std::fabs(v) - (b - r)), 0.0);
+        const double top =
+            H - (H / 4) * (u * u / (a * a) + v * v / (b * b));  // --bulge defaults to a quarter
+        return std::min(std::fabs(top - h), std::max(wall, 0.0));
+    }
+    return std::min(std::fabs(H - h), std::max(side, 0.0));  // a box
+}
+
+}  // namespace
+
+TEST(ScanGenGoods, EachShapeLiesOnItsSurfaceWithinThePrintedEnclosingBoxAndFillsIt) {
+    const kelvo_test::RunDir dir(false);
+    // Box given (length along the goods' own u first), turned 20 degrees, off centre so that the
+    // camera sees two sides; printed L >= W.
+    for (const auto& [shape, box, printedL, printedW] :
+         std::vector<std::tuple<std::string, std::string, double, double>>{
+             {"box", "0.35x0.25x0.025", 0.35, 0.25},
+             {"dome", "0.2x0.3x0.15", 0.3, 0.2},
+             {"lying-cylinder", "0.5x0.12x0.12", 0.5, 0.12},
+             {"bag", "0.4x0.3x0.1", 0.4, 0.3},
+             {"wedge", "0.172x0.043x0.023", 0.172, 0.043}}) {
+        for (const std::string support : {"floor", "pallet"}) {
+            const std::string scene = shape + "-on-" + support, what = scene + " " + box;
+            const Scan s = Generate(dir, scene,
+                                    "--camera --sigma1 0 --missing 0 --no-mixed "
+                                    "--keep-floor --angle 20 --centre 0.45,-0.3 --box " +
+                                        box);
+            ASSERT_EQ(s.status, 0) << what << ": " << s.out;
+            const std::vector<double> printed = Printed(s.out, "box1=", 6);
+            ASSERT_EQ(printed.size(), 6u) << s.out;
+            EXPECT_EQ(printed[0], printedL) << what;
+            EXPECT_EQ(printed[1], printedW) << what;
+            EXPECT_EQ(s.out.find("shape1=" + shape + "\n") != std::string::npos, shape != "box")
+                << s.out;
+            const double H = printed[2], support_z = printed[5] + H;
+            const double L = std::stod(box.substr(0, box.find('x'))),
+                         W = std::stod(box.substr(box.find('x') + 1));
+            const double c = std::cos(20 * kPi / 180), sn = std::sin(20 * kPi / 180);
+            double lo[3] = {1, 1, 1}, hi[3] = {-1, -1, -1}, worst = 0;
+            int goods = 0;
+            for (const Point& p : s.points) {
+                const double x = p[0] - 0.45, y = p[1] + 0.3, h = support_z - p[2];
+                // The support and what lies beyond it (the floor around a pallet) are no goods.
+                if (!(h > 2e-5) || p[2] > 2.5 - 1e-5) continue;
+                const double q[3] = {x * c + y * sn, -x * sn + y * c, h};
+                for (int k = 0; k < 3; ++k)
+                    lo[k] = std::min(lo[k], q[k]), hi[k] = std::max(hi[k], q[k]);
+                worst = std::max(worst, std::fabs(OffSurface(shape, L, W, H, q[0], q[1], q[2])));
+                ++goods;
+            }
+            ASSERT_GT(goods, 100) << what;
+            EXPECT_LT(worst, 2e-5) << what << ": a return off the goods' surface";
+            // Within the box, and reaching it on every side and at the top to a pixel (about 5 mm
+            // here) and what a dome's flank 15 degrees off the camera's axis hides (some 3 mm).
+            const double half[3] = {L / 2, W / 2, H}, reach = 0.009;
+            for (int k = 0; k < 3; ++k) {
+                EXPECT_LE(hi[k], half[k] + 2e-5) << what << " axis " << k;
+                EXPECT_GT(hi[k], half[k] - reach) << what << " axis " << k;
+                if (k < 2) EXPECT_LT(lo[k], -half[k] + reach) << what << " axis " << k;
+                if (k < 2) EXPECT_GE(lo[k], -half[k] - 2e-5) << what << " axis " << k;
+            }
+        }
+    }
+}
+
+TEST(ScanGenGoods, RefusesOptionsThatDoNotFitTheGoods) {
+    const kelvo_test::RunDir dir(false);
+    for (const std::string c :
+         {"dome-on-floor --box 0.3x0.2x0.1", "bag-on-floor --camera --bulge 0.25",
+          "bag-on-floor --camera --bulge -0.1", "wedge-on-pallet --camera --low 0",
+          "wedge-on-floor --camera --box 0.3x0.2x0.1 --low 0.11",
+          "dome-on-floor --camera --low 0.1", "box-on-floor --bulge 0.01", "cone-on-floor --camera",
+          "dome-on-floor --camera --pallet-feet", "dome-on --camera"}) {
+        const Scan refused =
+            Generate(dir, c.substr(0, c.find(' ')), c.substr(c.find(' ')), "refused.pcd");
+        EXPECT_EQ(refused.status, 1) << c;
+        EXPECT_EQ(std::count(refused.out.begin(), refused.out.end(), '\n'), 1)
+            << c << ": " << refused.out;
+        EXPECT_FALSE(boost::filesystem::exists(dir.Path() / "refused.pcd")) << c;
+    }
+}
