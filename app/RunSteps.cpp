@@ -187,6 +187,10 @@ DepalletOutcome DepalletStep(Cloud& cloud, const Config& config, std::time_t sta
         return DepalletOutcome::Refused;
     }
     Measure(cloud);
+    if (const std::string fault = cloud.CheckEroded(); !fault.empty()) {
+        std::cout << "ERROR: " << fault << std::endl;
+        return DepalletOutcome::Refused;
+    }
     if (!ResultsAreNumbers(cloud)) {
         std::cout << "ERROR: The measured results are not numbers, nothing is stored!" << std::endl;
         return DepalletOutcome::Refused;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <Eigen/Geometry>
+#include <array>
 #include <cstddef>
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cloud/CloudInfo.h"
 #include "cloud/VRML.h"
@@ -69,6 +71,11 @@ public:
     /// Why the goods as CalcDepallet left them cannot be measured: one line
     /// naming the session; empty when they can.
     std::string CheckDepallet() const;
+    /// Why the box measured after CalcDepallet is short of the goods: the
+    /// outlier filter took surfaces of them beyond it. One line naming the
+    /// session; empty when nothing of them stands beyond it, and always in
+    /// the precise mode, which fits its box to the goods as cut.
+    std::string CheckEroded() const;
     /// True when CalcDepallet cuts a pallet of this height (millimetres) at all.
     static bool CutsPallet(float palletHeightMm);
     /// Why the scan cannot be measured, or its floor plane cannot be cut from
@@ -157,6 +164,9 @@ private:
     // goods' edges (see KeptFlyingPixels), and the farthest off (metres).
     std::size_t keptFlying = 0;
     double keptFlyingWidest = 0.0;
+    // The points the outlier filter of the last cut took, in today's mode:
+    // CheckEroded judges the box against them.
+    std::vector<std::array<float, 3>> filterTaken;
     Eigen::Affine3f inboundTransform = Eigen::Affine3f::Identity();
     float inboundAngle = 0.0f;
     float inboundCenterX = 0.0f;

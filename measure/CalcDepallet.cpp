@@ -5,6 +5,7 @@
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include "cloud/Units.h"
 #include "config/Config.h"
 #include "measure/FloorPlane.h"
+#include "measure/GoodsFoot.h"
 #include "measure/KeptFlyingPixels.h"
 #include "measure/StatisticalOutliers.h"
 
@@ -24,6 +26,11 @@ constexpr int kMinPalletHeightMm = 2;
 // Start of the search for the floor side when no floor plane is known;
 // every real scan lies above it.
 constexpr float kLowestZ = -100.0f;
+// The cut took part of the goods' outline when more of their foot than this
+// lies off the footprint of what it kept, and more than one in this many of
+// the points it kept: a few mixed pixels along the goods' foot do not count.
+constexpr std::size_t kLeastFootBeyond = 20;
+constexpr std::size_t kFootBeyondPerKept = 100;
 
 /// A length in metres as whole millimetres, truncated toward zero. Kept in a
 /// double so that a NaN or an absurd coordinate compares false instead of
@@ -76,12 +83,31 @@ void Cloud::CalcDepallet() {
     // their neighbours in the scan's image or over its rays, so each kept
     // point's index in the scan is noted.
     const bool checksFlying = config->GetInboundPrecise() != 1 && floor.HasNormal();
+    std::vector<bool> cutKeeps(cloud->points.size(), false);
+    for (std::size_t i = 0; i < cloud->points.size(); ++i) {
+        const pcl::PointXYZRGB& p = cloud->points[i];
+        cutKeeps[i] = pcl::isFinite(p) && WholeMillimetres(along(p)) <= limitMm;
+    }
+    // Goods on the floor lower at their outline than the cut (a rounded item,
+    // a wedge, a plate) lose that part to it: the whole of them is measured
+    // instead of what stands above the cut.
+    // Only on the floor: a pallet's deck is no flat floor, its boards and
+    // their noise would pass for a foot.
+    const bool onFloor = palletHeight <= config->GetFloorNoiseBand() / kMillimetresPerMetre;
+    if (floor.HasNormal() && correction > 0.0f && onFloor) {
+        const GoodsFoot foot(*cloud, floor, cutKeeps,
+                             static_cast<double>(palletHeight) + static_cast<double>(correction) / 2);
+        std::size_t cut = 0;
+        for (const bool k : cutKeeps) cut += k;
+        if (foot.Beyond() > std::max(kLeastFootBeyond, cut / kFootBeyondPerKept)) {
+            for (const std::uint32_t i : foot.Points()) cutKeeps[i] = true;
+        }
+    }
     std::vector<std::uint32_t> pixel;
     if (checksFlying) pixel.reserve(cloud->points.size());
     for (std::size_t i = 0; i < cloud->points.size(); ++i) {
-        const pcl::PointXYZRGB& p = cloud->points[i];
-        if (pcl::isFinite(p) && WholeMillimetres(along(p)) <= limitMm) {
-            kept->points.push_back(p);
+        if (cutKeeps[i]) {
+            kept->points.push_back(cloud->points[i]);
             if (checksFlying) pixel.push_back(static_cast<std::uint32_t>(i));
         }
     }
@@ -101,6 +127,15 @@ void Cloud::CalcDepallet() {
     pcl::copyPointCloud(*kept, inliers, filtered);
     keptFlying = 0;
     keptFlyingWidest = 0.0;
+    filterTaken.clear();
+    if (config->GetInboundPrecise() != 1) {
+        std::vector<bool> inlier(kept->points.size(), false);
+        for (const int k : inliers) inlier[static_cast<std::size_t>(k)] = true;
+        for (std::size_t k = 0; k < inlier.size(); ++k) {
+            const pcl::PointXYZRGB& p = kept->points[k];
+            if (!inlier[k]) filterTaken.push_back({p.x, p.y, p.z});
+        }
+    }
     if (checksFlying) {
         std::vector<bool> survivors(cloud->points.size(), false);
         for (const int k : inliers) {

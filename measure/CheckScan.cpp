@@ -152,6 +152,11 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
                Fixed(band * kMillimetresPerMetre, 0) + " mm beyond it (at most " +
                Fixed(kMostOffPlanePercent, 0) + " %)";
     }
+    if (const std::string low = SceneChecks::TooLow(tally, cloudInfo.GetSid(), cut * kMillimetresPerMetre,
+                                                    pallet * kMillimetresPerMetre, pallet <= band);
+        !low.empty()) {
+        return low;
+    }
     if (kept > 0 && 100.0 * static_cast<double>(strays) / static_cast<double>(kept) >
                         kMostStraysAboveCutPercent) {
         return "Floor noise of " + session + " reaches above the cut: " + std::to_string(strays) +

@@ -9,6 +9,7 @@
 #include "measure/Median.h"
 #include "measure/RectangleSides.h"
 #include "measure/SurfaceSupport.h"
+#include "measure/SurfaceTop.h"
 #include "measure/TopLevel.h"
 
 namespace {
@@ -25,16 +26,10 @@ constexpr float kMaxTurn = 0.05f;  // about 3 degrees
 // The pixel pitch on the top face, from its area and points, is kept within these.
 constexpr float kMinPitch = 0.001f;
 constexpr float kMaxPitch = 0.02f;
-// A surface point has kSupportNeeded neighbours within kSupportPitches pitches:
-// half a disc of that radius on the outline of a face holds some 14, the row of
-// mixed pixels along a depth edge some 6.
-constexpr float kSupportPitches = 3.0f;
-constexpr int kSupportNeeded = 10;
-// Along z a neighbour may lie this many search radii away: the next row of
-// samples of a flank seen at up to some 80 degrees is still one surface, while
-// a mixed pixel, a ninth of a depth edge or more below the face, does not
-// borrow the support of the face beside it.
-constexpr float kSupportDepthRadii = 2.0f;
+// A surface point's neighbours (SurfaceSupport's kPitches, kDepthRadii, kNeeded).
+constexpr float kSupportPitches = SurfaceSupport::kPitches;
+constexpr int kSupportNeeded = SurfaceSupport::kNeeded;
+constexpr float kSupportDepthRadii = SurfaceSupport::kDepthRadii;
 // What an outlier filter kept of a surface lies within this many pitches of
 // any point of it: the filter takes one to three pitches off an outline.
 constexpr float kFilteredPitches = 5.0f;
@@ -64,6 +59,16 @@ constexpr std::size_t kMixedSample = 4000;
 constexpr float kWallDepth = 0.1f;
 constexpr float kWallPitches = 2.0f;
 constexpr float kWallPerRow = 2.0f;
+// Cells of the highest surface's medians: some sixteen points of a face
+// each, and at the top of a dome no more than a quarter millimetre of its
+// curve.
+constexpr float kTopCellPitches = 4.0f;
+// The face's band is three standard deviations of its noise; a flank's point
+// lies within two of them of the plane through its neighbours.
+constexpr float kBandSigmas = 3.0f;
+constexpr float kSlopeNoiseSigmas = 2.0f;
+// Steeper than this (rise per run, 45 degrees) a slope is a flank of goods.
+constexpr float kSteepGradient = 1.0f;
 
 Vector2 Turned(const Vector2& v, float angle) {
     const float c = std::cos(angle), s = std::sin(angle);
@@ -151,6 +156,16 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
         if (!kept) kept.emplace(filtered, keptRadius, keptRadius);
         return kept->Near(p, 1) > 0;
     };
+    // Goods without a flat top (a dome, a bulge, a lying cylinder) rise above
+    // their densest layer gradually, each pitch of them too sparse a layer of
+    // its own: their highest surface is where the cells' medians reach, and
+    // their outline lies on flanks seen at a grazing angle.
+    const SurfaceTop surface(points, kTopCellPitches * pitch);
+    const bool rounded =
+        surface.Found() && level.Level() - surface.Top() > std::max(division, surface.Lift());
+    // A flank's point lies on the plane of its neighbours within a pitch, or
+    // within the face's noise where that is more.
+    const float slopeTolerance = std::max(pitch, kSlopeNoiseSigmas * level.Band() / kBandSigmas);
     // Above the face by more than its noise and the division: goods higher than the face.
     const float rise = std::max(division, level.Band());
 
@@ -196,7 +211,13 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
             });
             const SurfaceSupport support(slice, radius, kSupportDepthRadii * radius);
             for (std::size_t i : order) {
-                if (support.Supported(i, kSupportNeeded) && onKeptSurface(slice[i])) return sliceExcess[i];
+                const bool kept = onKeptSurface(slice[i]);
+                if (kept && support.Supported(i, kSupportNeeded)) return sliceExcess[i];
+                // A flank the filter took whole is still the goods where it
+                // is steep: the floor's speckle above a cut lies flat.
+                if (k < 4 && rounded &&
+                    support.OnSlope(i, kSupportNeeded, slopeTolerance, kept ? 0.0f : kSteepGradient))
+                    return sliceExcess[i];
             }
         }
         return 0.0f;
@@ -225,7 +246,8 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
             if (e > pitch && e < kMixedReach) below.push_back(p);
         }
         const float rows = (k < 2 ? offset[2] + offset[3] : offset[0] + offset[1]) / pitch;
-        if (static_cast<float>(wall.size()) >= kWallPerRow * rows) {
+        // A face too narrow for a row of pixels (rows not above 0) has no wall to tell.
+        if (!wall.empty() && static_cast<float>(wall.size()) >= kWallPerRow * rows) {
             return UpperMedian(wall);
         }
         bool mixed = false;
@@ -260,6 +282,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     // k = 4: above the face.
     const float higher = reach(4, 0.0f);
     if (higher > 0.0f) top = top - rise - higher;
+    if (rounded) top = std::min(top, surface.Top());
 
     extent = {(offset[0] + offset[1]) / 2, (offset[2] + offset[3]) / 2};
     const float shift0 = (offset[0] - offset[1]) / 2;

@@ -1,5 +1,6 @@
 #include "measure/SceneChecks.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <string>
@@ -20,6 +21,23 @@ double Percent(std::size_t count, std::size_t of) {
 const char* const kCutRemedy =
     "; measure goods on the floor with -e 2 (the floor band is cut and the bottom closed on the "
     "floor), goods on a pallet with -d PALLET";
+
+/// Whether the points kept for measuring reach an edge of the camera's
+/// image, or of the measuring zone of a scan without one.
+bool ReachesEdge(const SceneTally& tally) {
+    for (int side = 0; side < SceneTally::kSides; ++side) {
+        if (tally.Organized() &&
+            tally.AtBorder(static_cast<SceneTally::Side>(side)) > SceneChecks::kMostBorderPoints) {
+            return true;
+        }
+    }
+    for (int side = 0; side < FloorZone::kSides; ++side) {
+        if (tally.AtZoneEdge(static_cast<FloorZone::Side>(side)) > SceneChecks::kMostBorderPoints) {
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -107,11 +125,42 @@ std::string SceneChecks::ZoneEdge(const SceneTally& tally, const std::string& si
     return std::string();
 }
 
+std::string SceneChecks::TooLow(const SceneTally& tally, const std::string& sid, double cutMm,
+                                double palletMm, bool onFloor) {
+    // Nothing at all above the cut is the empty cloud's own refusal; a
+    // cloud sparse all over (no camera's) has no surface to tell strays by.
+    if (tally.Kept() == 0 || tally.KeptOnSurface() >= kLeastGoodsPoints ||
+        Percent(tally.Kept(), tally.Finite()) >= kMostStraysKeptPercent) {
+        return std::string();
+    }
+    const std::string kept = "Nothing of session " + sid + " stands above the cut " +
+                             string_format("%.0f", cutMm) + " mm over the floor but " +
+                             std::to_string(tally.Kept()) + " scattered points (goods show as " +
+                             std::to_string(kLeastGoodsPoints) + " and more side by side); ";
+    if (onFloor) {
+        return kept + "goods lower than " + string_format("%.0f", cutMm) +
+               " mm cannot be told from the floor of session " + sid;
+    }
+    return kept + "goods lower than " + string_format("%.0f", cutMm - palletMm) +
+           " mm cannot be told from the pallet's top of session " + sid +
+           "; check the pallet's height";
+}
+
 std::string SceneChecks::LayerAboveCut(const SceneTally& tally, const std::string& sid, bool onFloor) {
-    const double share = Percent(tally.JustAboveCut(), tally.Kept());
-    if (share <= kMostJustAboveCutPercent ||
+    if (Percent(tally.JustAboveCut(), tally.Kept()) <= kMostJustAboveCutPercent ||
         static_cast<double>(tally.JustBelowCut()) >
             kMostBelowPerAboveCut * static_cast<double>(tally.JustAboveCut())) {
+        return std::string();
+    }
+    // A layer spreads beyond the goods standing in it: the sides of goods
+    // and the noise of a low top lie within their footprint. Goods no taller
+    // than the slab are the layer themselves, and only a floor reaches the
+    // edges of the camera's image or of the measuring zone.
+    double share = Percent(tally.JustAboveCutOff(), tally.Kept());
+    if (Percent(tally.AboveSlab(), tally.Kept()) < kMostJustAboveCutPercent) {
+        share = ReachesEdge(tally) ? Percent(tally.JustAboveCut(), tally.Kept()) : 0.0;
+    }
+    if (share <= kMostJustAboveCutPercent) {
         return std::string();
     }
     const std::string layer = "Cut of session " + sid + " leaves a layer with the goods: " +
@@ -164,12 +213,32 @@ std::string SceneChecks::KeptFlying(std::size_t count, double widest, const std:
            "which fits the box to the goods' faces";
 }
 
+std::string SceneChecks::Eroded(std::size_t count, double farthest, double rows, const std::string& sid) {
+    const auto most = std::max(kMostErodedPoints, static_cast<std::size_t>(kMostErodedPerRow * rows));
+    if (count <= most) {
+        return std::string();
+    }
+    return "Goods of session " + sid + " lose their outline to the outlier filter: " +
+           std::to_string(count) + " points of their surfaces stand up to " +
+           string_format("%.0f", farthest * kMillimetresPerMetre) +
+           " mm beyond the box measured on what it kept (at most " + std::to_string(most) +
+           " beyond " + string_format("%g", kErodedBeyondMm) +
+           " mm), and the box would be short of the goods; measure in the precise mode "
+           "(inbound.precise 1), which fits the box to the goods as cut";
+}
+
 std::string SceneChecks::MovedFloor(const SceneTally& tally, const std::string& sid) {
     const double share = Percent(tally.LayerPoints(), tally.Reference());
     const double offsetMm = tally.LayerOffset() * kMillimetresPerMetre;
     if (share < kLeastFloorLayerPercent || std::fabs(offsetMm) <= kMostFloorOffsetMm ||
         static_cast<double>(tally.LayerPoints()) <=
             kLeastLayerPerMirror * static_cast<double>(tally.MirrorPoints())) {
+        return std::string();
+    }
+    // The floor seen again spreads beyond the goods, to the image's edges;
+    // the sides of goods sampled in rows of one height and flat goods do not.
+    if (Percent(tally.LayerPointsOff(), tally.Reference()) < kLeastFloorLayerPercent ||
+        (tally.Organized() && tally.LayerOffAtBorder() <= kMostBorderPoints)) {
         return std::string();
     }
     return "Floor of session " + sid + " seen " + string_format("%.0f", std::fabs(offsetMm)) + " mm " +

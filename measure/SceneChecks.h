@@ -69,6 +69,17 @@ public:
     static std::string ImageBorder(const SceneTally& tally, const std::string& sid);
     /// An unorganized scan whose kept points' rays meet the floor at an edge of the zone, or beyond it.
     static std::string ZoneEdge(const SceneTally& tally, const std::string& sid, const FloorZone& zone);
+    /// Goods kept by a cut show as this many points at least, side by side
+    /// (SceneTally::KeptOnSurface): fewer are the floor's (or the deck's)
+    /// strays above it, or a sliver of goods too low to tell from what they
+    /// stand on.
+    static constexpr std::size_t kLeastGoodsPoints = 20;
+    /// Strays of the floor above a cut are a small share of the scan (per cent).
+    static constexpr double kMostStraysKeptPercent = 1.0;
+    /// A run that cuts (cutMm above the floor; onFloor: goods on the floor,
+    /// else on a pallet palletMm high) and keeps next to nothing.
+    static std::string TooLow(const SceneTally& tally, const std::string& sid, double cutMm,
+                              double palletMm, bool onFloor);
     /// A run that cuts: a dense layer just above the cut, left in with the goods.
     /// onFloor: the cut lies within the floor's band (goods on the floor), so
     /// the layer may also be the floor's own noise reaching above it.
@@ -82,6 +93,15 @@ public:
     static constexpr std::size_t kMostKeptFlyingPixels = 8;
     /// A cut whose filter kept flying pixels far off the goods' edges (widest: metres).
     static std::string KeptFlying(std::size_t count, double widest, const std::string& sid);
+    /// A box of today's mode short of the goods: more points of their
+    /// surfaces than this beyond it, and than a share of its outline's rows.
+    static constexpr std::size_t kMostErodedPoints = 20;
+    static constexpr double kMostErodedPerRow = 0.25;
+    /// The division: points beyond the box by more than this (millimetres) count.
+    static constexpr double kErodedBeyondMm = 5.0;
+    /// The outlier filter took count points of the goods' surfaces up to
+    /// farthest (metres) beyond the box; rows: the box's outline in pitches.
+    static std::string Eroded(std::size_t count, double farthest, double rows, const std::string& sid);
     /// A dense layer parallel to the plane but off it: the floor, after the camera moved.
     static std::string MovedFloor(const SceneTally& tally, const std::string& sid);
 };

@@ -11,6 +11,7 @@
 
 #include "cloud/Units.h"
 #include "measure/FloorPlane.h"
+#include "measure/FootprintGrid.h"
 #include "measure/FlyingPixel.h"
 #include "measure/RayGrid.h"
 
@@ -73,6 +74,7 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
         }
     }
     FindLayer();
+    CountLayersOff(scan, floor, keepAbove);
     if (organized) {
         FindBorderRuns(scan, floor, cuts ? keepAbove : band);
     }
@@ -147,73 +149,111 @@ void SceneTally::CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& 
     const auto pastFloor = [&floor](const pcl::PointXYZRGB& p) {
         return static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor());
     };
-    // The footprint's extent in the scan's x and y: the plane is level within
-    // half a degree, so they span the floor.
+    // The footprint in the scan's x and y: the plane is level within half a
+    // degree, so they span the floor.
+    std::vector<FootprintGrid::Point> above;
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        if (pcl::isFinite(p) && -pastFloor(p) > band) {
+            above.push_back({static_cast<double>(p.x), static_cast<double>(p.y)});
+        }
+    }
+    const FootprintGrid footprint(above, kFootprintCell, kFootprintMargin);
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        if (pcl::isFinite(p) && pastFloor(p) >= -band && !footprint.Covers(p.x, p.y)) {
+            ++onFloor;
+        }
+    }
+}
+
+void SceneTally::CountLayersOff(const PointCloudRGB& scan, const FloorPlane& floor,
+                                double keepAbove) {
+    const bool cuts = keepAbove >= 0.0;
+    const double slab = kAboveCutMm / kMillimetresPerMetre;
+    // The layer's slab in millimetres past the floor (FindLayer), and what
+    // stands nearer the camera than it by more than kAboveLayerMm.
+    const double layerFirst = std::round(layerOffset * kMillimetresPerMetre - kLayerHalfMm - 0.5);
+    const double layerLast = layerFirst + 2 * kLayerHalfMm + 1;
+    const double aboveLayer = (layerFirst - kAboveLayerMm) / kMillimetresPerMetre;
+    std::vector<FootprintGrid::Point> overSlab;
+    std::vector<FootprintGrid::Point> overLayer;
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        if (!pcl::isFinite(p)) {
+            continue;
+        }
+        const double pastFloor =
+            static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor());
+        const FootprintGrid::Point xy = {static_cast<double>(p.x), static_cast<double>(p.y)};
+        if (cuts && -pastFloor > keepAbove + slab + kAboveLayerMm / kMillimetresPerMetre) {
+            overSlab.push_back(xy);
+        }
+        if (layerPoints > 0 && pastFloor < aboveLayer) {
+            overLayer.push_back(xy);
+        }
+    }
+    aboveSlab = overSlab.size();
+    CountKeptOnSurface(scan, floor, keepAbove);
+    const FootprintGrid slabFootprint(overSlab, kFootprintCell, kFootprintMargin);
+    const FootprintGrid layerFootprint(overLayer, kFootprintCell, kFootprintMargin);
+    const std::size_t width = scan.width;
+    const std::size_t height = scan.height;
+    for (std::size_t i = 0; i < scan.points.size(); ++i) {
+        const pcl::PointXYZRGB& p = scan.points[i];
+        if (!pcl::isFinite(p)) {
+            continue;
+        }
+        const double pastFloor =
+            static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor());
+        if (cuts && -pastFloor > keepAbove && -pastFloor <= keepAbove + slab &&
+            !slabFootprint.Covers(p.x, p.y)) {
+            ++justAboveCutOff;
+        }
+        // Binned as FindLayer bins them: whole millimetres past the floor.
+        const double mm = std::floor(pastFloor * kMillimetresPerMetre);
+        if (layerPoints > 0 && mm >= layerFirst && mm < layerLast &&
+            !layerFootprint.Covers(p.x, p.y)) {
+            ++layerPointsOff;
+            if (organized) {
+                const std::size_t u = i % width;
+                const std::size_t v = i / width;
+                layerOffAtBorder += v == 0 || v + 1 == height || u == 0 || u + 1 == width;
+            }
+        }
+    }
+}
+
+void SceneTally::CountKeptOnSurface(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove) {
+    if (keepAbove < 0.0 || kept == 0) {
+        return;
+    }
+    const auto isKept = [&](const pcl::PointXYZRGB& p) {
+        return pcl::isFinite(p) && -(static_cast<double>(floor.Along(p.x, p.y, p.z)) -
+                                     static_cast<double>(floor.Floor())) > keepAbove;
+    };
     double lo[2] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
     double hi[2] = {-std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()};
     for (const pcl::PointXYZRGB& p : scan.points) {
-        if (pcl::isFinite(p) && -pastFloor(p) > band) {
+        if (isKept(p)) {
             lo[0] = std::min(lo[0], static_cast<double>(p.x));
             lo[1] = std::min(lo[1], static_cast<double>(p.y));
             hi[0] = std::max(hi[0], static_cast<double>(p.x));
             hi[1] = std::max(hi[1], static_cast<double>(p.y));
         }
     }
-    // Cells of the footprint, widened by the margin; a scene too wide for
-    // the grid (no camera's) is taken in coarser cells.
     constexpr double kMostCellsPerSide = 4096.0;
-    double cell = kFootprintCell;
-    const double extent = std::max(hi[0] - lo[0], hi[1] - lo[1]);
-    if (lo[0] <= hi[0] && extent / cell > kMostCellsPerSide - 2 * kFootprintMargin - 1) {
-        cell = extent / (kMostCellsPerSide - 2 * kFootprintMargin - 1);
-    }
-    const std::size_t nx = lo[0] <= hi[0]
-                               ? static_cast<std::size_t>((hi[0] - lo[0]) / cell) + 1 + 2 * kFootprintMargin
-                               : 0;
-    const std::size_t ny = lo[0] <= hi[0]
-                               ? static_cast<std::size_t>((hi[1] - lo[1]) / cell) + 1 + 2 * kFootprintMargin
-                               : 0;
-    const auto cellOf = [&](const pcl::PointXYZRGB& p, std::size_t& ix, std::size_t& iy) {
-        const double fx = std::floor((p.x - lo[0]) / cell) + kFootprintMargin;
-        const double fy = std::floor((p.y - lo[1]) / cell) + kFootprintMargin;
-        if (!(fx >= 0.0 && fy >= 0.0 && fx < static_cast<double>(nx) && fy < static_cast<double>(ny))) {
-            return false;
-        }
-        ix = static_cast<std::size_t>(fx);
-        iy = static_cast<std::size_t>(fy);
-        return true;
+    const double cell = std::max(kGoodsCell, std::max(hi[0] - lo[0], hi[1] - lo[1]) / (kMostCellsPerSide - 1.0));
+    const auto nx = static_cast<std::size_t>((hi[0] - lo[0]) / cell) + 1;
+    const auto ny = static_cast<std::size_t>((hi[1] - lo[1]) / cell) + 1;
+    std::vector<std::uint32_t> count(nx * ny, 0);
+    const auto cellOf = [&](const pcl::PointXYZRGB& p) {
+        const auto ix = std::min(nx - 1, static_cast<std::size_t>((p.x - lo[0]) / cell));
+        const auto iy = std::min(ny - 1, static_cast<std::size_t>((p.y - lo[1]) / cell));
+        return iy * nx + ix;
     };
-    std::vector<unsigned char> covered(nx * ny, 0);
     for (const pcl::PointXYZRGB& p : scan.points) {
-        std::size_t ix, iy;
-        if (pcl::isFinite(p) && -pastFloor(p) > band && cellOf(p, ix, iy)) {
-            covered[iy * nx + ix] = 1;
-        }
+        if (isKept(p)) ++count[cellOf(p)];
     }
-    // Widen along x, then along y.
-    for (int pass = 0; pass < 2; ++pass) {
-        std::vector<unsigned char> wider(covered.size(), 0);
-        for (std::size_t iy = 0; iy < ny; ++iy) {
-            for (std::size_t ix = 0; ix < nx; ++ix) {
-                if (!covered[iy * nx + ix]) {
-                    continue;
-                }
-                for (int k = -kFootprintMargin; k <= kFootprintMargin; ++k) {
-                    const long jx = static_cast<long>(ix) + (pass == 0 ? k : 0);
-                    const long jy = static_cast<long>(iy) + (pass == 1 ? k : 0);
-                    if (jx >= 0 && jy >= 0 && jx < static_cast<long>(nx) && jy < static_cast<long>(ny)) {
-                        wider[static_cast<std::size_t>(jy) * nx + static_cast<std::size_t>(jx)] = 1;
-                    }
-                }
-            }
-        }
-        covered.swap(wider);
-    }
-    for (const pcl::PointXYZRGB& p : scan.points) {
-        std::size_t ix, iy;
-        if (pcl::isFinite(p) && pastFloor(p) >= -band && !(cellOf(p, ix, iy) && covered[iy * nx + ix])) {
-            ++onFloor;
-        }
+    for (const std::uint32_t c : count) {
+        keptOnSurface += c >= kLeastGoodsCellPoints ? c : 0;
     }
 }
 

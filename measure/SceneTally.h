@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 
 #include "cloud/Cloud.h"
@@ -84,8 +85,21 @@ public:
     /// Points the cut keeps, those of them within the slab just above it,
     /// and the points the cut takes within the slab just below it.
     std::size_t Kept() const { return kept; }
+    /// Of the points the cut keeps, those in square cells of kGoodsCell
+    /// holding kLeastGoodsCellPoints of them or more: goods show as a
+    /// surface, the floor's strays above a cut one by one.
+    std::size_t KeptOnSurface() const { return keptOnSurface; }
+    static constexpr double kGoodsCell = 0.03;
+    static constexpr std::size_t kLeastGoodsCellPoints = 3;
     std::size_t JustAboveCut() const { return justAboveCut; }
     std::size_t JustBelowCut() const { return justBelowCut; }
+    /// Of the points in the slab just above the cut, those off the footprint
+    /// of the points above the slab by more than kAboveLayerMm (FootprintGrid,
+    /// kFootprintCell widened by kFootprintMargin): a layer spreading beyond
+    /// the goods, not their sides or the noise of their top. And the points
+    /// that far above the slab.
+    std::size_t JustAboveCutOff() const { return justAboveCutOff; }
+    std::size_t AboveSlab() const { return aboveSlab; }
 
     /// The densest layer parallel to the plane within the window: its offset
     /// from the plane (metres, positive beyond it, away from the camera) and
@@ -94,6 +108,16 @@ public:
     std::size_t LayerPoints() const { return layerPoints; }
     /// Points of the slab as thick as that layer mirrored about the plane.
     std::size_t MirrorPoints() const { return mirrorPoints; }
+    /// Of that layer's points, those off the footprint of the points nearer
+    /// the camera than the layer by more than kAboveLayerMm (the goods
+    /// standing in it), and of these the ones in an outermost row or column
+    /// of the image: the floor seen again spreads beyond the goods to the
+    /// image's edges, the sides of goods sampled in rows and flat goods do not.
+    std::size_t LayerPointsOff() const { return layerPointsOff; }
+    std::size_t LayerOffAtBorder() const { return layerOffAtBorder; }
+    /// What stands this far (millimetres) nearer the camera than a layer is
+    /// goods: the noise of a floor seen again reaches less than half of it.
+    static constexpr int kAboveLayerMm = 25;
 
     /// Depth (millimetres) below the cut, down to the floor's band, in which
     /// the top of what the goods stand on, a pallet's deck, is sought: deep
@@ -117,12 +141,22 @@ private:
     void CountFlyingRays(const PointCloudRGB& scan, const FloorPlane& floor, double band);
     /// Counts the points on the floor outside the footprint of those above it.
     void CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& floor, double band);
+    /// Counts the points of the slab above the cut and of the layer that lie
+    /// off the footprints of what stands above each.
+    void CountLayersOff(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove);
+    /// Counts the points the cut keeps that stand with others in their cell.
+    void CountKeptOnSurface(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove);
 
     std::size_t finite = 0;
     std::size_t behindCamera = 0;
     std::size_t kept = 0;
     std::size_t justAboveCut = 0;
     std::size_t justBelowCut = 0;
+    std::size_t justAboveCutOff = 0;
+    std::size_t keptOnSurface = 0;
+    std::size_t aboveSlab = 0;
+    std::size_t layerPointsOff = 0;
+    std::size_t layerOffAtBorder = 0;
     std::size_t flying = 0;
     std::size_t onFloor = 0;
     double lowestAbove;

@@ -17,6 +17,17 @@ class SurfaceSupport {
 public:
     using Point = std::array<float, 3>;
 
+    /// A surface point has kNeeded neighbours within kPitches pixel pitches:
+    /// half a disc of that radius on the outline of a face holds some 14, the
+    /// row of mixed pixels along a depth edge some 6.
+    static constexpr float kPitches = 3.0f;
+    static constexpr int kNeeded = 10;
+    /// Along z a neighbour may lie this many search radii away: the next row
+    /// of samples of a flank seen at up to some 80 degrees is still one
+    /// surface, while a mixed pixel, a ninth of a depth edge or more below the
+    /// face, does not borrow the support of the face beside it.
+    static constexpr float kDepthRadii = 2.0f;
+
     /// Indexes the points (kept by reference: they must outlive the object).
     SurfaceSupport(const std::vector<Point>& points, float radius, float depth);
 
@@ -26,6 +37,14 @@ public:
     bool Supported(std::size_t i, int needed) const { return Neighbours(i, needed) >= needed; }
     /// The number of indexed points within reach of any point p, counted up to limit.
     int Near(const Point& p, int limit) const;
+    /// True when point i lies on a slope of the goods too steep for the depth
+    /// of reach (a dome's or a cylinder's flank seen at a grazing angle): at
+    /// least `needed` other points within the radius across, spread over an
+    /// area rather than along a line (the mixed pixels of a depth edge), and
+    /// the plane through them passes within `tolerance` (metres) of it along
+    /// z (a mixed pixel lies off the surfaces beside it), a plane rising at
+    /// least leastGradient (dz per unit across).
+    bool OnSlope(std::size_t i, int needed, float tolerance, float leastGradient = 0.0f) const;
 
 private:
     /// Indexed points within reach of p other than point `self`, up to limit.

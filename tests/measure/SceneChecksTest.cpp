@@ -413,3 +413,28 @@ TEST(SceneChecks, TheFloorNoiseBandFollowsTheSetting) {
     EXPECT_NE(Fault(points, Steps{true, true, 144.0f, 35.0f}).find("lie more than 35 mm beyond it"),
               std::string::npos);
 }
+
+TEST(SceneChecks, FlatGoodsAndSampledSidesAreNoLayerOfTheFloor) {
+    // Goods lower than the slab above the cut, or the slab of their own
+    // sides, lie within their footprint: a layer of the floor spreads beyond it.
+    const auto flat = [](float height) { return ScanScene::SingleBox(0.35f, 0.25f, height, 0.0f, 0.0f, 20.0, false); };
+    struct Case {
+        const char* name;
+        PointCloudRGBPtr scan;
+        Steps run;
+    };
+    const Case cases[] = {
+        {"a mailer 25 mm high", Camera(flat(0.025f), 0.0005), Steps{}},
+        {"a mailer 20 mm high, floor kept", Camera(flat(0.02f), 0.00025, true, 0.0, true), Steps{}},
+        {"a tray 40 mm high", Camera(flat(0.04f), 0.0005), Steps{}},
+        {"a sheet 1.2 x 0.8 m, 30 mm high",
+         Camera(ScanScene::SingleBox(1.2f, 0.8f, 0.03f, 0.0f, 0.0f, 0.0, false), 0.0005), Steps{}},
+        {"two sampled boxes side by side, split alone", ScanCloud(ScanScene::SideBySide(30.0), 200000),
+         Steps{false, false}},
+        {"two sampled boxes on a pallet, cut", ScanCloud(ScanScene::PalletSideBySide(30.0), 200000),
+         Steps{true, true, 144.0f}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Fault(c.scan, c.run), "") << c.name;
+    }
+}

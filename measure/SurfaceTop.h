@@ -1,0 +1,31 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <vector>
+
+/// The highest surface of goods that have no flat top (a dome, a bag's
+/// bulge, a lying cylinder, a wedge): the floor's x and y cut into square
+/// cells, the surface's height in each is the median of its points, so
+/// range noise, strays and the flying pixels of a depth edge do not lift
+/// it; the top is the highest of those heights. Noise alone lifts the
+/// highest of many medians a little above a flat face: Lift() bounds that.
+class SurfaceTop {
+public:
+    using Point = std::array<float, 3>;
+
+    /// The cells of edge `cell` (metres) over the points (z toward the floor).
+    SurfaceTop(const std::vector<Point>& points, float cell);
+
+    /// False when no cell holds enough points for a median.
+    bool Found() const { return found; }
+    /// z of the highest cell's median.
+    float Top() const { return top; }
+    /// How far above a flat face noise alone may put Top() (metres).
+    float Lift() const { return lift; }
+
+private:
+    bool found = false;
+    float top = 0.0f;
+    float lift = 0.0f;
+};
