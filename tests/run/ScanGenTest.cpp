@@ -247,7 +247,7 @@ TEST(ScanGenGoods, EachShapeLiesOnItsSurfaceWithinThePrintedEnclosingBoxAndFills
         for (const std::string support : {"floor", "pallet"}) {
             const std::string scene = shape + "-on-" + support, what = scene + " " + box;
             const Scan s = Generate(dir, scene,
-                                    "--camera --sigma1 0 --missing 0 --no-mixed "
+                                    "--camera --resolution 320x240 --fov 40x30 --sigma1 0 --missing 0 --no-mixed "
                                     "--keep-floor --angle 20 --centre 0.45,-0.3 --box " +
                                         box);
             ASSERT_EQ(s.status, 0) << what << ": " << s.out;
@@ -275,14 +275,15 @@ TEST(ScanGenGoods, EachShapeLiesOnItsSurfaceWithinThePrintedEnclosingBoxAndFills
             }
             ASSERT_GT(goods, 100) << what;
             EXPECT_LT(worst, 2e-5) << what << ": a return off the goods' surface";
-            // Within the box, and reaching it on every side and at the top to a pixel (about 5 mm
-            // here) and what a dome's flank 15 degrees off the camera's axis hides (some 3 mm).
-            const double half[3] = {L / 2, W / 2, H}, reach = 0.009;
+            // Within the box, and reaching it on every side and at the top to a pixel (5.5 mm
+            // at 2.4 m) and what a dome's flank 15 degrees off the camera's axis hides (some 4 mm).
+            const double half[3] = {L / 2, W / 2, H}, reach = 0.011;
             for (int k = 0; k < 3; ++k) {
                 EXPECT_LE(hi[k], half[k] + 2e-5) << what << " axis " << k;
                 EXPECT_GT(hi[k], half[k] - reach) << what << " axis " << k;
-                if (k < 2) EXPECT_LT(lo[k], -half[k] + reach) << what << " axis " << k;
-                if (k < 2) EXPECT_GE(lo[k], -half[k] - 2e-5) << what << " axis " << k;
+                if (k == 2) continue;  // the goods stand on the support: h starts at 0
+                EXPECT_LT(lo[k], -half[k] + reach) << what << " axis " << k;
+                EXPECT_GE(lo[k], -half[k] - 2e-5) << what << " axis " << k;
             }
         }
     }
