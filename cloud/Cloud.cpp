@@ -31,12 +31,12 @@ void Apply(const PcdReader::Points& in, PointCloudRGB& cloud) {
     cloud.sensor_origin_ = Eigen::Vector4f(in.origin[0], in.origin[1], in.origin[2], 0.0f);
     cloud.sensor_orientation_ = Eigen::Quaternionf(in.orientation[0], in.orientation[1],
                                                    in.orientation[2], in.orientation[3]);
-    cloud.resize(in.xyz.size() / 3);
+    const std::size_t count = in.xyz.size() / 3;
     const float* v = in.xyz.data();
     const float noReturn = std::numeric_limits<float>::quiet_NaN();
-    for (pcl::PointXYZRGB& p : cloud.points) {
-        // Some cameras mark a pixel without a return as their own centre,
-        // where no surface can be: such a point is read as having no coordinates.
+    // Some cameras mark a pixel without a return as their own centre, where
+    // no surface can be: such a point is read as having no coordinates.
+    const auto place = [&](pcl::PointXYZRGB& p) {
         if (v[0] == 0.0f && v[1] == 0.0f && v[2] == 0.0f) {
             p.x = p.y = p.z = noReturn;
             cloud.is_dense = false;
@@ -46,6 +46,21 @@ void Apply(const PcdReader::Points& in, PointCloudRGB& cloud) {
             p.z = v[2];
         }
         v += 3;
+    };
+    if (!cloud.points.empty()) {
+        cloud.resize(count);
+        for (pcl::PointXYZRGB& p : cloud.points) {
+            place(p);
+        }
+        return;
+    }
+    // An empty cloud (every load of the run): each point is built once,
+    // whole, instead of cleared to its defaults first and then overwritten.
+    cloud.points.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        pcl::PointXYZRGB p;
+        place(p);
+        cloud.points.push_back(p);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -34,9 +35,17 @@ char* PutFloat(char* out, float v, int digits) {
         .ptr;
 }
 
-std::string FormatRows(const pcl::PointXYZRGB* p, const pcl::PointXYZRGB* end) {
-    std::string text(static_cast<std::size_t>(end - p) * kMaxRowBytes, '\0');
-    char* out = &text[0];
+/// Formatted rows in a buffer sized for the longest rows and left
+/// uninitialised: every byte that counts is written once, by the formatting.
+struct Rows {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+};
+
+Rows FormatRows(const pcl::PointXYZRGB* p, const pcl::PointXYZRGB* end) {
+    Rows rows;
+    rows.data.reset(new char[static_cast<std::size_t>(end - p) * kMaxRowBytes]);
+    char* out = rows.data.get();
     for (; p != end; ++p) {
         out = PutFloat(out, p->x, kDataDigits);
         *out++ = ' ';
@@ -48,8 +57,8 @@ std::string FormatRows(const pcl::PointXYZRGB* p, const pcl::PointXYZRGB* end) {
         out = std::to_chars(out, out + 11, p->rgba).ptr;
         *out++ = '\n';
     }
-    text.resize(static_cast<std::size_t>(out - text.data()));
-    return text;
+    rows.size = static_cast<std::size_t>(out - rows.data.get());
+    return rows;
 }
 
 std::string Header(const pcl::PointCloud<pcl::PointXYZRGB>& cloud) {
@@ -71,7 +80,7 @@ std::string Header(const pcl::PointCloud<pcl::PointXYZRGB>& cloud) {
 }
 
 /// The rows in two halves, the second formatted on its own thread when the cloud is large.
-void Rows(const pcl::PointCloud<pcl::PointXYZRGB>& cloud, std::string& first, std::string& second) {
+void AllRows(const pcl::PointCloud<pcl::PointXYZRGB>& cloud, Rows& first, Rows& second) {
     const pcl::PointXYZRGB* begin = cloud.points.data();
     const pcl::PointXYZRGB* end = begin + cloud.size();
     if (cloud.size() < kParallelPoints || std::thread::hardware_concurrency() < 2) {
@@ -86,20 +95,21 @@ void Rows(const pcl::PointCloud<pcl::PointXYZRGB>& cloud, std::string& first, st
 }  // namespace
 
 std::string PcdWriter::Text(const pcl::PointCloud<pcl::PointXYZRGB>& cloud) {
-    std::string first, second;
-    Rows(cloud, first, second);
-    return Header(cloud) + first + second;
+    Rows first, second;
+    AllRows(cloud, first, second);
+    return Header(cloud) + std::string(first.data.get(), first.size) +
+           std::string(second.data.get(), second.size);
 }
 
 void PcdWriter::Write(const std::string& path, const pcl::PointCloud<pcl::PointXYZRGB>& cloud) {
     if (std::size_t{cloud.width} * cloud.height != cloud.size()) {
         throw std::runtime_error(kFailure + path + " (WIDTH x HEIGHT is not the number of points)");
     }
-    std::string first, second;
-    Rows(cloud, first, second);
+    Rows first, second;
+    AllRows(cloud, first, second);
     AtomicFile file(path, kFailure);
     file.Write(Header(cloud));
-    file.Write(first);
-    file.Write(second);
+    file.Write(first.data.get(), first.size);
+    file.Write(second.data.get(), second.size);
     file.Commit();
 }

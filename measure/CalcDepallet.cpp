@@ -124,6 +124,8 @@ void Cloud::CalcDepallet() {
         StatisticalOutliers(config->GetPalletMeanK(), config->GetPalletStdDevMulThresh())
             .Inliers(*kept);
     PointCloudRGB filtered;
+    // Room for the projection appended below: the points are not moved again.
+    filtered.points.reserve(2 * inliers.size());
     pcl::copyPointCloud(*kept, inliers, filtered);
     keptFlying = 0;
     keptFlyingWidest = 0.0;

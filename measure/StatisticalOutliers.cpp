@@ -28,6 +28,10 @@ std::vector<float> StatisticalOutliers::MeanDistances(const PointCloudRGB& cloud
     const auto& points = cloud.points;
     std::vector<float> px, py, pz;
     std::vector<std::size_t> finiteIndex;
+    px.reserve(points.size());
+    py.reserve(points.size());
+    pz.reserve(points.size());
+    finiteIndex.reserve(points.size());
     for (std::size_t i = 0; i < points.size(); ++i) {
         const auto& p = points[i];
         if (!pcl::isFinite(p)) {
