@@ -174,7 +174,8 @@ bool ScanUsable(const Cloud& cloud, const RunRequest& request, const Config& con
     return true;
 }
 
-DepalletOutcome DepalletStep(Cloud& cloud, const Config& config, std::time_t started) {
+DepalletOutcome DepalletStep(Cloud& cloud, const Config& config, Snapshot::Ground ground,
+                             std::time_t started) {
     std::cout << "Begin depallet" << std::endl;
     Measure(cloud);
     cloud.CalcDepallet();
@@ -194,7 +195,7 @@ DepalletOutcome DepalletStep(Cloud& cloud, const Config& config, std::time_t sta
     cloud.ColorMap();
     cloud.SelfParent();
     cloud.SavePallet();
-    SavePicture(cloud, cloud.GetCloudInfo().GetPathPallet(), Snapshot::Ground::PalletTop, started);
+    SavePicture(cloud, cloud.GetCloudInfo().GetPathPallet(), ground, started);
     cloud.SaveSurfacePallet();
     cloud.SaveVolSurfacePallet();
     cloud.SaveVolVShapePallet();

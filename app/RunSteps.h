@@ -55,8 +55,10 @@ enum class DepalletOutcome {
 
 /// Measures the cloud with and without its pallet, writes the pallet folder's
 /// files and stores the results in the object's row. Nothing is written when
-/// the pallet cut leaves no points: zeros would overwrite the row.
-DepalletOutcome DepalletStep(Cloud& cloud, const Config& config, std::time_t started);
+/// the pallet cut leaves no points: zeros would overwrite the row. The
+/// picture names `ground` as the goods' support.
+DepalletOutcome DepalletStep(Cloud& cloud, const Config& config, Snapshot::Ground ground,
+                             std::time_t started);
 
 /// Splits a copy of the cloud into the objects standing side by side; when
 /// there are several, measures each and writes its files. Nothing is written
