@@ -25,9 +25,9 @@ install(FILES README.md DESTINATION ${KELVO_DOC_DIR})
 install(DIRECTORY docs/ DESTINATION ${KELVO_DOC_DIR}/docs
         PATTERN man EXCLUDE PATTERN examples EXCLUDE)
 install(FILES docs/examples/kelvo_tools.json DESTINATION ${KELVO_DOC_DIR}/examples)
-# It holds the database password: the package's postinst hands it to the kelvo group.
-install(FILES docs/examples/kelvo_tools.json DESTINATION ${KELVO_SYSCONF_DIR}
-        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ)
+# It will hold the database password: the package's postinst makes it root:kelvo
+# 0640 with dpkg-statoverride, as Debian asks, rather than shipping that mode.
+install(FILES docs/examples/kelvo_tools.json DESTINATION ${KELVO_SYSCONF_DIR})
 install(FILES cmake/debian/copyright DESTINATION ${KELVO_DOC_DIR})
 
 # Debian keeps manual pages and changelogs compressed, without a time stamp
