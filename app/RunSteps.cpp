@@ -139,6 +139,14 @@ bool CutsPallet(const RunRequest& request, const Config& config) {
            (request.depalletByHeight && Cloud::CutsPallet(config.GetPalletHeight()));
 }
 
+Snapshot::Ground Support(const RunRequest& request, const Config& config) {
+    // A cut within the floor's noise band (-e 2) takes the floor's layer, not
+    // a pallet: the scan checks see such goods on the floor too.
+    return CutsPallet(request, config) && config.GetPalletHeight() > config.GetFloorNoiseBand()
+               ? Snapshot::Ground::PalletTop
+               : Snapshot::Ground::Floor;
+}
+
 CloudInfo Source(const CloudInfo& info, const RunRequest& request, const Config& config) {
     return CutsPallet(request, config) ? info.Delivered() : info;
 }

@@ -28,6 +28,10 @@ bool PlacesFilesSafely(const CloudInfo& info, const Config& config);
 /// True when the run cuts a pallet away (a depallet by height under 2 mm cuts nothing).
 bool CutsPallet(const RunRequest& request, const Config& config);
 
+/// What the goods stood on, as the picture names it: the pallet's top when a
+/// pallet higher than the floor's noise band was cut, else the floor.
+Snapshot::Ground Support(const RunRequest& request, const Config& config);
+
 /// The identity whose file the run reads. Once a row is marked depalletized
 /// its own file is the cut cloud; cutting that again would take another
 /// pallet off the goods, so a run that cuts always starts from the scan as

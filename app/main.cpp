@@ -74,9 +74,7 @@ int Run(int argc, char** argv) {
     // A refused update still lets the split go on (its files do not depend
     // on the row), but the run must not report success.
     int status = kExitOk;
-    // Goods whose pallet was cut away stood on its top, the others on the floor.
-    const Snapshot::Ground ground =
-        CutsPallet(request, *config) ? Snapshot::Ground::PalletTop : Snapshot::Ground::Floor;
+    const Snapshot::Ground ground = Support(request, *config);
     if (request.depalletById || request.depalletByHeight) {
         const DepalletOutcome outcome = DepalletStep(cloud, *config, ground, started);
         if (outcome == DepalletOutcome::Refused) {
