@@ -87,6 +87,7 @@ po::options_description BuildOptions() {
     // clang-format off
     options.add_options()
         ("help,h", "stampa lista opzioni")
+        ("version", "Version of the program")
         ("index,i", po::value<int>(), "Index of object")
         ("user_id,u", po::value<int>(), "User Id")
         ("session_id,s", po::value<std::string>(), "Session id")

@@ -139,6 +139,14 @@ bool CutsPallet(const RunRequest& request, const Config& config) {
            (request.depalletByHeight && Cloud::CutsPallet(config.GetPalletHeight()));
 }
 
+Snapshot::Ground Support(const RunRequest& request, const Config& config) {
+    // A cut within the floor's noise band (-e 2) takes the floor's layer, not
+    // a pallet: the scan checks see such goods on the floor too.
+    return CutsPallet(request, config) && config.GetPalletHeight() > config.GetFloorNoiseBand()
+               ? Snapshot::Ground::PalletTop
+               : Snapshot::Ground::Floor;
+}
+
 CloudInfo Source(const CloudInfo& info, const RunRequest& request, const Config& config) {
     return CutsPallet(request, config) ? info.Delivered() : info;
 }
@@ -174,7 +182,8 @@ bool ScanUsable(const Cloud& cloud, const RunRequest& request, const Config& con
     return true;
 }
 
-DepalletOutcome DepalletStep(Cloud& cloud, const Config& config, std::time_t started) {
+DepalletOutcome DepalletStep(Cloud& cloud, const Config& config, Snapshot::Ground ground,
+                             std::time_t started) {
     std::cout << "Begin depallet" << std::endl;
     Measure(cloud);
     // The aligned copy of the whole scan is of no further use: the cut cloud
@@ -202,7 +211,7 @@ DepalletOutcome DepalletStep(Cloud& cloud, const Config& config, std::time_t sta
     cloud.ColorMap();
     cloud.SelfParent();
     cloud.SavePallet();
-    SavePicture(cloud, cloud.GetCloudInfo().GetPathPallet(), Snapshot::Ground::PalletTop, started);
+    SavePicture(cloud, cloud.GetCloudInfo().GetPathPallet(), ground, started);
     cloud.SaveSurfacePallet();
     cloud.SaveVolSurfacePallet();
     cloud.SaveVolVShapePallet();

@@ -28,6 +28,10 @@ bool PlacesFilesSafely(const CloudInfo& info, const Config& config);
 /// True when the run cuts a pallet away (a depallet by height under 2 mm cuts nothing).
 bool CutsPallet(const RunRequest& request, const Config& config);
 
+/// What the goods stood on, as the picture names it: the pallet's top when a
+/// pallet higher than the floor's noise band was cut, else the floor.
+Snapshot::Ground Support(const RunRequest& request, const Config& config);
+
 /// The identity whose file the run reads. Once a row is marked depalletized
 /// its own file is the cut cloud; cutting that again would take another
 /// pallet off the goods, so a run that cuts always starts from the scan as
@@ -55,8 +59,10 @@ enum class DepalletOutcome {
 
 /// Measures the cloud with and without its pallet, writes the pallet folder's
 /// files and stores the results in the object's row. Nothing is written when
-/// the pallet cut leaves no points: zeros would overwrite the row.
-DepalletOutcome DepalletStep(Cloud& cloud, const Config& config, std::time_t started);
+/// the pallet cut leaves no points: zeros would overwrite the row. The
+/// picture names `ground` as the goods' support.
+DepalletOutcome DepalletStep(Cloud& cloud, const Config& config, Snapshot::Ground ground,
+                             std::time_t started);
 
 /// Splits a copy of the cloud into the objects standing side by side; when
 /// there are several, measures each and writes its files. Nothing is written

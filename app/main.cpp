@@ -14,6 +14,7 @@
 #include "cloud/CloudInfo.h"
 #include "cloud/Snapshot.h"
 #include "config/Config.h"
+#include "tools/Version.h"
 
 namespace po = boost::program_options;
 
@@ -25,6 +26,16 @@ int Run(int argc, char** argv) {
     const std::time_t started = std::time(nullptr);
     const po::options_description options = BuildOptions();
     const po::variables_map vm = ParseCommandLine(argc, argv, options);
+    if (vm.count("version")) {
+        std::cout << "kelvo_tools " KELVO_VERSION << std::endl;
+        return kExitOk;
+    }
+    // The listing needs neither the bootstrap file nor the database: it comes
+    // first, flushed, so that a station not yet set up still sees it.
+    const bool help = vm.count("help") > 0;
+    if (help) {
+        std::cout << options << std::endl;
+    }
 
     Config* config =
         Config::GetInstance(vm.count("config") ? vm["config"].as<std::string>() : std::string());
@@ -33,10 +44,8 @@ int Run(int argc, char** argv) {
         return kExitRefused;
     }
 
-    if (vm.count("help")) {
-        std::cout << options << "\n"
-                  << "Default configuration:\n"
-                  << *config << std::endl;
+    if (help) {
+        std::cout << "Default configuration:\n" << *config << std::endl;
         return kExitOk;
     }
 
@@ -67,8 +76,9 @@ int Run(int argc, char** argv) {
     // A refused update still lets the split go on (its files do not depend
     // on the row), but the run must not report success.
     int status = kExitOk;
+    const Snapshot::Ground ground = Support(request, *config);
     if (request.depalletById || request.depalletByHeight) {
-        const DepalletOutcome outcome = DepalletStep(cloud, *config, started);
+        const DepalletOutcome outcome = DepalletStep(cloud, *config, ground, started);
         if (outcome == DepalletOutcome::Refused) {
             return kExitRefused;
         }
@@ -76,11 +86,7 @@ int Run(int argc, char** argv) {
             status = kExitRefused;
         }
     }
-    // Clusters of a cut cloud stood on the pallet, the others on the floor.
-    const bool cut = CutsPallet(request, *config);
-    if (request.split &&
-        SplitStep(cloud, cut ? Snapshot::Ground::PalletTop : Snapshot::Ground::Floor, started) !=
-            kExitOk) {
+    if (request.split && SplitStep(cloud, ground, started) != kExitOk) {
         return kExitRefused;
     }
     return status;

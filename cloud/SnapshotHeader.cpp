@@ -25,6 +25,16 @@ std::string RunTimeText(std::time_t time) {
 
 }  // namespace
 
+std::string VolumeText(float cubicMetres) {
+    constexpr double kLitresPerCubicMetre = 1000.0;
+    // Decided on the rounded litres, so 0.99996 m³ reads "1.000 m³", not "1000.0 L".
+    const double litres = static_cast<double>(cubicMetres) * kLitresPerCubicMetre;
+    if (std::fabs(std::round(litres * 10.0) / 10.0) < kLitresPerCubicMetre) {
+        return Format("%.1f", litres) + " L";
+    }
+    return Format("%.3f", cubicMetres) + " m\u00b3";
+}
+
 void DrawHeader(Painter& painter, const Cloud& cloud, std::time_t runTime) {
     const CloudInfo info = cloud.GetCloudInfo();
     const Panel header{0, 0, Snapshot::kWidth, kHeaderHeight};
@@ -50,8 +60,8 @@ void DrawHeader(Painter& painter, const Cloud& cloud, std::time_t runTime) {
     painter.Text("L \u00d7 W \u00d7 H  " + mm(cloud.GetL()) + " \u00d7 " + mm(cloud.GetW()) +
                      " \u00d7 " + mm(cloud.GetH()) + " mm",
                  {left, 90.0}, 20.0, true, kInk, Align::Left);
-    painter.Text("Inbound " + Format("%.3f", cloud.GetVolInbound()) + " m\u00b3    Package " +
-                     Format("%.3f", cloud.GetVolPackage()) + " m\u00b3",
+    painter.Text("Inbound " + VolumeText(cloud.GetVolInbound()) + "    Package " +
+                     VolumeText(cloud.GetVolPackage()),
                  {right, 90.0}, 17.0, false, kInk, Align::Right);
 }
 

@@ -3,6 +3,7 @@
 # (dpkg-shlibdeps) and of what they run: GNU parallel, jq and the MariaDB
 # command-line client for kelvo_reprocess, the DejaVu fonts for the pictures.
 # The database server is not one of them: it may run on another machine.
+# adduser creates the kelvo group that may read the bootstrap file in /etc.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${KELVO_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -23,7 +24,13 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "parallel, jq, mariadb-client-core, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, parallel, jq, mariadb-client-core, fonts-dejavu-core")
+# Our own maintainer scripts: the bootstrap file's group and mode. CPack
+# writes none then, so no ldconfig call either: the one library is a module
+# the tool opens by its path, outside the linker's folders.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${CMAKE_SOURCE_DIR}/cmake/debian/conffiles ${CMAKE_SOURCE_DIR}/cmake/debian/postinst
+    ${CMAKE_SOURCE_DIR}/cmake/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -6,13 +6,13 @@
 #include <json/json.h>
 #include <mysql_driver.h>
 
-#include <boost/filesystem/operations.hpp>
 #include <cctype>
 #include <fstream>
 #include <ostream>
 #include <stdexcept>
 #include <utility>
 
+#include "config/BootstrapPlaces.h"
 #include "config/StringFormat.h"
 
 Config* Config::pinstance_ = nullptr;
@@ -20,7 +20,6 @@ std::mutex Config::mutex_;
 
 namespace {
 
-const char* const kDefaultCfgFile = "./kelvo_tools.json";
 const char* const kDefaultFileModel = "S%d.pcd";
 constexpr float kDefaultMinColorMap = 500.0f;
 constexpr float kDefaultMaxColorMap = 3500.0f;
@@ -82,10 +81,7 @@ Config* Config::GetInstance(std::string cfgFile) {
         return pinstance_;
     }
     if (cfgFile.empty()) {
-        if (!boost::filesystem::exists(kDefaultCfgFile)) {
-            throw std::runtime_error(std::string("File not found '") + kDefaultCfgFile + "'");
-        }
-        cfgFile = kDefaultCfgFile;
+        cfgFile = bootstrap::FindDefaultFile();
     }
     Config* instance = new Config(cfgFile);
     try {

@@ -19,7 +19,8 @@ class Connection;
 class Config {
 public:
     /// Returns the instance, creating it from the bootstrap file on the first
-    /// call (an empty path selects "./kelvo_tools.json"); null when the
+    /// call (an empty path selects "./kelvo_tools.json", else the installed
+    /// "/etc/kelvo-tools/kelvo_tools.json"); null when the
     /// configuration could not be read.
     static Config* GetInstance(std::string cfgFile);
 

@@ -29,7 +29,8 @@ job per row through GNU parallel, and prints a summary by exit status.
   --joblog FILE       the joblog (default ./reprocess.joblog); outputs in FILE.d/<ID>/
   --resume-failed     rerun only the rows whose last run failed
   --bin PATH          the tool (default: kelvo_tools on PATH)
-  --config FILE       the bootstrap file (default ./kelvo_tools.json)
+  --config FILE       the bootstrap file (default ./kelvo_tools.json, else the
+                      installed /etc/kelvo-tools/kelvo_tools.json, as for the tool)
 Exit status: 0 when every row's last run exited 0; 1 otherwise.
 USAGE
 }
@@ -40,7 +41,7 @@ refuse() {
 }
 
 SID="" SID_GIVEN=0 IDS="" JOBS="" LOGINS="" JOBLOG="reprocess.joblog" RESUME=0
-BIN="${KELVO_TOOLS_BIN:-}" CONFIG="kelvo_tools.json"
+BIN="${KELVO_TOOLS_BIN:-}" CONFIG=""
 TOOL_OPTS=()
 SEPARATED=0
 while [ $# -gt 0 ]; do
@@ -85,6 +86,12 @@ command -v jq >/dev/null || refuse "jq is not installed (Debian package jq)"
 [ -n "$BIN" ] || refuse "no kelvo_tools binary: give --bin or put it on PATH"
 case "$BIN" in /*) ;; *) BIN="$(cd "$(dirname "$BIN")" 2>/dev/null && pwd)/$(basename "$BIN")" ;; esac
 [ -n "$LOGINS" ] || [ -x "$BIN" ] || refuse "binary '$BIN' is not executable"
+if [ -z "$CONFIG" ]; then
+  # The tool's own places, in its order.
+  CONFIG=kelvo_tools.json
+  [ -e "$CONFIG" ] || CONFIG=/etc/kelvo-tools/kelvo_tools.json
+  [ -e "$CONFIG" ] || refuse "File not found './kelvo_tools.json' or '/etc/kelvo-tools/kelvo_tools.json'"
+fi
 [ -r "$CONFIG" ] || refuse "cannot read bootstrap file '$CONFIG'"
 CONFIG="$(cd "$(dirname "$CONFIG")" && pwd)/$(basename "$CONFIG")"
 

@@ -23,6 +23,18 @@ constexpr float kFloorCutMm = 2.0f;
 
 using calibrate::Refused;
 
+/// One --size: three plausible sides in millimetres.
+BoxSize ParsePlausibleSize(const std::string& text) {
+    BoxSize size;
+    if (!BoxCalibration::ParseSize(text, size)) {
+        throw Refused("Invalid size: " + text + " (give LxWxH in millimetres, e.g. 600x400x500)");
+    }
+    if (const std::string refusal = BoxCalibration::CheckPlausible(size); !refusal.empty()) {
+        throw Refused(refusal);
+    }
+    return size;
+}
+
 /// The scans named on the command line: shipment rows, or files sharing a session's plane.
 std::vector<ScanSource> Scans(const po::variables_map& vm, const Config& config,
                               CalibrationStore& store) {
@@ -74,18 +86,21 @@ std::vector<ScanSource> Scans(const po::variables_map& vm, const Config& config,
 namespace calibrate {
 
 BoxRun PrepareBoxRun(const po::variables_map& vm, Config& config, CalibrationStore& store,
-                     int minScans, const char* what) {
+                     int minScans, const char* what, bool pairs) {
     BoxRun run;
     if (!vm.count("size")) {
         throw Refused(std::string("Give the ") + what +
                       " box's size as --size LxWxH in millimetres");
     }
-    const std::string size = vm["size"].as<std::string>();
-    if (!BoxCalibration::ParseSize(size, run.truth)) {
-        throw Refused("Invalid size: " + size + " (give LxWxH in millimetres, e.g. 600x400x500)");
+    const std::vector<std::string> sizes = vm["size"].as<std::vector<std::string>>();
+    if (sizes.size() > (pairs ? 2u : 1u)) {
+        throw Refused(pairs ? "Give one --size, or two for a pair of boxes side by side"
+                            : std::string("Give one --size: the ") + what + " box is one box");
     }
-    if (const std::string refusal = BoxCalibration::CheckPlausible(run.truth); !refusal.empty()) {
-        throw Refused(refusal);
+    run.truth = ParsePlausibleSize(sizes.front());
+    if (sizes.size() == 2) {
+        run.pair = true;
+        run.second = ParsePlausibleSize(sizes.back());
     }
     if (vm.count("cloud_path")) {
         config.SetBaseDataFolder(vm["cloud_path"].as<std::string>());
@@ -152,6 +167,10 @@ void PrintHeading(const char* title, const BoxRun& run, const Config& config) {
     std::printf("%s %g x %g x %g mm (L x W x H), %zu scan%s %s\n", title, run.truth.l, run.truth.w,
                 run.truth.h, run.scans.size(), run.scans.size() == 1 ? "" : "s",
                 run.support.c_str());
+    PrintMode(config);
+}
+
+void PrintMode(const Config& config) {
     // Corrections belong to the mode they were measured in: each mode has biases of its own.
     std::printf("Measuring mode: %s\n",
                 config.GetInboundPrecise() == 1

@@ -14,6 +14,7 @@
 #include "cloud/Cloud.h"
 #include "cloud/Units.h"
 #include "config/Config.h"
+#include "measure/CloudCollection.h"
 #include "measure/ConfigAccess.h"
 
 namespace {
@@ -83,6 +84,37 @@ bool Finite(const BoxSize& s) {
     return std::isfinite(s.l) && std::isfinite(s.w) && std::isfinite(s.h);
 }
 
+/// What a run keeps of a measured cloud, in millimetres.
+ScanMeasures Summarise(const Cloud& cloud) {
+    ScanMeasures m;
+    m.inbound.l = cloud.GetL() * kMillimetresPerMetre;
+    m.inbound.w = cloud.GetW() * kMillimetresPerMetre;
+    m.inbound.h = cloud.GetH() * kMillimetresPerMetre;
+    m.octree = OctreeExtent(cloud);
+    m.octreeCellMm = CellMm(cloud);
+    m.volSurface = cloud.GetVolSurface();
+    if (!Finite(m.inbound) || !Finite(m.octree) || !std::isfinite(m.volSurface) || !(m.octreeCellMm > 0.0)) {
+        throw ScanFailure("the measured results are not numbers");
+    }
+    return m;
+}
+
+/// The scan as a depallet run leaves it: checked, measured, cut, measured again.
+Cloud CutScan(const ScanSource& source) {
+    Cloud cloud = ScanMeasurement::Load(source);
+    const std::string fault = cloud.CheckScan(Cloud::CutsPallet(ConfigAccess::Get().GetPalletHeight()));
+    if (!fault.empty()) {
+        throw ScanFailure(fault);
+    }
+    MeasureAsScanned(cloud);
+    cloud.CalcDepallet();
+    if (cloud.getCloud()->empty()) {
+        throw ScanFailure("nothing left after removing the pallet");
+    }
+    MeasureAsScanned(cloud);
+    return cloud;
+}
+
 }  // namespace
 
 Cloud ScanMeasurement::Load(const ScanSource& source) {
@@ -109,29 +141,18 @@ Cloud ScanMeasurement::Load(const ScanSource& source) {
 }
 
 ScanMeasures ScanMeasurement::Measure(const ScanSource& source) {
-    Cloud cloud = Load(source);
-    // The same steps as the tool's depallet run; only the second
-    // measurement, of the goods without the pallet, is kept.
-    const std::string fault = cloud.CheckScan(Cloud::CutsPallet(ConfigAccess::Get().GetPalletHeight()));
-    if (!fault.empty()) {
-        throw ScanFailure(fault);
-    }
-    MeasureAsScanned(cloud);
-    cloud.CalcDepallet();
-    if (cloud.getCloud()->empty()) {
-        throw ScanFailure("nothing left after removing the pallet");
-    }
-    MeasureAsScanned(cloud);
+    // Only the second measurement, of the goods without the pallet, is kept.
+    return Summarise(CutScan(source));
+}
 
-    ScanMeasures m;
-    m.inbound.l = cloud.GetL() * kMillimetresPerMetre;
-    m.inbound.w = cloud.GetW() * kMillimetresPerMetre;
-    m.inbound.h = cloud.GetH() * kMillimetresPerMetre;
-    m.octree = OctreeExtent(cloud);
-    m.octreeCellMm = CellMm(cloud);
-    m.volSurface = cloud.GetVolSurface();
-    if (!Finite(m.inbound) || !Finite(m.octree) || !std::isfinite(m.volSurface) || !(m.octreeCellMm > 0.0)) {
-        throw ScanFailure("the measured results are not numbers");
+std::vector<ScanMeasures> ScanMeasurement::MeasureClusters(const ScanSource& source) {
+    const Cloud cut = CutScan(source);
+    QuietStandardOutput quiet;
+    CloudCollection clusters(cut);
+    std::vector<ScanMeasures> measures;
+    for (int i = 0; i < clusters.size(); ++i) {
+        MeasureAsScanned(clusters.get(i));
+        measures.push_back(Summarise(clusters.get(i)));
     }
-    return m;
+    return measures;
 }

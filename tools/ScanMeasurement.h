@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "cloud/Cloud.h"
 #include "cloud/CloudInfo.h"
@@ -38,4 +39,9 @@ public:
     /// Throws ScanFailure when the scan is missing or unreadable, nothing is
     /// left after the pallet cut, or the results are not numbers.
     static ScanMeasures Measure(const ScanSource& source);
+    /// Measures each object of the scan as a depallet run followed by a split
+    /// does: the goods without the pallet split as the tool splits them, then
+    /// every cluster measured. The clusters come largest first; throws
+    /// ScanFailure as Measure does.
+    static std::vector<ScanMeasures> MeasureClusters(const ScanSource& source);
 };

@@ -30,13 +30,14 @@ const char* const kUsage =
     "usage: kelvo_calibrate box   --size LxWxH (-i ID -i ID -i ID ... | -s SID SCAN SCAN SCAN "
     "...)\n"
     "                             [-d PALLET | -e MM] [--write]\n"
-    "       kelvo_calibrate check --size LxWxH (-i ID ... | -s SID SCAN ...) [-d PALLET | -e MM]\n"
-    "                             [--division 5|10]\n"
+    "       kelvo_calibrate check --size LxWxH [--size LxWxH] (-i ID ... | -s SID SCAN ...)\n"
+    "                             [-d PALLET | -e MM] [--division 5|10]\n"
     "       kelvo_calibrate floor SCAN [-s SID] [--write]\n"
     "       kelvo_calibrate --help | --version\n"
     "Common options: -c FILE (bootstrap file, default ./kelvo_tools.json), -p FOLDER (base data\n"
     "folder, for -i). Sizes in millimetres. The scans are cut as kelvo_tools cuts them with\n"
-    "-d PALLET or -e MM; without either, as a box on the floor (-e 2).\n";
+    "-d PALLET or -e MM; without either, as a box on the floor (-e 2). check with two sizes:\n"
+    "every scan holds the pair side by side, split as kelvo_tools -z splits them.\n";
 
 po::options_description BuildOptions() {
     po::options_description options("Options");
@@ -52,7 +53,8 @@ po::options_description BuildOptions() {
         ("session_id,s", po::value<std::string>(), "session")
         ("depallet_by_id,d", po::value<int>(), "pallet the box stands on")
         ("depallet_by_h,e", po::value<float>(), "height of the pallet the box stands on, mm")
-        ("size", po::value<std::string>(), "true size LxWxH, mm")
+        ("size", po::value<std::vector<std::string>>()->composing(),
+         "true size LxWxH, mm; check: twice for a pair side by side")
         ("division", po::value<double>(), "division to check against, mm")
         ("write", "store the results");
     // clang-format on

@@ -5,10 +5,12 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "PngImage.h"
 #include "cloud/CloudTestAccess.h"
 #include "cloud/Snapshot.h"
+#include "cloud/SnapshotHeader.h"
 
 using namespace kelvo_test;
 
@@ -127,5 +129,20 @@ TEST(Snapshot, AnyAirWaybillOrSessionTextIsDrawn) {
         const std::string png =
             Snapshot(1765000000, Snapshot::Ground::Floor).Render(Build(kCases[1], text).cloud);
         EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8)) << text;
+    }
+}
+
+TEST(SnapshotHeader, VolumesBelowACubicMetreInLitres) {
+    const std::pair<float, std::string> cases[] = {
+        {0.0f, "0.0 L"},
+        {0.0036f, "3.6 L"},
+        {0.24f, "240.0 L"},
+        {0.99994f, "999.9 L"},
+        {0.99996f, "1.000 m\u00b3"},
+        {1.0f, "1.000 m\u00b3"},
+        {2.4567f, "2.457 m\u00b3"},
+    };
+    for (const auto& [cubicMetres, text] : cases) {
+        EXPECT_EQ(snapshot::VolumeText(cubicMetres), text) << cubicMetres;
     }
 }

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The Debian package as a station gets it: built with cpack from the build
-# folder, checked by lintian, installed with dpkg, and run from an empty
-# folder elsewhere against the throwaway database (a picture, the floor
-# calibration, the reprocess command); removed again at the end. The build
-# tree's --help and --version are checked first, everywhere; the package
-# part needs root and dpkg (exit 77: skipped).
-# Usage: installed-package.sh BUILD_DIR SOURCE_DIR  (KELVO_TEST_DB_* set)
+# folder, checked by lintian, then the quick start of docs/install.md run
+# command by command as the page gives them (every ```sh block of that
+# section, in order) against a MariaDB server of its own, and the results
+# checked; the package is purged at the end. The build tree's --help and
+# --version are checked first, everywhere; the package part needs root, dpkg
+# and lintian (exit 77: skipped), and /srv/kelvo must not exist.
+# Usage: installed-package.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 BUILD="$(cd "$1" && pwd)"
 SOURCE="$(cd "$2" && pwd)"
@@ -23,6 +24,12 @@ expect_eq "$(bash "$BUILD/installed/kelvo_reprocess" --version)" "kelvo_reproces
   "kelvo_reprocess --version"
 expect_eq "$(bash "$SOURCE/scripts/reprocess.sh" --version)" \
   "kelvo_reprocess (not installed: the checkout's script)" "reprocess.sh --version"
+expect_eq "$("$BUILD/kelvo_tools" --version)" "kelvo_tools $VERSION" "kelvo_tools --version"
+# The listing needs no bootstrap file: from an empty folder it comes before the refusal.
+EMPTY="$(mktemp -d)"
+help="$(cd "$EMPTY" && "$BUILD/kelvo_tools" --help -c absent.json 2>/dev/null)" && fail "kelvo_tools --help without a bootstrap file exited 0"
+rmdir "$EMPTY"
+case "$help" in "Available options:"*) ;; *) fail "kelvo_tools --help: no option list: $help" ;; esac
 for command in "$BUILD/kelvo_calibrate" "$BUILD/kelvo_scangen" "bash $BUILD/installed/kelvo_reprocess"; do
   help="$($command --help)" || fail "$command --help exited $?"
   case "$help" in usage:*) ;; *) fail "$command --help: no usage: $help" ;; esac
@@ -32,21 +39,19 @@ if [ "$(id -u)" -ne 0 ] || ! command -v dpkg >/dev/null || ! command -v lintian 
   echo "SKIP: installing the package needs root, dpkg and lintian"
   exit 77
 fi
-for variable in KELVO_TEST_DB_HOST KELVO_TEST_DB_PORT KELVO_TEST_DB_USER KELVO_TEST_DB_PASSWORD; do
-  [ -n "${!variable:-}" ] || fail "$variable is not set: source the database's env.sh"
-done
 if dpkg-query -W -f='${Status}' "$PACKAGE" 2>/dev/null | grep -q "install ok installed"; then
   fail "$PACKAGE is installed already on this machine; remove it first"
 fi
+[ ! -e /srv/kelvo ] || fail "/srv/kelvo exists: the quick start would use it"
+had_group=0
+getent group kelvo >/dev/null && had_group=1
 
 WORK="$(mktemp -d)"
-DB="kelvo_t_package_$$"
-sql() { mariadb --no-defaults --protocol=TCP -h"$KELVO_TEST_DB_HOST" -P"$KELVO_TEST_DB_PORT" \
-          -u"$KELVO_TEST_DB_USER" -p"$KELVO_TEST_DB_PASSWORD" "$@"; }
 cleanup() {
   PATH=/usr/sbin:/usr/bin:/sbin:/bin dpkg --purge "$PACKAGE" >/dev/null 2>&1 || true
-  sql -e "DROP DATABASE IF EXISTS $DB" >/dev/null 2>&1 || true
-  rm -rf "$WORK"
+  [ "$had_group" = 1 ] || PATH=/usr/sbin:/usr/bin:/sbin:/bin delgroup --quiet kelvo >/dev/null 2>&1 || true
+  bash "$SOURCE/scripts/db-stop.sh" "$WORK/db" >/dev/null 2>&1 || true
+  rm -rf /srv/kelvo "$WORK"
 }
 trap cleanup EXIT
 
@@ -55,19 +60,56 @@ cpack --config "$BUILD/CPackConfig.cmake" -B "$WORK/package" >"$WORK/cpack.log" 
   || { cat "$WORK/cpack.log" >&2; fail "cpack failed"; }
 DEB="$WORK/package/${PACKAGE}_${VERSION}_amd64.deb"
 [ -f "$DEB" ] || fail "no $DEB: $(ls "$WORK/package")"
+rm -rf "$WORK/package/_CPack_Packages"
 depends="$(dpkg-deb -f "$DEB" Depends)"
 echo "Depends: $depends"
-for needed in parallel jq mariadb-client-core fonts-dejavu-core libmysqlcppconn7v5 libpcl-common; do
+for needed in adduser parallel jq mariadb-client-core fonts-dejavu-core libmysqlcppconn7v5 libpcl-common; do
   case ", $depends" in *", $needed"*) ;; *) fail "Depends lacks $needed" ;; esac
 done
 case "$depends" in *-dev* | *mariadb-server*) fail "Depends names a build or server package" ;; esac
-lintian --fail-on error --tag-display-limit 0 "$DEB" | tee "$WORK/lintian.log" \
-  || fail "lintian found errors"
+lintian -I -E --pedantic --tag-display-limit 0 "$DEB" >"$WORK/lintian.log" 2>&1 || true
+cat "$WORK/lintian.log"
+! grep -q '^[EW]: ' "$WORK/lintian.log" || fail "lintian found errors or warnings"
+dpkg-deb -e "$DEB" "$WORK/control"
+expect_eq "$(cat "$WORK/control/conffiles")" "/etc/kelvo-tools/kelvo_tools.json" "the conffiles"
+! grep -l ldconfig "$WORK/control/"* || fail "a maintainer script calls ldconfig"
 
-dpkg -i "$DEB" >"$WORK/dpkg.log" 2>&1 || { cat "$WORK/dpkg.log" >&2; fail "dpkg -i failed"; }
+# --- the station's database server: one of its own, bare, reached as root
+bash "$SOURCE/scripts/db-start.sh" "$WORK/db" >"$WORK/db-start.log" 2>&1 \
+  || { cat "$WORK/db-start.log" >&2; fail "no database server"; }
+. "$WORK/db/env.sh"
+export HOME="$WORK/home"
+mkdir -p "$HOME"
+printf '[client]\nsocket=%s\nuser=root\n' "$KELVO_TEST_DB_SOCKET" >"$HOME/.my.cnf"
+mariadb -e "DROP DATABASE kelvo; DROP USER 'kelvo'@'127.0.0.1'; DROP USER 'kelvo'@'localhost'"
+
+# --- the quick start, block by block
+awk '/^## Quick start/ { on = 1; next } /^## / { on = 0 }
+     on && /^```sh$/ { n++; file = sprintf("%s/block-%02d.sh", dir, n); printf "" > file; inside = 1; next }
+     on && /^```$/ { inside = 0; next }
+     inside { print >> file }' dir="$WORK" "$SOURCE/docs/install.md"
+blocks=("$WORK"/block-*.sh)
+[ "${#blocks[@]}" -ge 8 ] || fail "the quick start has ${#blocks[@]} command blocks"
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin
+unset KELVO_TOOLS_BIN
+cd "$WORK/package"
+for block in "${blocks[@]}"; do
+  name="$(basename "$block" .sh)"
+  bash -euo pipefail "$block" >"$WORK/$name.out" 2>&1 \
+    || { cat "$block" "$WORK/$name.out" >&2; fail "quick start $name failed"; }
+  # Step 3 edits the bootstrap file by hand: this server listens on its own port.
+  if grep -q "CREATE USER" "$block"; then
+    jq ".config.database.port = $KELVO_TEST_DB_PORT" /etc/kelvo-tools/kelvo_tools.json >"$WORK/bootstrap.json"
+    cat "$WORK/bootstrap.json" >/etc/kelvo-tools/kelvo_tools.json
+  fi
+done
+cmp "$SOURCE/docs/install.md" /usr/share/doc/kelvo-tools/docs/install.md || fail "the installed install.md differs"
+
+# --- what the quick start left
+expect_eq "$(stat -c '%U %G %a' /etc/kelvo-tools/kelvo_tools.json)" "root kelvo 640" "the bootstrap file's owner and mode"
 for file in /usr/bin/kelvo_tools /usr/bin/kelvo_calibrate /usr/bin/kelvo_scangen /usr/bin/kelvo_reprocess \
             /usr/lib/kelvo_tools/libkelvo_snapshot.so /usr/share/kelvo-tools/schema.sql \
-            /usr/share/doc/kelvo-tools/examples/kelvo_tools.json /usr/share/doc/kelvo-tools/docs/install.md; do
+            /usr/share/kelvo-tools/station-seed.sql /usr/share/doc/kelvo-tools/examples/kelvo_tools.json; do
   [ -e "$file" ] || fail "the package installs no $file"
 done
 # Nothing installed may lead back into the build or source folder.
@@ -80,57 +122,30 @@ for page in kelvo_tools kelvo_calibrate kelvo_scangen kelvo_reprocess; do
   LC_ALL=C.UTF-8 MANWIDTH=80 man -l "/usr/share/man/man1/$page.1.gz" 2>/dev/null | grep -q "kelvo_tools $VERSION" \
     || fail "manual page $page does not show version $VERSION"
 done
+out() { cat "$WORK/block-$1.out"; }
+block_of() { grep -l -e "$1" "$WORK"/block-*.sh | head -1 | sed 's/.*block-\(.*\)\.sh/\1/'; }
+grep -qx "kelvo_tools $VERSION" <<<"$(out "$(block_of 'kelvo_tools --version')")" || fail "kelvo_tools --version in the quick start"
+grep -q "Default configuration:" <<<"$(out "$(block_of 'kelvo_tools --help')")" || fail "kelvo_tools --help shows no settings"
+grep -q '^Written: ' <<<"$(out "$(block_of 'kelvo_calibrate floor')")" || fail "kelvo_calibrate floor wrote nothing"
+grep -q '^Written: 6 decode rows' <<<"$(out "$(block_of 'kelvo_calibrate box')")" || fail "kelvo_calibrate box wrote nothing"
+grep -q '^RESULT: within +-5 mm' <<<"$(out "$(block_of 'kelvo_calibrate check')")" || fail "the check box is outside the division"
+SCANS=/srv/kelvo/scans/S0001
+row() { mariadb -N -B kelvo -e "SELECT CONCAT_WS(' ', ROUND(LPackage*1000), ROUND(WPackage*1000), ROUND(HPackage*1000)) FROM awbexport WHERE ID = $1"; }
+read -r L W H <<<"$(row 1)"
+for pair in "$L 800" "$W 600" "$H 600"; do
+  set -- $pair
+  [ "${1:-0}" -ge $(($2 - 10)) ] && [ "${1:-0}" -le $(($2 + 10)) ] || fail "stored row $L x $W x $H mm for 800 x 600 x 600"
+done
+for file in P/S1.pcd P/S1_0.wrl P/S1_1.wrl P/S1_2.wrl P/S1.png P/S2.png 2/S1.json 2/S2.json 2/S1.png 2/S2.png; do
+  [ -s "$SCANS/$file" ] || fail "no $SCANS/$file"
+done
+expect_eq "$(head -c 8 "$SCANS/P/S1.png" | od -An -tx1 | tr -d ' \n')" "89504e470d0a1a0a" "the picture's PNG signature"
+grep -qx 'exit 0: 2 rows' <<<"$(out "$(block_of kelvo_reprocess)")" || fail "kelvo_reprocess summary: $(out "$(block_of kelvo_reprocess)")"
+expect_eq "$(row 1)" "$L $W $H" "row 1 after kelvo_reprocess"
 expect_eq "$(/usr/bin/kelvo_reprocess --version)" "kelvo_reprocess $VERSION" "installed kelvo_reprocess --version"
 
-# --- a station: an empty folder, its bootstrap file, a database of its own
-sql -e "CREATE DATABASE $DB"
-sql "$DB" </usr/share/kelvo-tools/schema.sql
-STATION="$WORK/station"
-DATA="$WORK/data"
-SID=S20261209
-mkdir -p "$STATION" "$DATA/$SID"
-cat >"$STATION/kelvo_tools.json" <<JSON
-{ "config": { "database": { "server": "$KELVO_TEST_DB_HOST", "port": $KELVO_TEST_DB_PORT,
-  "database": "$DB", "username": "$KELVO_TEST_DB_USER", "password": "$KELVO_TEST_DB_PASSWORD" } } }
-JSON
-cd "$STATION"
-export PATH=/usr/bin:/bin
-unset KELVO_TOOLS_BIN
+dpkg --purge "$PACKAGE" >"$WORK/purge.log" 2>&1 || { cat "$WORK/purge.log" >&2; fail "dpkg --purge failed"; }
+[ ! -e /etc/kelvo-tools/kelvo_tools.json ] || fail "purge left the bootstrap file"
+! dpkg-statoverride --list /etc/kelvo-tools/kelvo_tools.json >/dev/null || fail "purge left the file's override"
 
-kelvo_scangen box-on-pallet "$DATA/$SID/S1.pcd" --box 0.6x0.4x0.5 --angle 20 >"$WORK/truth.txt"
-read -r A B C D < <(sed -n 's/^plane=//p' "$WORK/truth.txt")
-sql "$DB" <<SQL
-INSERT INTO session (sid, coeff_a, coeff_b, coeff_c, coeff_d) VALUES ('$SID', $A, $B, $C, $D);
-INSERT INTO awbexport (ID, sid, AWB, NrPackages, pallet_op) VALUES (1, '$SID', 'PKG-1', 1, 2);
-INSERT INTO pallets (id, product_name, h) VALUES (1, 'EPAL Euro pallet', 144);
-INSERT INTO decode (decclass, deckey, decvalue, dectype) VALUES
-  ('CONFIG', 'base.data.folder', '$DATA', 'S'), ('CONFIG', 'image.snapshot', '1', 'I'),
-  ('CONFIG', 'pcl.color.map.type', '4', 'S');
-SQL
-sql "$DB" </usr/share/kelvo-tools/run-settings.sql
-
-kelvo_tools -i 1 -d 1 >"$WORK/run.out" 2>"$WORK/run.err" \
-  || { tail -5 "$WORK/run.out" "$WORK/run.err" >&2; fail "the installed tool failed"; }
-[ ! -s "$WORK/run.err" ] || fail "the installed tool wrote to stderr: $(cat "$WORK/run.err")"
-row() { sql -N -B "$DB" -e "SELECT CONCAT_WS(' ', ROUND(LPackage*1000), ROUND(WPackage*1000), ROUND(HPackage*1000)) FROM awbexport WHERE ID = 1"; }
-read -r L W H <<<"$(row)"
-for pair in "$L 600" "$W 400" "$H 500"; do
-  set -- $pair
-  [ "${1:-0}" -ge $(($2 - 15)) ] && [ "${1:-0}" -le $(($2 + 15)) ] || fail "stored row $L x $W x $H mm for 600 x 400 x 500"
-done
-for file in S1.pcd S1_0.wrl S1_1.wrl S1_2.wrl S1.png; do
-  [ -s "$DATA/$SID/P/$file" ] || fail "no $DATA/$SID/P/$file"
-done
-expect_eq "$(head -c 8 "$DATA/$SID/P/S1.png" | od -An -tx1 | tr -d ' \n')" "89504e470d0a1a0a" "the picture's PNG signature"
-
-kelvo_scangen empty-floor "$WORK/empty.pcd" >/dev/null
-kelvo_calibrate floor "$WORK/empty.pcd" >"$WORK/floor.out" || { cat "$WORK/floor.out" >&2; fail "kelvo_calibrate floor failed"; }
-grep -q '^plane a b c d: ' "$WORK/floor.out" || fail "kelvo_calibrate floor printed no plane: $(cat "$WORK/floor.out")"
-
-sql "$DB" -e "UPDATE awbexport SET LPackage = NULL, WPackage = NULL, HPackage = NULL WHERE ID = 1"
-kelvo_reprocess --ids 1-1 -- -d 1 >"$WORK/reprocess.out" 2>&1 \
-  || { cat "$WORK/reprocess.out" >&2; fail "kelvo_reprocess failed"; }
-grep -qx 'exit 0: 1 row' "$WORK/reprocess.out" || fail "kelvo_reprocess summary: $(cat "$WORK/reprocess.out")"
-expect_eq "$(row)" "$L $W $H" "the row after kelvo_reprocess"
-
-echo "installed package $PACKAGE $VERSION: lintian $(grep -c '^W:' "$WORK/lintian.log" || true) warnings; runs passed"
+echo "installed package $PACKAGE $VERSION: lintian $(grep -c '^I: ' "$WORK/lintian.log" || true) infos, no warning; quick start passed"

@@ -369,3 +369,53 @@ TEST_F(CalibrateRun, FloorOfTheDepthCamerasEmptyStationReplacesTheSessionsPlane)
 }
 
 }  // namespace
+
+// A pair side by side, as the tool's split sees it: each cluster measured
+// against the size it matches, whichever order the sizes are given in.
+TEST_F(CalibrateRun, CheckPairSideBySideReportsEachBox) {
+    SeedDecode(db, cleanup, "CONFIG", "inbound.precise", "1", "I");
+    SeedSession(db, cleanup, "cal8800", {0.0, 0.0, 1.0, -ScanScene::kFloorZ});
+    const fs::path pair = dir.DataFolder() / "cal8800" / "pair.pcd";
+    const fs::path single = dir.DataFolder() / "cal8800" / "single.pcd";
+    fs::create_directories(pair.parent_path());
+    for (const std::string& scene : {"pallet-side-by-side " + pair.string() + " --angle 20",
+                                     "box-on-pallet " + single.string() + " --angle 20"}) {
+        ASSERT_EQ(std::system((std::string(KELVO_SCANGEN_BIN) + " " + scene + " --camera >/dev/null").c_str()), 0);
+    }
+    const std::vector<std::string> common = {"check", "-d", "8001", "-s", "cal8800", "--division", "10"};
+    // The split's start values find nothing, and the refusal says where to look.
+    ExpectRefusal(Calibrate(dir, With(common, {"--size", "600x400x500", "--size", "400x300x300", pair.string()})),
+                  "ERROR: Scan " + pair.string() + ": split into 0 objects, not the pair's 2 (the split's settings: "
+                  "pcl.cluster.tollerance, pcl.min.cluster.size, pcl.max.cluster.size)",
+                  "start values");
+    SeedDecode(db, cleanup, "CONFIG", "pcl.cluster.tollerance", "0.05", "D");
+    SeedDecode(db, cleanup, "CONFIG", "pcl.min.cluster.size", "100", "I");
+    SeedDecode(db, cleanup, "CONFIG", "pcl.max.cluster.size", "10000000", "I");
+    for (const auto& sizes : {std::vector<std::string>{"--size", "600x400x500", "--size", "400x300x300"},
+                              std::vector<std::string>{"--size", "300x400x300", "--size", "600x400x500"}}) {
+        const RunResult run = Calibrate(dir, With(With(common, sizes), {pair.string()}));
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        EXPECT_EQ(run.out.rfind("Check pair side by side: box 1 ", 0), 0u) << run.out;
+        EXPECT_EQ(Occurrences(run.out, ", the inbound box of its cluster (mm; error = measured - true):\n"), 2)
+            << run.out;
+        EXPECT_NE(run.out.find("\nRESULT: within +-10 mm\n"), std::string::npos) << run.out;
+    }
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        std::string line;
+    } refusals[] = {
+        {"one box for a pair", With(common, {"--size", "600x400x500", "--size", "400x300x300", single.string()}),
+         "ERROR: Scan " + single.string() + ": split into 1 objects, not the pair's 2 (the split's settings: "
+         "pcl.cluster.tollerance, pcl.min.cluster.size, pcl.max.cluster.size)"},
+        {"three sizes", With(common, {"--size", "600x400x500", "--size", "400x300x300", "--size", "400x300x300",
+                                      pair.string()}),
+         "ERROR: Give one --size, or two for a pair of boxes side by side"},
+        {"a reference pair", {"box", "--size", "600x400x500", "--size", "400x300x300", "-s", "cal8800",
+                              pair.string(), pair.string(), pair.string()},
+         "ERROR: Give one --size: the reference box is one box"},
+    };
+    for (const auto& c : refusals) {
+        ExpectRefusal(Calibrate(dir, c.args), c.line, c.name);
+    }
+}

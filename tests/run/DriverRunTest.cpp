@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "run/RunHarness.h"
+#include "tools/Version.h"
 
 using kelvo_test::RunDir;
 using kelvo_test::RunResult;
@@ -19,6 +20,7 @@ namespace {
 const std::string kListing =
     "Available options:\n"
     "  -h [ --help ]                   stampa lista opzioni\n"
+    "  --version                       Version of the program\n"
     "  -i [ --index ] arg              Index of object\n"
     "  -u [ --user_id ] arg            User Id\n"
     "  -s [ --session_id ] arg         Session id\n"
@@ -335,7 +337,8 @@ TEST_F(DriverRun, BadDecodeValueFailsTheConfiguration) {
          {std::vector<std::string>{"-z", "-i", "1"}, std::vector<std::string>{"-h"}}) {
         const RunResult r = Run(args);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, "ERROR: Unable to initialize config object!\n");
+        EXPECT_EQ(r.out, std::string(args[0] == "-h" ? kListing + "\n" : "") +
+                             "ERROR: Unable to initialize config object!\n");
         EXPECT_EQ(r.err, "Invalid argument (pcl.min.cluster.size): stoi\n");
     }
 }
@@ -345,7 +348,11 @@ TEST(DriverStartFailure, EachEndsWithOneLineAndStatusOne) {
     const RunResult missing = RunTool(noBootstrap, {"-z", "-i", "1"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
-    EXPECT_EQ(missing.err, "ERROR: File not found './kelvo_tools.json'\n");
+    if (!boost::filesystem::exists("/etc/kelvo-tools/kelvo_tools.json")) {
+        EXPECT_EQ(missing.err,
+                  "ERROR: File not found './kelvo_tools.json' or "
+                  "'/etc/kelvo-tools/kelvo_tools.json'\n");
+    }
 
     const RunResult unreadable = RunTool(noBootstrap, {"-z", "-i", "1", "-c", "absent.json"});
     EXPECT_EQ(unreadable.status, 1);
@@ -369,6 +376,26 @@ TEST(DriverStartFailure, EachEndsWithOneLineAndStatusOne) {
 
     for (const RunResult& r : {missing, unreadable, broken, down}) {
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+}
+
+TEST(DriverStartFailure, VersionAndHelpNeedNoBootstrapFileNorDatabase) {
+    RunDir noBootstrap(false);
+    const RunResult version = RunTool(noBootstrap, {"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "kelvo_tools " KELVO_VERSION "\n");
+    EXPECT_EQ(version.err, "");
+
+    // The listing comes first; the configuration's failure follows as
+    // without the option, with its status.
+    std::ofstream(noBootstrap.Path() / "down.json")
+        << "{\"config\":{\"database\":{\"server\":\"127.0.0.1\",\"port\":1}}}";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--help"}, std::vector<std::string>{"-h", "-c", "down.json"}}) {
+        const RunResult help = RunTool(noBootstrap, args);
+        EXPECT_EQ(help.status, 1) << args.size();
+        EXPECT_EQ(help.out, kListing + "\n");
+        EXPECT_EQ(std::count(help.err.begin(), help.err.end(), '\n'), 1) << help.err;
     }
 }
 
