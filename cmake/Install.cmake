@@ -3,7 +3,7 @@
 #   P/lib/kelvo_tools/         libkelvo_snapshot.so, found by the tool from its own folder
 #   P/share/kelvo-tools/       schema.sql, station-seed.sql (a new station's rows) and
 #                              run-settings.sql (the demo's settings)
-#   P/share/doc/kelvo-tools/   README.md, docs/, examples/kelvo_tools.json, copyright, changelog.gz
+#   P/share/doc/kelvo-tools/   README, docs/, examples/kelvo_tools.json, copyright, changelog.gz
 #   P/share/man/man1/          the four manual pages, compressed
 #   /etc/kelvo-tools/          kelvo_tools.json, the bootstrap file a run reads when the
 #                              working folder has none (KELVO_SYSCONF_DIR: another folder,
@@ -21,7 +21,8 @@ install(PROGRAMS ${CMAKE_BINARY_DIR}/installed/kelvo_reprocess DESTINATION bin)
 
 install(FILES scripts/schema.sql scripts/station-seed.sql scripts/run-settings.sql
         DESTINATION share/${KELVO_PACKAGE_NAME})
-install(FILES README.md DESTINATION ${KELVO_DOC_DIR})
+# The source tree's README is about building; a station gets the guide to the installed docs.
+install(FILES cmake/debian/README DESTINATION ${KELVO_DOC_DIR})
 install(DIRECTORY docs/ DESTINATION ${KELVO_DOC_DIR}/docs
         PATTERN man EXCLUDE PATTERN examples EXCLUDE)
 install(FILES docs/examples/kelvo_tools.json DESTINATION ${KELVO_DOC_DIR}/examples)

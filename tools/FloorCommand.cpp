@@ -26,6 +26,10 @@ namespace calibrate {
 
 namespace {
 
+// The pallet height of a run that measures goods on the floor (-e 2): the
+// lowest that cuts at all.
+constexpr int kFloorRunPalletMm = 2;
+
 /// The zone's decode rows, in metres to the millimetre, and their printout.
 std::vector<std::string> ZoneRows(const FloorZoneFit& zone) {
     const std::pair<const char*, double> edges[] = {{"floor.zone.x.min", zone.XMin()},
@@ -102,6 +106,11 @@ int FloorCommand(const po::variables_map& vm, CalibrationStore& store) {
                 fit.P999() * 1000.0);
     std::printf("pallet.correction.height: %d mm\n", correction);
     std::printf("floor.noise.band: %d mm\n", fit.FloorNoiseBandMm());
+    // Goods on the floor are measured with -e 2: the cut stands that much
+    // plus the correction above the floor, and goods lower than it cannot be
+    // told from the floor's noise.
+    std::printf("least goods height: %d mm (on the floor, -e %d)\n", kFloorRunPalletMm + correction,
+                kFloorRunPalletMm);
     const std::vector<std::string> zoneRows = zone ? ZoneRows(*zone) : std::vector<std::string>();
 
     std::vector<std::string> statements;
