@@ -152,11 +152,6 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
                Fixed(band * kMillimetresPerMetre, 0) + " mm beyond it (at most " +
                Fixed(kMostOffPlanePercent, 0) + " %)";
     }
-    if (const std::string low = SceneChecks::TooLow(tally, cloudInfo.GetSid(), cut * kMillimetresPerMetre,
-                                                    pallet * kMillimetresPerMetre, pallet <= band);
-        !low.empty()) {
-        return low;
-    }
     if (kept > 0 && 100.0 * static_cast<double>(strays) / static_cast<double>(kept) >
                         kMostStraysAboveCutPercent) {
         return "Floor noise of " + session + " reaches above the cut: " + std::to_string(strays) +
@@ -172,6 +167,13 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
         return left;
     }
     if (const std::string low = SceneChecks::SupportBelowPallet(tally, cloudInfo.GetSid(), pallet, band);
+        !low.empty()) {
+        return low;
+    }
+    // Goods too low to tell from what they stand on, once no layer the cut
+    // missed explains a low cloud better.
+    if (const std::string low = SceneChecks::TooLow(tally, cloudInfo.GetSid(), cut * kMillimetresPerMetre,
+                                                    pallet * kMillimetresPerMetre, pallet <= band);
         !low.empty()) {
         return low;
     }

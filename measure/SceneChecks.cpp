@@ -129,21 +129,27 @@ std::string SceneChecks::TooLow(const SceneTally& tally, const std::string& sid,
                                 double palletMm, bool onFloor) {
     // Nothing at all above the cut is the empty cloud's own refusal; a
     // cloud sparse all over (no camera's) has no surface to tell strays by.
-    if (tally.Kept() == 0 || tally.KeptOnSurface() >= kLeastGoodsPoints ||
-        Percent(tally.Kept(), tally.Finite()) >= kMostStraysKeptPercent) {
+    const bool scattered = tally.KeptOnSurface() < kLeastGoodsPoints &&
+                           Percent(tally.Kept(), tally.Finite()) < kMostStraysKeptPercent;
+    const double leastMm = LeastGoodsHeightMm(cutMm, cutMm - palletMm);
+    const double medianMm = tally.KeptMedianHeight() * kMillimetresPerMetre;
+    const bool low = tally.Kept() >= kLeastGoodsPoints && cutMm > palletMm && medianMm < leastMm;
+    if (tally.Kept() == 0 || !(scattered || low)) {
         return std::string();
     }
-    const std::string kept = "Nothing of session " + sid + " stands above the cut " +
-                             string_format("%.0f", cutMm) + " mm over the floor but " +
-                             std::to_string(tally.Kept()) + " scattered points (goods show as " +
-                             std::to_string(kLeastGoodsPoints) + " and more side by side); ";
+    const std::string kept = "Nothing of session " + sid + " stands clear of the cut " +
+                             string_format("%.0f", cutMm) + " mm over the floor: " +
+                             std::to_string(tally.Kept()) + " points kept, " +
+                             std::to_string(tally.KeptOnSurface()) +
+                             " of them side by side (goods show as " + std::to_string(kLeastGoodsPoints) +
+                             " and more), their median " + string_format("%.0f", medianMm) +
+                             " mm over the floor (goods stand half the correction above the cut); ";
     if (onFloor) {
-        return kept + "goods lower than " + string_format("%.0f", cutMm) +
+        return kept + "goods lower than " + string_format("%.0f", leastMm) +
                " mm cannot be told from the floor of session " + sid;
     }
-    return kept + "goods lower than " + string_format("%.0f", cutMm - palletMm) +
-           " mm cannot be told from the pallet's top of session " + sid +
-           "; check the pallet's height";
+    return kept + "goods lower than " + string_format("%.0f", leastMm - palletMm) +
+           " mm cannot be told from the pallet's top of session " + sid + "; check the pallet's height";
 }
 
 std::string SceneChecks::LayerAboveCut(const SceneTally& tally, const std::string& sid, bool onFloor) {

@@ -76,8 +76,14 @@ public:
     static constexpr std::size_t kLeastGoodsPoints = 20;
     /// Strays of the floor above a cut are a small share of the scan (per cent).
     static constexpr double kMostStraysKeptPercent = 1.0;
+    /// The least height of goods a cut at cutMm tells from what they stand
+    /// on (millimetres above it): half the correction above the cut, where
+    /// the correction clears the noise of what they stand on. Lower goods
+    /// show above the cut only their noisy top's upper half.
+    static double LeastGoodsHeightMm(double cutMm, double correctionMm) { return cutMm + correctionMm / 2; }
     /// A run that cuts (cutMm above the floor; onFloor: goods on the floor,
-    /// else on a pallet palletMm high) and keeps next to nothing.
+    /// else on a pallet palletMm high) and keeps next to nothing, or only
+    /// goods lower than the least height: their median kept point lies below it.
     static std::string TooLow(const SceneTally& tally, const std::string& sid, double cutMm,
                               double palletMm, bool onFloor);
     /// A run that cuts: a dense layer just above the cut, left in with the goods.

@@ -249,9 +249,17 @@ void SceneTally::CountKeptOnSurface(const PointCloudRGB& scan, const FloorPlane&
         const auto iy = std::min(ny - 1, static_cast<std::size_t>((p.y - lo[1]) / cell));
         return iy * nx + ix;
     };
+    std::vector<double> heights;
+    heights.reserve(kept);
     for (const pcl::PointXYZRGB& p : scan.points) {
-        if (isKept(p)) ++count[cellOf(p)];
+        if (isKept(p)) {
+            ++count[cellOf(p)];
+            heights.push_back(static_cast<double>(floor.Floor()) - static_cast<double>(floor.Along(p.x, p.y, p.z)));
+        }
     }
+    const auto middle = heights.begin() + static_cast<std::ptrdiff_t>(heights.size() / 2);
+    std::nth_element(heights.begin(), middle, heights.end());
+    keptMedianHeight = *middle;
     for (const std::uint32_t c : count) {
         keptOnSurface += c >= kLeastGoodsCellPoints ? c : 0;
     }

@@ -90,6 +90,9 @@ public:
     /// surface, the floor's strays above a cut one by one.
     std::size_t KeptOnSurface() const { return keptOnSurface; }
     static constexpr double kGoodsCell = 0.03;
+    /// The median height above the floor (metres) of the points the cut
+    /// keeps; 0 when it keeps none.
+    double KeptMedianHeight() const { return keptMedianHeight; }
     static constexpr std::size_t kLeastGoodsCellPoints = 3;
     std::size_t JustAboveCut() const { return justAboveCut; }
     std::size_t JustBelowCut() const { return justBelowCut; }
@@ -154,6 +157,7 @@ private:
     std::size_t justBelowCut = 0;
     std::size_t justAboveCutOff = 0;
     std::size_t keptOnSurface = 0;
+    double keptMedianHeight = 0.0;
     std::size_t aboveSlab = 0;
     std::size_t layerPointsOff = 0;
     std::size_t layerOffAtBorder = 0;

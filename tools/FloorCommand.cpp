@@ -6,6 +6,7 @@
 #include "tools/FloorCommand.h"
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "cloud/Cloud.h"
 #include "cloud/CloudInfo.h"
+#include "measure/SceneChecks.h"
 #include "tools/CalibrationStore.h"
 #include "tools/CommandOutput.h"
 #include "tools/FloorFit.h"
@@ -107,9 +109,10 @@ int FloorCommand(const po::variables_map& vm, CalibrationStore& store) {
     std::printf("pallet.correction.height: %d mm\n", correction);
     std::printf("floor.noise.band: %d mm\n", fit.FloorNoiseBandMm());
     // Goods on the floor are measured with -e 2: the cut stands that much
-    // plus the correction above the floor, and goods lower than it cannot be
-    // told from the floor's noise.
-    std::printf("least goods height: %d mm (on the floor, -e %d)\n", kFloorRunPalletMm + correction,
+    // plus the correction above the floor, and goods lower than half the
+    // correction above it cannot be told from the floor's noise.
+    std::printf("least goods height: %.0f mm (on the floor, -e %d)\n",
+                std::ceil(SceneChecks::LeastGoodsHeightMm(kFloorRunPalletMm + correction, correction)),
                 kFloorRunPalletMm);
     const std::vector<std::string> zoneRows = zone ? ZoneRows(*zone) : std::vector<std::string>();
 

@@ -343,8 +343,9 @@ TEST_F(CalibrateRun, FloorOfTheDepthCamerasEmptyStationReplacesTheSessionsPlane)
     EXPECT_GT(p999, 3.0 * rms);
     ASSERT_EQ(std::sscanf(LineAfter(run.out, "pallet.correction.height: ").c_str(), "%d", &correction), 1);
     EXPECT_EQ(correction, static_cast<int>(std::ceil(p999)) + 1);
-    // Goods on the floor lower than the -e 2 cut cannot be told from it.
-    EXPECT_EQ(LineAfter(run.out, "least goods height: "), std::to_string(correction + 2) + " mm (on the floor, -e 2)");
+    // Goods on the floor lower than half the correction above the -e 2 cut cannot be told from it.
+    EXPECT_EQ(LineAfter(run.out, "least goods height: "),
+              std::to_string(2 + correction + (correction + 1) / 2) + " mm (on the floor, -e 2)");
     EXPECT_NE(run.out.find("\nstored plane of session cal8900: 0.000000 0.000000 2.000000 -5.020000\n"),
               std::string::npos);
     double angle = 0.0;

@@ -198,4 +198,16 @@ TEST_F(PreciseRun, GoodsThatAreNoTallBoxAreEnclosedOrRefusedNamingWhy) {
         }
         ++id;
     }
+    // Goods no taller than half the correction above the cut show only their
+    // noisy top's upper half above it: a 10 mm sheet was stored as a fragment
+    // (L -60, W -219 mm) with exit 0. Refused in both modes, naming the height.
+    SeedCameraScan(id, goods(Shape::kBlock, 0.35f, 0.25f, 0.01f, false), true);
+    for (const char* mode : {"0", "1"}) {
+        SetMode(mode);
+        const RunResult thin = Run(id, false);
+        EXPECT_EQ(thin.status, 1) << mode;
+        EXPECT_NE(thin.out.find("goods lower than 17 mm cannot be told from the floor of session pre" + std::to_string(id)),
+                  std::string::npos)
+            << thin.out;
+    }
 }
