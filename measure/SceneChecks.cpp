@@ -129,8 +129,10 @@ std::string SceneChecks::TooLow(const SceneTally& tally, const std::string& sid,
                                 double palletMm, bool onFloor) {
     // Nothing at all above the cut is the empty cloud's own refusal; a
     // cloud sparse all over (no camera's) has no surface to tell strays by.
+    // A camera's image is judged by its pixels: a scanner that drops the
+    // floor's returns may leave no more than the strays of low goods.
     const bool scattered = tally.KeptOnSurface() < kLeastGoodsPoints &&
-                           Percent(tally.Kept(), tally.Finite()) < kMostStraysKeptPercent;
+                           Percent(tally.Kept(), tally.Reference()) < kMostStraysKeptPercent;
     const double leastMm = LeastGoodsHeightMm(cutMm, cutMm - palletMm);
     const double medianMm = tally.KeptMedianHeight() * kMillimetresPerMetre;
     const bool low = tally.Kept() >= kLeastGoodsPoints && cutMm > palletMm && medianMm < leastMm;
