@@ -142,7 +142,7 @@ bool CutsPallet(const RunRequest& request, const Config& config) {
 Snapshot::Ground Support(const RunRequest& request, const Config& config) {
     // A cut within the floor's noise band (-e 2) takes the floor's layer, not
     // a pallet: the scan checks see such goods on the floor too.
-    return CutsPallet(request, config) && config.GetPalletHeight() > config.GetFloorNoiseBand()
+    return CutsPallet(request, config) && !Cloud::GoodsOnFloor(config.GetPalletHeight(), config.GetFloorNoiseBand())
                ? Snapshot::Ground::PalletTop
                : Snapshot::Ground::Floor;
 }

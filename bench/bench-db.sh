@@ -9,6 +9,16 @@ bench_db_start() {
   # shellcheck disable=SC1091
   source "$DBDIR/env.sh"
 }
+# bench_build NAME TOOL...: BUILD made absolute, and the bench NAME ended
+# with a message naming the first TOOL (a path under BUILD) not built there.
+bench_build() {
+  local name="$1" tool
+  shift
+  BUILD="$(cd "$BUILD" && pwd)"
+  for tool in "$@"; do
+    [ -x "$BUILD/$tool" ] || { echo "$name: $BUILD/$tool not built" >&2; exit 1; }
+  done
+}
 bench_db_stop() { bash "$ROOT/scripts/db-stop.sh" "$DBDIR" >/dev/null; }
 sql() { mariadb --no-defaults --socket="$KELVO_TEST_DB_SOCKET" -u"$KELVO_TEST_DB_USER" \
           -p"$KELVO_TEST_DB_PASSWORD" "$KELVO_TEST_DB_NAME" -N -B "$@"; }

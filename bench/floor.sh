@@ -11,7 +11,7 @@
 # Scans: sampled box on a pallet of 175k and 870k points, a 1280x720 camera
 # scan of a box on a pallet (pictures on and off), a 640x480 camera scan of
 # two boxes on a pallet, and a real 640x480 capture of a box on a table
-# (depallet -e 2) read in place from /work/shared/real.
+# (depallet -e 2) read in place from ../shared/real beside the checkout.
 #
 # Usage: bench/floor.sh [BUILD_DIR] [REPEATS] [KEY=VALUE]...
 #   needs kelvo_tools, kelvo_scangen and bench/bench_floor_run built in BUILD_DIR
@@ -22,16 +22,14 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="$(cd "${1:-$ROOT/build}" && pwd)"
 REPEATS="${2:-5}"
 SETTINGS=("${@:3}")
-REAL="${KELVO_REAL_SCANS:-/work/shared/real}"
-for tool in kelvo_tools kelvo_scangen bench/bench_floor_run; do
-  [ -x "$BUILD/$tool" ] || { echo "floor: $BUILD/$tool not built" >&2; exit 1; }
-done
+REAL="${KELVO_REAL_SCANS:-$ROOT/../shared/real}"
+# shellcheck source=bench-db.sh
+source "$ROOT/bench/bench-db.sh"
+bench_build floor kelvo_tools kelvo_scangen bench/bench_floor_run
 DBDIR="$ROOT/.db-bench"
 WORK="$BUILD/floor-bench"
 DATA="$WORK/data"
 
-# shellcheck source=bench-db.sh
-source "$ROOT/bench/bench-db.sh"
 bench_start_work 1 144
 set_decodes floor "${SETTINGS[@]}"
 

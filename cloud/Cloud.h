@@ -78,6 +78,11 @@ public:
     std::string CheckEroded() const;
     /// True when CalcDepallet cuts a pallet of this height (millimetres) at all.
     static bool CutsPallet(float palletHeightMm);
+    /// True when a cut for a pallet of this height (millimetres) stands within
+    /// the floor's noise band: the goods stand on the floor (-e 2), not on a pallet.
+    static bool GoodsOnFloor(float palletHeightMm, float floorNoiseBandMm) {
+        return palletHeightMm <= floorNoiseBandMm;
+    }
     /// Why the scan cannot be measured, or its floor plane cannot be cut from
     /// when cutsPallet: one line naming the session; empty when it can.
     /// storesWhole: the run stores the whole cloud's measurement (a depallet

@@ -84,21 +84,20 @@ void Cloud::CalcDepallet() {
     // point's index in the scan is noted.
     const bool checksFlying = config->GetInboundPrecise() != 1 && floor.HasNormal();
     std::vector<bool> cutKeeps(cloud->points.size(), false);
+    std::size_t cut = 0;
     for (std::size_t i = 0; i < cloud->points.size(); ++i) {
         const pcl::PointXYZRGB& p = cloud->points[i];
         cutKeeps[i] = pcl::isFinite(p) && WholeMillimetres(along(p)) <= limitMm;
+        cut += cutKeeps[i];
     }
     // Goods on the floor lower at their outline than the cut (a rounded item,
     // a wedge, a plate) lose that part to it: the whole of them is measured
-    // instead of what stands above the cut.
-    // Only on the floor: a pallet's deck is no flat floor, its boards and
-    // their noise would pass for a foot.
-    const bool onFloor = palletHeight <= config->GetFloorNoiseBand() / kMillimetresPerMetre;
-    if (floor.HasNormal() && correction > 0.0f && onFloor) {
+    // instead of what stands above the cut. Not on a pallet: its deck is no
+    // flat floor, and its boards' noise would pass for a foot.
+    if (floor.HasNormal() && correction > 0.0f &&
+        GoodsOnFloor(palletHeightMm, config->GetFloorNoiseBand())) {
         const GoodsFoot foot(*cloud, floor, cutKeeps,
                              static_cast<double>(palletHeight) + static_cast<double>(correction) / 2);
-        std::size_t cut = 0;
-        for (const bool k : cutKeeps) cut += k;
         if (foot.Beyond() > std::max(kLeastFootBeyond, cut / kFootBeyondPerKept)) {
             for (const std::uint32_t i : foot.Points()) cutKeeps[i] = true;
         }

@@ -162,7 +162,8 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
                Fixed(kMostStraysAboveCutPercent, 0) +
                " %); raise pallet.correction.height to clear the floor's noise";
     }
-    if (const std::string left = SceneChecks::LayerAboveCut(tally, cloudInfo.GetSid(), pallet <= band);
+    const bool onFloor = pallet <= band;
+    if (const std::string left = SceneChecks::LayerAboveCut(tally, cloudInfo.GetSid(), onFloor);
         !left.empty()) {
         return left;
     }
@@ -173,7 +174,7 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
     // Goods too low to tell from what they stand on, once no layer the cut
     // missed explains a low cloud better.
     if (const std::string low = SceneChecks::TooLow(tally, cloudInfo.GetSid(), cut * kMillimetresPerMetre,
-                                                    pallet * kMillimetresPerMetre, pallet <= band);
+                                                    pallet * kMillimetresPerMetre, onFloor);
         !low.empty()) {
         return low;
     }

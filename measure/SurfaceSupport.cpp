@@ -45,53 +45,52 @@ int SurfaceSupport::Neighbours(std::size_t i, int limit) const { return Count(po
 
 int SurfaceSupport::Near(const Point& p, int limit) const { return Count(p, points.size(), limit); }
 
-int SurfaceSupport::Count(const Point& p, std::size_t self, int limit) const {
+template <class Visit>
+void SurfaceSupport::ForEachInCells(const Point& p, Visit&& visit) const {
     const auto cell = CellOf(p);
-    const float r2 = radius * radius;
-    int found = 0;
     for (long dx = -1; dx <= 1; ++dx) {
         for (long dy = -1; dy <= 1; ++dy) {
             const auto range =
                 std::equal_range(keys.begin(), keys.end(), CellKey(cell[0] + dx, cell[1] + dy));
             for (auto it = range.first; it != range.second; ++it) {
-                const std::uint32_t j = order[static_cast<std::size_t>(it - keys.begin())];
-                if (j == self) continue;
-                const Point& q = points[j];
-                const float ex = q[0] - p[0], ey = q[1] - p[1];
-                if (ex * ex + ey * ey <= r2 && std::fabs(q[2] - p[2]) <= depth && ++found >= limit)
-                    return found;
+                if (!visit(order[static_cast<std::size_t>(it - keys.begin())])) return;
             }
         }
     }
+}
+
+int SurfaceSupport::Count(const Point& p, std::size_t self, int limit) const {
+    const float r2 = radius * radius;
+    int found = 0;
+    ForEachInCells(p, [&](std::uint32_t j) {
+        if (j == self) return true;
+        const Point& q = points[j];
+        const float ex = q[0] - p[0], ey = q[1] - p[1];
+        return !(ex * ex + ey * ey <= r2 && std::fabs(q[2] - p[2]) <= depth && ++found >= limit);
+    });
     return found;
 }
 
 bool SurfaceSupport::OnSlope(std::size_t i, int needed, float tolerance, float leastGradient) const {
     const Point& p = points[i];
-    const auto cell = CellOf(p);
     const float r2 = radius * radius;
     // Sums for the least-squares plane dz = a + b dx + c dy through the neighbours.
     double n = 0, sx = 0, sy = 0, sz = 0, sxx = 0, sxy = 0, syy = 0, sxz = 0, syz = 0;
-    for (long dx = -1; dx <= 1; ++dx) {
-        for (long dy = -1; dy <= 1; ++dy) {
-            const auto range = std::equal_range(keys.begin(), keys.end(), CellKey(cell[0] + dx, cell[1] + dy));
-            for (auto it = range.first; it != range.second; ++it) {
-                const std::uint32_t j = order[static_cast<std::size_t>(it - keys.begin())];
-                const Point& q = points[j];
-                const double ex = q[0] - p[0], ey = q[1] - p[1], ez = q[2] - p[2];
-                if (j == i || ex * ex + ey * ey > r2) continue;
-                n += 1;
-                sx += ex;
-                sy += ey;
-                sz += ez;
-                sxx += ex * ex;
-                sxy += ex * ey;
-                syy += ey * ey;
-                sxz += ex * ez;
-                syz += ey * ez;
-            }
-        }
-    }
+    ForEachInCells(p, [&](std::uint32_t j) {
+        const Point& q = points[j];
+        const double ex = q[0] - p[0], ey = q[1] - p[1], ez = q[2] - p[2];
+        if (j == i || ex * ex + ey * ey > r2) return true;
+        n += 1;
+        sx += ex;
+        sy += ey;
+        sz += ez;
+        sxx += ex * ex;
+        sxy += ex * ey;
+        syy += ey * ey;
+        sxz += ex * ez;
+        syz += ey * ez;
+        return true;
+    });
     if (n < needed) return false;
     // Spread across: the smaller eigenvalue of the neighbours' covariance in
     // x and y is that of a disc's edge, not of a line.

@@ -49,6 +49,10 @@ public:
 private:
     /// Indexed points within reach of p other than point `self`, up to limit.
     int Count(const Point& p, std::size_t self, int limit) const;
+    /// Calls visit(j) for every indexed point j in p's cell and the eight
+    /// around it, until it returns false.
+    template <class Visit>
+    void ForEachInCells(const Point& p, Visit&& visit) const;
     static std::uint64_t CellKey(long x, long y);
     std::array<long, 2> CellOf(const Point& p) const;
 

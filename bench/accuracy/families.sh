@@ -66,18 +66,15 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-BUILD="$(cd "$BUILD" && pwd)"
-for tool in kelvo_tools kelvo_scangen kelvo_calibrate; do
-  [ -x "$BUILD/$tool" ] || { echo "families: $BUILD/$tool not built" >&2; exit 1; }
-done
+# shellcheck source=../bench-db.sh
+source "$ROOT/bench/bench-db.sh"
+bench_build families kelvo_tools kelvo_scangen kelvo_calibrate
 DBDIR="$ROOT/.db-families"
 WORK="$BUILD/families-bench"
 DATA="$WORK/data"
 RESULTS="$WORK/results.tsv"
 PALLET_ID=1
 
-# shellcheck source=../bench-db.sh
-source "$ROOT/bench/bench-db.sh"
 bench_start_work "$PALLET_ID" 144
 set_decodes families "${SETTINGS[@]}"
 

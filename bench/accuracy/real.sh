@@ -38,9 +38,10 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-BUILD="$(cd "$BUILD" && pwd)"
+# shellcheck source=../bench-db.sh
+source "$ROOT/bench/bench-db.sh"
+bench_build real kelvo_tools
 REAL="$(cd "$REAL" && pwd)"
-[ -x "$BUILD/kelvo_tools" ] || { echo "real: $BUILD/kelvo_tools not built" >&2; exit 1; }
 [ -f "$REAL/README.md" ] || { echo "real: no README.md in $REAL" >&2; exit 1; }
 DBDIR="$ROOT/.db-real"
 WORK="$BUILD/real-bench"
@@ -48,8 +49,6 @@ DATA="$WORK/data"
 PALLET_ID=1
 START="$(date +%s.%N)"
 
-# shellcheck source=../bench-db.sh
-source "$ROOT/bench/bench-db.sh"
 bench_start_work "$PALLET_ID" "$PALLET_MM"
 set_decodes real "${SETTINGS[@]}"
 

@@ -57,10 +57,9 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-BUILD="$(cd "$BUILD" && pwd)"
-for tool in kelvo_tools kelvo_scangen; do
-  [ -x "$BUILD/$tool" ] || { echo "accuracy: $BUILD/$tool not built" >&2; exit 1; }
-done
+# shellcheck source=../bench-db.sh
+source "$ROOT/bench/bench-db.sh"
+bench_build accuracy kelvo_tools kelvo_scangen
 DBDIR="$ROOT/.db-bench"
 WORK="$BUILD/accuracy-bench"
 DATA="$WORK/data"
@@ -68,8 +67,6 @@ RESULTS="$WORK/results.tsv"
 PALLET_ID=1
 PALLET_MM=144
 
-# shellcheck source=../bench-db.sh
-source "$ROOT/bench/bench-db.sh"
 bench_start_work "$PALLET_ID" "$PALLET_MM"
 
 set_decodes accuracy "${SETTINGS[@]}"

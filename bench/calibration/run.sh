@@ -32,16 +32,13 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-BUILD="$(cd "$BUILD" && pwd)"
-for tool in kelvo_calibrate kelvo_scangen; do
-  [ -x "$BUILD/$tool" ] || { echo "calibration: $BUILD/$tool not built" >&2; exit 1; }
-done
+# shellcheck source=../bench-db.sh
+source "$ROOT/bench/bench-db.sh"
+bench_build calibration kelvo_calibrate kelvo_scangen
 DBDIR="$ROOT/.db-calbench"
 WORK="$BUILD/calibration-bench"
 DATA="$WORK/data"
 
-# shellcheck source=../bench-db.sh
-source "$ROOT/bench/bench-db.sh"
 bench_db_start
 trap 'bench_db_stop; rm -rf "$DATA"' EXIT
 

@@ -32,16 +32,13 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-BUILD="$(cd "$BUILD" && pwd)"
-for tool in kelvo_tools kelvo_scangen; do
-  [ -x "$BUILD/$tool" ] || { echo "split: $BUILD/$tool not built" >&2; exit 1; }
-done
+# shellcheck source=../bench-db.sh
+source "$ROOT/bench/bench-db.sh"
+bench_build split kelvo_tools kelvo_scangen
 DBDIR="$ROOT/.db-split"
 WORK="$BUILD/split-bench"
 DATA="$WORK/data"
 RESULTS="$WORK/results.tsv"
-# shellcheck source=../bench-db.sh
-source "$ROOT/bench/bench-db.sh"
 bench_start_work 1 144
 set_decodes split "${SETTINGS[@]}"
 
