@@ -8,6 +8,7 @@
 
 #include "measure/Median.h"
 #include "measure/RectangleSides.h"
+#include "measure/SilhouetteOutline.h"
 #include "measure/SurfaceSupport.h"
 #include "measure/SurfaceTop.h"
 #include "measure/TopLevel.h"
@@ -273,8 +274,13 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
         if (sides.Get(k).strips > 0) moved[k] += outline(k);
     }
     offset = moved;
+    // Goods without a flat top: a flank's base hidden under the sheet of
+    // mixed pixels at its silhouette.
+    const SilhouetteOutline silhouette(points, pitch);
     for (int k = 0; k < 4; ++k) {
-        const float further = reach(k, division / 2);
+        float further = reach(k, division / 2);
+        if (rounded)
+            further = std::max(further, silhouette.Beyond(origin, normal[k], offset[k], division / 2));
         if (further > 0.0f)
             moved[k] += further + sampled(k) + (mixedEdge[k] ? kMixedDeficit * pitch : 0.0f);
     }
