@@ -178,6 +178,11 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
         !low.empty()) {
         return low;
     }
+    if (const std::string under =
+            SceneChecks::BelowLowestReturn(tally, cloudInfo.GetSid(), onFloor);
+        !under.empty()) {
+        return under;
+    }
     if (const std::string border = SceneChecks::ImageBorder(tally, cloudInfo.GetSid()); !border.empty()) {
         return border;
     }

@@ -154,6 +154,23 @@ std::string SceneChecks::TooLow(const SceneTally& tally, const std::string& sid,
            " mm cannot be told from the pallet's top of session " + sid + "; check the pallet's height";
 }
 
+std::string SceneChecks::BelowLowestReturn(const SceneTally& tally, const std::string& sid,
+                                           bool onFloor) {
+    if (!onFloor || tally.AtLowestReturn() <= kMostAtLowestReturn) {
+        return std::string();
+    }
+    const double lowestMm = tally.LowestReturn() * kMillimetresPerMetre;
+    return "Goods of session " + sid + " run on below the scanner's lowest return, " +
+           string_format("%.0f", lowestMm) +
+           " mm over the floor: " + std::to_string(tally.AtLowestReturn()) +
+           " pixels of a surface of theirs lie within " +
+           string_format("%g", SceneTally::kLowestReturnMm) + " mm above it (at most " +
+           std::to_string(kMostAtLowestReturn) +
+           "), and the part the scanner dropped with the floor is missing; goods lower than " +
+           string_format("%.0f", lowestMm + SceneTally::kLowestReturnMm) +
+           " mm cannot be told from the floor of session " + sid;
+}
+
 std::string SceneChecks::LayerAboveCut(const SceneTally& tally, const std::string& sid, bool onFloor) {
     if (Percent(tally.JustAboveCut(), tally.Kept()) <= kMostJustAboveCutPercent ||
         static_cast<double>(tally.JustBelowCut()) >

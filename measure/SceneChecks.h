@@ -86,6 +86,12 @@ public:
     /// goods lower than the least height: their median kept point lies below it.
     static std::string TooLow(const SceneTally& tally, const std::string& sid, double cutMm,
                               double palletMm, bool onFloor);
+    /// Goods on the floor whose surface runs on below the lowest return a
+    /// scanner keeps (SceneTally::AtLowestReturn, more than kMostAtLowestReturn
+    /// pixels): the part it dropped with the floor is missing from them.
+    static std::string BelowLowestReturn(const SceneTally& tally, const std::string& sid,
+                                         bool onFloor);
+    static constexpr std::size_t kMostAtLowestReturn = 8;
     /// A run that cuts: a dense layer just above the cut, left in with the goods.
     /// onFloor: the cut lies within the floor's band (goods on the floor), so
     /// the layer may also be the floor's own noise reaching above it.

@@ -17,7 +17,8 @@
 
 SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove,
                        double band, const FloorZone& zone)
-    : lowestAbove(std::numeric_limits<double>::max()) {
+    : lowestAbove(std::numeric_limits<double>::max()),
+      lowestReturn(std::numeric_limits<double>::max()) {
     const std::size_t width = scan.width;
     const std::size_t height = scan.height;
     pixels = width * height;
@@ -38,6 +39,9 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
         }
         if (pastFloor <= band && -pastFloor < lowestAbove) {
             lowestAbove = -pastFloor;
+        }
+        if (pastFloor < 0.0 && -pastFloor < lowestReturn) {
+            lowestReturn = -pastFloor;
         }
         const double bin = std::floor(pastFloor * kMillimetresPerMetre) + kLayerWindowMm;
         if (bin >= 0.0 && bin < static_cast<double>(layers.size())) {
@@ -77,6 +81,9 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
     CountLayersOff(scan, floor, keepAbove);
     if (organized) {
         FindBorderRuns(scan, floor, cuts ? keepAbove : band);
+    }
+    if (cuts && organized && lowestReturn > keepAbove && lowestReturn <= band) {
+        CountAtLowestReturn(scan, floor, keepAbove);
     }
     if (cuts) {
         const auto [first, points] = DensestSlab(support);
@@ -217,6 +224,32 @@ void SceneTally::CountLayersOff(const PointCloudRGB& scan, const FloorPlane& flo
                 const std::size_t v = i / width;
                 layerOffAtBorder += v == 0 || v + 1 == height || u == 0 || u + 1 == width;
             }
+        }
+    }
+}
+
+void SceneTally::CountAtLowestReturn(const PointCloudRGB& scan, const FloorPlane& floor,
+                                     double keepAbove) {
+    const std::size_t width = scan.width;
+    const std::size_t height = scan.height;
+    const double top = lowestReturn + kLowestReturnMm / kMillimetresPerMetre;
+    const auto low = [&](std::size_t u, std::size_t v) {
+        const pcl::PointXYZRGB& p = scan.points[v * width + u];
+        if (!pcl::isFinite(p)) return false;
+        const double over =
+            static_cast<double>(floor.Floor()) - static_cast<double>(floor.Along(p.x, p.y, p.z));
+        return over > keepAbove && over < top;
+    };
+    for (std::size_t v = 1; v + 1 < height; ++v) {
+        for (std::size_t u = 1; u + 1 < width; ++u) {
+            if (!low(u, v)) continue;
+            int around = 0;
+            for (std::size_t dv = 0; dv < 3; ++dv) {
+                for (std::size_t du = 0; du < 3; ++du) {
+                    around += (du != 1 || dv != 1) && low(u + du - 1, v + dv - 1);
+                }
+            }
+            atLowestReturn += around >= kLowestReturnNeighbours;
         }
     }
 }

@@ -131,6 +131,21 @@ public:
     double SupportHeight() const { return supportHeight; }
     std::size_t SupportPoints() const { return supportPoints; }
 
+    /// Height above the floor (metres) of the lowest return over it: where
+    /// the scanner drops the returns near the floor, the height it drops
+    /// below; the largest double when nothing lies above the floor.
+    double LowestReturn() const { return lowestReturn; }
+    /// Above a cut lower than the lowest return, that return within the
+    /// floor's band (a scanner's floor removal, not goods whose top alone
+    /// shows), in a camera's image: the
+    /// pixels the cut keeps within kLowestReturnMm of that return, half of
+    /// whose eight neighbours lie there too: a surface of the goods running
+    /// on below the returns the scanner keeps (the mixed pixels along the
+    /// foot of goods stand there one by one, in a line).
+    std::size_t AtLowestReturn() const { return atLowestReturn; }
+    static constexpr double kLowestReturnMm = 3.0;
+    static constexpr int kLowestReturnNeighbours = 4;
+
 private:
     /// The densest slab of 2 kLayerHalfMm + 1 bins: its first bin and its points.
     template <std::size_t N>
@@ -147,6 +162,8 @@ private:
     /// Counts the points of the slab above the cut and of the layer that lie
     /// off the footprints of what stands above each.
     void CountLayersOff(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove);
+    /// Counts the surface the cut keeps at the lowest return (AtLowestReturn).
+    void CountAtLowestReturn(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove);
     /// Counts the points the cut keeps that stand with others in their cell.
     void CountKeptOnSurface(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove);
 
@@ -164,6 +181,8 @@ private:
     std::size_t flying = 0;
     std::size_t onFloor = 0;
     double lowestAbove;
+    double lowestReturn;
+    std::size_t atLowestReturn = 0;
     bool organized = false;
     std::size_t pixels = 0;
     std::array<std::size_t, kSides> border{};

@@ -438,3 +438,59 @@ TEST(SceneChecks, FlatGoodsAndSampledSidesAreNoLayerOfTheFloor) {
         EXPECT_EQ(Fault(c.scan, c.run), "") << c.name;
     }
 }
+
+TEST(SceneChecks, GoodsRunningOnBelowTheScannersLowestReturnAreRefused) {
+    // The scanner drops every return within 15 mm of the floor: a wedge
+    // whose thin end is 8 mm high loses it with the floor, and its top runs
+    // into the lowest return as a surface, not as the one row of mixed
+    // pixels along the foot of other goods.
+    using Shape = ScanScene::Shape;
+    const auto goods = [](Shape shape, float l, float w, float h, float low = 0.0f) {
+        return ScanScene::SingleGoods(shape, l, w, h, 0.0f, 0.0f, 20.0, false, false, h / 4, low);
+    };
+    struct Case {
+        const char* name;
+        ScanScene scene;
+        bool refused;
+        bool mixed = true;
+    };
+    const Case cases[] = {
+        {"a wedge 40 mm high at one end, 8 at the other",
+         goods(Shape::kWedge, 0.3f, 0.12f, 0.04f, 0.008f), true},
+        {"a wedge 40 mm high at one end, 20 at the other",
+         goods(Shape::kWedge, 0.3f, 0.12f, 0.04f, 0.02f), false},
+        {"a mailer 25 mm high", goods(Shape::kBlock, 0.35f, 0.25f, 0.025f), false},
+        // Its top alone shows, 0.5 m over the floor, no return below it.
+        {"a box 0.5 m high without mixed pixels", goods(Shape::kBlock, 0.6f, 0.4f, 0.5f), false,
+         false},
+        {"a box 0.3 m high", goods(Shape::kBlock, 0.3f, 0.3f, 0.3f), false},
+        {"a dome", goods(Shape::kDome, 0.3f, 0.2f, 0.15f), false},
+        {"a bag", goods(Shape::kBag, 0.4f, 0.3f, 0.15f), false},
+        {"a cylinder lying down", goods(Shape::kLyingCylinder, 0.5f, 0.12f, 0.12f), false},
+    };
+    for (const Case& c : cases) {
+        DepthCamera::Settings camera;  // 640 x 480: the thin end spans a few pixels
+        camera.sigma1 = 0.00025;
+        camera.seed = 5;
+        camera.mixedPixels = c.mixed;
+        PointCloudRGBPtr scan(new PointCloudRGB);
+        for (const auto& p : DepthCamera(c.scene, camera).Scan())
+            scan->points.push_back(MakePoint(p.x, p.y, p.z));
+        scan->width = static_cast<std::uint32_t>(camera.width);
+        scan->height = static_cast<std::uint32_t>(camera.height);
+        const std::string fault = Fault(scan, Steps{});
+        if (c.refused) {
+            EXPECT_TRUE(Starts(
+                fault,
+                "Goods of session S9 run on below the scanner's lowest return, 15 mm over the "
+                "floor: "))
+                << c.name << ": " << fault;
+            EXPECT_NE(
+                fault.find("goods lower than 18 mm cannot be told from the floor of session S9"),
+                std::string::npos)
+                << fault;
+        } else {
+            EXPECT_EQ(fault, "") << c.name;
+        }
+    }
+}
