@@ -5,6 +5,10 @@
 
 namespace app {
 
+/// Room for the blocks of a run on about three million points; a larger scan
+/// continues in small pages.
+constexpr std::size_t kLargePageHeapBytes = std::size_t{512} << 20;
+
 /// Moves every later allocation of the process into one heap whose address
 /// range the kernel may back with 2 MiB pages: the points of a scan are read
 /// once into a few arrays of tens of megabytes, and filling them 4 KiB page

@@ -23,10 +23,6 @@ namespace {
 
 using namespace app;
 
-// Room for the blocks of a run on about three million points; a larger scan
-// continues in small pages.
-constexpr std::size_t kLargePageHeapBytes = std::size_t{512} << 20;
-
 int Run(int argc, char** argv) {
     const std::time_t started = std::time(nullptr);
     const po::options_description options = BuildOptions();
