@@ -148,9 +148,9 @@ void ReadAscii(const Header& h, const char* s, const char* e, PcdReader::Points&
     }
     AsciiChunk chunks[2];
     const double share = e == s ? 1.0 : static_cast<double>(cut - s) / (e - s);
-    const auto firstHalf = [&] {
-        ParseAscii(h, s, cut, static_cast<std::size_t>(h.points * share) + 1, chunks[0]);
-    };
+    // The first half's list has room for every row (as far as its bytes
+    // allow), so that the second half is appended to it in place.
+    const auto firstHalf = [&] { ParseAscii(h, s, cut, h.points + 1, chunks[0]); };
     if (cut == e) {
         firstHalf();
     } else {
