@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "app/LargePageHeap.h"
 #include "app/Options.h"
 #include "app/RunSteps.h"
 #include "cloud/Cloud.h"
@@ -99,6 +100,7 @@ int main(int argc, char** argv) {
     // the same heap as the main thread: a heap of its own per thread kept
     // some 30 MB of freed cloud copies resident at 870k points, for no speed.
     mallopt(M_ARENA_MAX, 1);
+    UseLargePageHeap(kLargePageHeapBytes);
     // Whatever escapes the run (a rejected command line, an unreadable
     // bootstrap file, an unreachable database, a failed read or write) ends
     // it with one line on standard error instead of an abort.

@@ -3,6 +3,7 @@
 // cloud, with the three box scenes beside it, and measures nothing. Used by
 // bench/floor.sh, which times it against the real runs on the same scans.
 //   bench_floor_run SCAN.pcd OUT_FOLDER
+#include <malloc.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
@@ -11,6 +12,7 @@
 #include <iostream>
 #include <string>
 
+#include "app/LargePageHeap.h"
 #include "cloud/Cloud.h"
 #include "cloud/VRML.h"
 
@@ -19,6 +21,9 @@ int main(int argc, char** argv) {
         std::cerr << "usage: bench_floor_run SCAN.pcd OUT_FOLDER" << std::endl;
         return 1;
     }
+    // The heap of kelvo_tools, so that the floor pays for memory as the runs do.
+    mallopt(M_ARENA_MAX, 1);
+    app::UseLargePageHeap(app::kLargePageHeapBytes);
     try {
         const std::string out = argv[2];
         boost::filesystem::create_directories(out);

@@ -39,9 +39,11 @@ struct AsciiChunk {
 
 void ParseAscii(const Header& h, const char* s, const char* e, std::size_t expectRows,
                 AsciiChunk& out) {
-    // Each value's role, in row order: the axis it fills, or -1 with its field.
+    // Each value's role, in row order: the axis it fills, or -1 with its
+    // field; and whether it is padding, asked of every value without coordinates.
     std::vector<int> axisOf;
     std::vector<const Field*> fieldOf;
+    std::vector<bool> paddingOf;
     for (const Field& f : h.fields) {
         for (unsigned c = 0; c < f.count; ++c) {
             int axis = -1;
@@ -50,6 +52,7 @@ void ParseAscii(const Header& h, const char* s, const char* e, std::size_t expec
             }
             axisOf.push_back(axis);
             fieldOf.push_back(&f);
+            paddingOf.push_back(f.padding());
         }
     }
     // Each value takes a character and a delimiter at least: a count beyond
@@ -103,10 +106,10 @@ void ParseAscii(const Header& h, const char* s, const char* e, std::size_t expec
                 out.errorLine = out.lines;
                 return;
             }
-            if (nonFinite && f.type == 'F' && !f.padding()) {
+            if (nonFinite && f.type == 'F' && !paddingOf[v]) {
                 out.dense = false;
             }
-            if (!out.sawFirst && !nonFinite && !f.padding()) {
+            if (!out.sawFirst && !nonFinite && !paddingOf[v]) {
                 out.sawFirst = true;
                 out.firstRow = out.rows;
                 out.firstAxis = axis;
@@ -145,9 +148,9 @@ void ReadAscii(const Header& h, const char* s, const char* e, PcdReader::Points&
     }
     AsciiChunk chunks[2];
     const double share = e == s ? 1.0 : static_cast<double>(cut - s) / (e - s);
-    const auto firstHalf = [&] {
-        ParseAscii(h, s, cut, static_cast<std::size_t>(h.points * share) + 1, chunks[0]);
-    };
+    // The first half's list has room for every row (as far as its bytes
+    // allow), so that the second half is appended to it in place.
+    const auto firstHalf = [&] { ParseAscii(h, s, cut, h.points + 1, chunks[0]); };
     if (cut == e) {
         firstHalf();
     } else {

@@ -1,7 +1,5 @@
-#include <pcl/ModelCoefficients.h>
 #include <pcl/common/io.h>
 #include <pcl/common/point_tests.h>
-#include <pcl/filters/project_inliers.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
@@ -17,6 +15,7 @@
 #include "measure/FloorPlane.h"
 #include "measure/GoodsFoot.h"
 #include "measure/KeptFlyingPixels.h"
+#include "measure/PlaneProjection.h"
 #include "measure/StatisticalOutliers.h"
 
 namespace {
@@ -114,10 +113,6 @@ void Cloud::CalcDepallet() {
     kept->height = 1;
     kept->is_dense = false;
 
-    // The pallet's top: parallel to the floor, the pallet height toward the camera.
-    pcl::ModelCoefficients::Ptr palletTop(new pcl::ModelCoefficients);
-    palletTop->values = {floor.A(), floor.B(), floor.C(), -top};
-
     // A remnant of no more than mean K points is kept whole by the filter.
     const std::vector<int> inliers =
         StatisticalOutliers(config->GetPalletMeanK(), config->GetPalletStdDevMulThresh())
@@ -157,14 +152,9 @@ void Cloud::CalcDepallet() {
     goodsFiltered = kept->points.size();
 
     // Close the bottom of the goods: every point again, on the pallet's top face.
+    // The pallet's top: parallel to the floor, the pallet height toward the camera.
     if (!kept->points.empty()) {
-        pcl::ProjectInliers<pcl::PointXYZRGB> projection;
-        projection.setModelType(pcl::SACMODEL_PLANE);
-        projection.setInputCloud(kept);
-        projection.setModelCoefficients(palletTop);
-        PointCloudRGB projected;
-        projection.filter(projected);
-        *kept += projected;
+        PlaneProjection(floor.A(), floor.B(), floor.C(), -top).AppendTo(*kept);
     }
 
     cloud->swap(*kept);

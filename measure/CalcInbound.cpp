@@ -1,4 +1,3 @@
-#include <pcl/common/io.h>
 #include <pcl/common/point_tests.h>
 #include <pcl/common/transforms.h>
 #include <pcl/point_cloud.h>
@@ -53,33 +52,48 @@ constexpr int kCorners = 8;
 enum Axis { kX = 0, kY = 1, kZ = 2 };
 enum Size { kH = 0, kL = 1, kW = 2 };
 
-/// The points moved by `shift`, then by `turn`, with the library's own point
-/// transform and its treatment of points without coordinates, in one pass
-/// instead of through a shifted copy of the whole cloud.
-void TurnOntoAxes(const PointCloudRGB& in, const Eigen::Matrix4f& shift, const Eigen::Matrix4f& turn,
-                  PointCloudRGB& out) {
+/// The points of `in` that have coordinates, in order, into `out`: the real
+/// volume passes over the others, and a camera's scan is mostly pixels
+/// without a return, which a whole copy would fill memory with.
+/// `move` places each point's coordinates (a copy of the point, colour kept).
+template <typename Move>
+void CopyFinite(const PointCloudRGB& in, PointCloudRGB& out, const Move& move) {
     out.header = in.header;
-    out.is_dense = in.is_dense;
-    out.assign(in.begin(), in.end(), in.width);
     out.sensor_orientation_ = in.sensor_orientation_;
     out.sensor_origin_ = in.sensor_origin_;
+    out.points.clear();
+    out.points.reserve(in.size());
+    for (const pcl::PointXYZRGB& p : in.points) {
+        if (!pcl::isFinite(p)) {
+            continue;
+        }
+        out.points.push_back(p);
+        move(p, out.points.back());
+    }
+    out.width = static_cast<std::uint32_t>(out.points.size());
+    out.height = 1;
+    out.is_dense = in.is_dense;
+}
+
+/// The points moved by `shift`, then by `turn`, with the library's own point
+/// transform and its treatment of a point that the shift takes out of range,
+/// in one pass instead of through a shifted copy of the whole cloud.
+void TurnOntoAxes(const PointCloudRGB& in, const Eigen::Matrix4f& shift, const Eigen::Matrix4f& turn,
+                  PointCloudRGB& out) {
     const pcl::detail::Transformer<float> first(shift);
     const pcl::detail::Transformer<float> second(turn);
     const auto finite = [](const float* v) {
         return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]);
     };
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        if (!in.is_dense && !finite(in[i].data)) {
-            continue;
-        }
+    CopyFinite(in, out, [&](const pcl::PointXYZRGB& p, pcl::PointXYZRGB& q) {
         alignas(16) float shifted[4];
-        first.se3(in[i].data, shifted);
+        first.se3(p.data, shifted);
         if (!in.is_dense && !finite(shifted)) {
-            std::copy(std::begin(shifted), std::end(shifted), out[i].data);
-            continue;
+            std::copy(std::begin(shifted), std::end(shifted), q.data);
+            return;
         }
-        second.se3(shifted, out[i].data);
-    }
+        second.se3(shifted, q.data);
+    });
 }
 
 /// Sizes H, L, W and the volume of the box with these corners, corrected.
@@ -142,7 +156,7 @@ void Cloud::CalcInbound() {
         inboundAngle = 0.0f;
         inboundCenterX = 0.0f;
         inboundCenterY = 0.0f;
-        pcl::copyPointCloud(*cloud, *alignedCloud);
+        CopyFinite(*cloud, *alignedCloud, [](const pcl::PointXYZRGB&, pcl::PointXYZRGB&) {});
         return;
     }
 
@@ -200,7 +214,7 @@ void Cloud::CalcInbound() {
     const bool turned =
         !axisParallel && std::fabs(run) > kTurnTolerance && std::fabs(rise) > kTurnTolerance;
     if (!turned) {
-        pcl::copyPointCloud(*cloud, *alignedCloud);
+        CopyFinite(*cloud, *alignedCloud, [](const pcl::PointXYZRGB&, pcl::PointXYZRGB&) {});
     } else {
         // Turning by the angle between the y axis and the side from the lowest
         // corner to the rightmost one lays the rectangle onto the axes.

@@ -31,8 +31,9 @@ FILE* Sink() {
 
 double HullVolume::Of(const PointCloudRGB& cloud) {
     const std::size_t n = cloud.points.size();
-    // Handed to the library, which frees it.
-    auto* coords = static_cast<coordT*>(std::calloc(n * kDimension, sizeof(coordT)));
+    // Handed to the library, which frees it. Every value is written below,
+    // so the block is not cleared first.
+    auto* coords = static_cast<coordT*>(std::malloc(n * kDimension * sizeof(coordT)));
     if (coords == nullptr) {
         return 0.0;
     }
