@@ -16,7 +16,7 @@
 #include "cloud/BothCores.h"
 #include "config/Config.h"
 #include "config/Printable.h"
-#include "measure/CloudCollection.h"
+#include "measure/split/CloudCollection.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "app/Options.h"
 #include "cloud/Cloud.h"
 #include "cloud/CloudInfo.h"
-#include "cloud/Snapshot.h"
+#include "cloud/snapshot/Snapshot.h"
 
 class Config;
 

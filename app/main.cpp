@@ -13,7 +13,7 @@
 #include "app/RunSteps.h"
 #include "cloud/Cloud.h"
 #include "cloud/CloudInfo.h"
-#include "cloud/Snapshot.h"
+#include "cloud/snapshot/Snapshot.h"
 #include "config/Config.h"
 #include "tools/Version.h"
 

@@ -14,7 +14,7 @@
 #include <map>
 
 #include "cloud/Cloud.h"
-#include "tools/ScanScene.h"
+#include "tools/scangen/ScanScene.h"
 
 namespace fs = boost::filesystem;
 

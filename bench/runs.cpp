@@ -4,9 +4,9 @@
 
 #include "cloud/Cloud.h"
 #include "config/Config.h"
-#include "measure/CloudCollection.h"
-#include "measure/FootprintClusters.h"
-#include "tools/ScanScene.h"
+#include "measure/split/CloudCollection.h"
+#include "measure/split/FootprintClusters.h"
+#include "tools/scangen/ScanScene.h"
 
 #include <benchmark/benchmark.h>
 #include <boost/filesystem.hpp>

@@ -4,9 +4,9 @@
 // start scripts/db-start.sh and source .db/env.sh.
 
 #include "cloud/Cloud.h"
-#include "cloud/Snapshot.h"
+#include "cloud/snapshot/Snapshot.h"
 #include "config/Config.h"
-#include "tools/ScanScene.h"
+#include "tools/scangen/ScanScene.h"
 
 #include <benchmark/benchmark.h>
 #include <boost/filesystem.hpp>

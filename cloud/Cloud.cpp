@@ -12,8 +12,8 @@
 #include "cloud/CloudFilenameNotDef.h"
 #include "cloud/CloudResultIndex.h"
 #include "cloud/EnsureFolder.h"
-#include "cloud/PcdReader.h"
-#include "cloud/PcdWriter.h"
+#include "cloud/pcd/PcdReader.h"
+#include "cloud/pcd/PcdWriter.h"
 
 namespace fs = boost::filesystem;
 using namespace cloud_index;

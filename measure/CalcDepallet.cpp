@@ -13,10 +13,10 @@
 #include "cloud/Units.h"
 #include "config/Config.h"
 #include "measure/FloorPlane.h"
-#include "measure/GoodsFoot.h"
-#include "measure/KeptFlyingPixels.h"
 #include "measure/PlaneProjection.h"
-#include "measure/StatisticalOutliers.h"
+#include "measure/camera/KeptFlyingPixels.h"
+#include "measure/filter/StatisticalOutliers.h"
+#include "measure/goods/GoodsFoot.h"
 
 namespace {
 

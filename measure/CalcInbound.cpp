@@ -17,7 +17,7 @@
 #include "geom/UIntegerAP32.h"
 #include "geom/Vector.h"
 #include "measure/ConfigAccess.h"
-#include "measure/PreciseInbound.h"
+#include "measure/precise/PreciseInbound.h"
 
 namespace {
 

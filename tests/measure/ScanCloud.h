@@ -2,7 +2,7 @@
 
 #include "cloud/Cloud.h"
 #include "config/Config.h"
-#include "tools/ScanScene.h"
+#include "tools/scangen/ScanScene.h"
 
 #include <gtest/gtest.h>
 #include <pcl/point_cloud.h>

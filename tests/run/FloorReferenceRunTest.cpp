@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "run/ScanRun.h"
-#include "tools/DepthCamera.h"
+#include "tools/scangen/DepthCamera.h"
 
 namespace fs = boost::filesystem;
 using namespace kelvo_test;

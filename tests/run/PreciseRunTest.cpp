@@ -8,7 +8,7 @@
 #include <map>
 
 #include "run/ScanRun.h"
-#include "tools/DepthCamera.h"
+#include "tools/scangen/DepthCamera.h"
 
 namespace fs = boost::filesystem;
 using namespace kelvo_test;

@@ -5,7 +5,7 @@
 // files a run leaves behind.
 
 #include "run/RunHarness.h"
-#include "tools/ScanScene.h"
+#include "tools/scangen/ScanScene.h"
 
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>

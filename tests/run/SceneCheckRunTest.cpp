@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "run/ScanRun.h"
-#include "tools/DepthCamera.h"
+#include "tools/scangen/DepthCamera.h"
 
 namespace fs = boost::filesystem;
 using namespace kelvo_test;

@@ -1,7 +1,0 @@
-#include "measure/CloudCollectionIndexnameNotDef.h"
-
-const CloudCollectionIndexnameNotDef cloudCollectionIndexnameNotDef;
-
-const char* CloudCollectionIndexnameNotDef::what() const noexcept {
-    return "Cloud Collection Index not defined";
-}

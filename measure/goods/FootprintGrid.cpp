@@ -1,0 +1,76 @@
+#include "measure/goods/FootprintGrid.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Cells along the longer side at most: 16M bytes of grid.
+constexpr double kMostCellsPerSide = 4096.0;
+
+}  // namespace
+
+FootprintGrid::FootprintGrid(const std::vector<Point>& points, double edge, int margin) {
+    if (points.empty()) {
+        return;
+    }
+    double hi[2] = {-std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()};
+    lo[0] = lo[1] = std::numeric_limits<double>::max();
+    for (const Point& p : points) {
+        for (int k = 0; k < 2; ++k) {
+            lo[k] = std::min(lo[k], p[k]);
+            hi[k] = std::max(hi[k], p[k]);
+        }
+    }
+    cell = edge;
+    const double extent = std::max(hi[0] - lo[0], hi[1] - lo[1]);
+    if (extent / cell > kMostCellsPerSide - 2 * margin - 1) {
+        cell = extent / (kMostCellsPerSide - 2 * margin - 1);
+    }
+    shift = margin;
+    nx = static_cast<std::size_t>((hi[0] - lo[0]) / cell) + 1 + 2 * static_cast<std::size_t>(margin);
+    ny = static_cast<std::size_t>((hi[1] - lo[1]) / cell) + 1 + 2 * static_cast<std::size_t>(margin);
+    std::vector<unsigned char> seen(nx * ny, 0);
+    for (const Point& p : points) {
+        std::size_t at = 0;
+        if (CellOf(p[0], p[1], at)) {
+            seen[at] = 1;
+        }
+    }
+    // Widened along x, then along y.
+    for (int pass = 0; pass < 2; ++pass) {
+        covered.assign(seen.size(), 0);
+        for (std::size_t iy = 0; iy < ny; ++iy) {
+            for (std::size_t ix = 0; ix < nx; ++ix) {
+                if (!seen[iy * nx + ix]) {
+                    continue;
+                }
+                for (int k = -margin; k <= margin; ++k) {
+                    const long jx = static_cast<long>(ix) + (pass == 0 ? k : 0);
+                    const long jy = static_cast<long>(iy) + (pass == 1 ? k : 0);
+                    if (jx >= 0 && jy >= 0 && jx < static_cast<long>(nx) && jy < static_cast<long>(ny)) {
+                        covered[static_cast<std::size_t>(jy) * nx + static_cast<std::size_t>(jx)] = 1;
+                    }
+                }
+            }
+        }
+        seen.swap(covered);
+    }
+    covered.swap(seen);
+}
+
+bool FootprintGrid::CellOf(double x, double y, std::size_t& at) const {
+    const double fx = std::floor((x - lo[0]) / cell) + shift;
+    const double fy = std::floor((y - lo[1]) / cell) + shift;
+    if (!(fx >= 0.0 && fy >= 0.0 && fx < static_cast<double>(nx) && fy < static_cast<double>(ny))) {
+        return false;
+    }
+    at = static_cast<std::size_t>(fy) * nx + static_cast<std::size_t>(fx);
+    return true;
+}
+
+bool FootprintGrid::Covers(double x, double y) const {
+    std::size_t at = 0;
+    return !covered.empty() && CellOf(x, y, at) && covered[at] != 0;
+}

@@ -1,0 +1,299 @@
+#include "measure/precise/PreciseBox.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <optional>
+
+#include "measure/Median.h"
+#include "measure/goods/SurfaceSupport.h"
+#include "measure/precise/RectangleSides.h"
+#include "measure/precise/SilhouetteOutline.h"
+#include "measure/precise/SurfaceTop.h"
+#include "measure/precise/TopLevel.h"
+
+namespace {
+
+using Vector2 = PreciseBox::Vector2;
+
+// Strips along a side: two to three pixel pitches of a camera 1.5 to 2.5 m
+// away, and at least kStripPitches pitches of a sparser scan.
+constexpr float kStrip = 0.01f;
+constexpr float kStripPitches = 2.5f;
+// The given axes are turned by the median of the sides' own turns, up to this
+// much; beyond it the face is no rectangle and the axes stay.
+constexpr float kMaxTurn = 0.05f;  // about 3 degrees
+// The pixel pitch on the top face, from its area and points, is kept within these.
+constexpr float kMinPitch = 0.001f;
+constexpr float kMaxPitch = 0.02f;
+// A surface point's neighbours (SurfaceSupport's kPitches, kDepthRadii, kNeeded).
+constexpr float kSupportPitches = SurfaceSupport::kPitches;
+constexpr int kSupportNeeded = SurfaceSupport::kNeeded;
+constexpr float kSupportDepthRadii = SurfaceSupport::kDepthRadii;
+// What an outlier filter kept of a surface lies within this many pitches of
+// any point of it: the filter takes one to three pitches off an outline.
+constexpr float kFilteredPitches = 5.0f;
+// A face moves out to the farthest point of a surface beyond it, searched
+// in slices of this depth from the farthest point down.
+constexpr float kSliceDepth = 0.05f;
+// How far the outermost sample of a face lies inside its true edge, in pixel
+// pitches, as the median strip finds it. Any side keeps about a quarter of a
+// pitch. A side along the rows or columns of the pixel grid is sampled at one
+// phase along all its length: its last column of samples lies anywhere from
+// nothing to a pitch inside the edge, and half a pitch is both the mean and
+// the value that keeps the error within half a pitch either way; a side turned
+// so that a strip spans a pitch across the grid has rows of every phase.
+// Where the camera returns mixed pixels on the depth edge, the pixel that
+// straddles it leaves the face, and the outline lies half a pitch further in.
+constexpr float kBaseDeficit = 0.25f;
+constexpr float kAlignedDeficit = 0.25f;
+constexpr float kMixedDeficit = 0.5f;
+// Mixed pixels: beyond the side by a pitch up to this, below the face, on
+// no surface, at least this many per pixel row along the side.
+constexpr float kMixedReach = 0.1f;
+constexpr float kMixedPerRow = 0.3f;
+constexpr std::size_t kMixedSample = 4000;
+// A wall of the goods below a side: at least two points per pixel row along
+// it within 0.1 m under the face, from a pitch inside the fitted side to two
+// beyond (the rows of mixed pixels hold one per row).
+constexpr float kWallDepth = 0.1f;
+constexpr float kWallPitches = 2.0f;
+constexpr float kWallPerRow = 2.0f;
+// Cells of the highest surface's medians: some sixteen points of a face
+// each, and at the top of a dome no more than a quarter millimetre of its
+// curve.
+constexpr float kTopCellPitches = 4.0f;
+// The face's band is three standard deviations of its noise; a flank's point
+// lies within two of them of the plane through its neighbours.
+constexpr float kBandSigmas = 3.0f;
+constexpr float kSlopeNoiseSigmas = 2.0f;
+// Steeper than this (rise per run, 45 degrees) a slope is a flank of goods.
+constexpr float kSteepGradient = 1.0f;
+
+Vector2 Turned(const Vector2& v, float angle) {
+    const float c = std::cos(angle), s = std::sin(angle);
+    return {c * v[0] - s * v[1], s * v[0] + c * v[1]};
+}
+
+float Dot(const Vector2& a, float x, float y) { return a[0] * x + a[1] * y; }
+
+/// Median of the known turns of the sides, 0 when none is known.
+float MedianTurn(const RectangleSides& sides) {
+    std::vector<float> turns;
+    for (int k = 0; k < 4; ++k) {
+        if (!std::isnan(sides.Get(k).turn)) turns.push_back(sides.Get(k).turn);
+    }
+    if (turns.empty()) return 0.0f;
+    std::sort(turns.begin(), turns.end());
+    const std::size_t n = turns.size();
+    return n % 2 == 1 ? turns[n / 2] : (turns[n / 2 - 1] + turns[n / 2]) / 2;
+}
+
+/// The pixel pitch on the face: its area per point, within kMinPitch and kMaxPitch.
+float Pitch(const RectangleSides& sides, std::size_t points) {
+    const auto across = [&sides](int a, int b) {
+        const bool fitted = sides.Get(a).strips > 0 && sides.Get(b).strips > 0;
+        return fitted ? std::max(0.0f, sides.Get(a).offset + sides.Get(b).offset) : 0.0f;
+    };
+    if (points == 0) return kMaxPitch;
+    const float area = across(0, 1) * across(2, 3);
+    return std::min(kMaxPitch, std::max(kMinPitch, std::sqrt(area / static_cast<float>(points))));
+}
+
+}  // namespace
+
+PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
+                       const Vector2& axis0, const Vector2& axis1, float division,
+                       const std::vector<Point>& filtered) {
+    std::vector<float> heights;
+    heights.reserve(points.size());
+    for (const Point& p : points) heights.push_back(p[2]);
+    const TopLevel level(heights);
+    if (!level.Found()) return;
+
+    std::vector<RectangleSides::Point> face;
+    for (const Point& p : points) {
+        if (std::fabs(p[2] - level.Level()) <= level.Band())
+            face.push_back({p[0] - origin[0], p[1] - origin[1]});
+    }
+    axis = {axis0, axis1};
+    // Strips of at least kStripPitches pitches, so that each holds a few
+    // rows of a sparse scan too.
+    RectangleSides sides(face, axis[0], axis[1], kStrip);
+    const float strip = std::max(kStrip, kStripPitches * Pitch(sides, face.size()));
+    sides = RectangleSides(face, axis[0], axis[1], strip);
+    const float turn = MedianTurn(sides);
+    if (turn != 0.0f && std::fabs(turn) <= kMaxTurn) {
+        axis = {Turned(axis0, turn), Turned(axis1, turn)};
+        sides = RectangleSides(face, axis[0], axis[1], strip);
+    }
+
+    // Outward normals of sides 0..3 and their offsets from the origin.
+    const std::array<Vector2, 4> normal = {axis[0], Vector2{-axis[0][0], -axis[0][1]}, axis[1],
+                                           Vector2{-axis[1][0], -axis[1][1]}};
+    std::array<float, 4> offset;
+    for (int k = 0; k < 4; ++k) {
+        offset[k] = sides.Get(k).offset;
+        if (sides.Get(k).strips == 0) {
+            // No face along this side: its outermost point bounds it.
+            offset[k] = -std::numeric_limits<float>::max();
+            for (const Point& p : points) {
+                offset[k] = std::max(offset[k], Dot(normal[k], p[0] - origin[0], p[1] - origin[1]));
+            }
+        }
+    }
+    top = level.Level();
+
+    const float pitch = Pitch(sides, face.size());
+    const float radius = kSupportPitches * pitch;
+    // The filter erodes a surface's outline by a few pitches: a point of a
+    // surface it kept has a kept point within kFilteredPitches of it.
+    // Indexed on first use: most goods show no surface beyond their faces.
+    const float keptRadius = kFilteredPitches * pitch;
+    std::optional<SurfaceSupport> kept;
+    const auto onKeptSurface = [&](const SurfaceSupport::Point& p) {
+        if (filtered.empty()) return true;
+        if (!kept) kept.emplace(filtered, keptRadius, keptRadius);
+        return kept->Near(p, 1) > 0;
+    };
+    // Goods without a flat top (a dome, a bulge, a lying cylinder) rise above
+    // their densest layer gradually, each pitch of them too sparse a layer of
+    // its own: their highest surface is where the cells' medians reach, and
+    // their outline lies on flanks seen at a grazing angle.
+    const SurfaceTop surface(points, kTopCellPitches * pitch);
+    const bool rounded =
+        surface.Found() && level.Level() - surface.Top() > std::max(division, surface.Lift());
+    // A flank's point lies on the plane of its neighbours within a pitch, or
+    // within the face's noise where that is more.
+    const float slopeTolerance = std::max(pitch, kSlopeNoiseSigmas * level.Band() / kBandSigmas);
+    // Above the face by more than its noise and the division: goods higher than the face.
+    const float rise = std::max(division, level.Band());
+
+    // Goods beyond a face by more than the limit, judged on their own: the
+    // noise of the face itself, or its outline, must not lend support to a
+    // mixed pixel or a stray just beyond it.
+    const auto reach = [&](int k, float least) {
+        std::vector<SurfaceSupport::Point> beyond;
+        std::vector<float> excess;
+        float farthest = least;
+        for (const Point& p : points) {
+            const float e = k < 4 ? Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k]
+                                  : (top - rise) - p[2];
+            if (e > least) {
+                beyond.push_back(p);
+                excess.push_back(e);
+                farthest = std::max(farthest, e);
+            }
+        }
+        // From the farthest down, one slice at a time: a point's neighbours
+        // lie within the search radius of it along the normal too, so only
+        // the slice and a radius around it need indexing. The farthest
+        // surface is usually in the first slice, however much lies beyond.
+        std::vector<SurfaceSupport::Point> slice;
+        std::vector<float> sliceExcess;
+        std::vector<std::size_t> order;
+        for (float upper = farthest; upper > least; upper -= kSliceDepth) {
+            const float lower = std::max(least, upper - kSliceDepth);
+            slice.clear();
+            sliceExcess.clear();
+            for (std::size_t i = 0; i < beyond.size(); ++i) {
+                if (excess[i] > lower - radius && excess[i] <= upper + radius) {
+                    slice.push_back(beyond[i]);
+                    sliceExcess.push_back(excess[i]);
+                }
+            }
+            order.clear();
+            for (std::size_t i = 0; i < slice.size(); ++i) {
+                if (sliceExcess[i] > lower && sliceExcess[i] <= upper) order.push_back(i);
+            }
+            std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+                return sliceExcess[a] > sliceExcess[b];
+            });
+            const SurfaceSupport support(slice, radius, kSupportDepthRadii * radius);
+            for (std::size_t i : order) {
+                const bool kept = onKeptSurface(slice[i]);
+                if (kept && support.Supported(i, kSupportNeeded)) return sliceExcess[i];
+                // A flank the filter took whole is still the goods where it
+                // is steep: the floor's speckle above a cut lies flat.
+                if (k < 4 && rounded &&
+                    support.OnSlope(i, kSupportNeeded, slopeTolerance, kept ? 0.0f : kSteepGradient))
+                    return sliceExcess[i];
+            }
+        }
+        return 0.0f;
+    };
+    // The sampling deficit of an outline along side k without mixed pixels
+    // (see kBaseDeficit).
+    const auto sampled = [&](int k) {
+        const float across = std::min(std::fabs(normal[k][0]), std::fabs(normal[k][1]));
+        const float along = std::max(std::fabs(normal[k][0]), std::fabs(normal[k][1]));
+        const float aligned = std::max(0.0f, 1.0f - across / along * strip / pitch);
+        return pitch * (kBaseDeficit + kAlignedDeficit * aligned);
+    };
+    std::array<bool, 4> mixedEdge = {false, false, false, false};
+    // How far the true outline lies beyond a fitted side: where a wall of the
+    // goods is seen below it, the wall's own offset; otherwise the sampling
+    // deficit (see kBaseDeficit).
+    const auto outline = [&](int k) {
+        const float faceBottom = level.Level() + level.Band();
+        std::vector<SurfaceSupport::Point> below;
+        std::vector<float> wall;
+        for (const Point& p : points) {
+            if (p[2] <= faceBottom) continue;
+            const float e = Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k];
+            if (e > -pitch && e < kWallPitches * pitch && p[2] < faceBottom + kWallDepth)
+                wall.push_back(e);
+            if (e > pitch && e < kMixedReach) below.push_back(p);
+        }
+        const float rows = (k < 2 ? offset[2] + offset[3] : offset[0] + offset[1]) / pitch;
+        // A face too narrow for a row of pixels (rows not above 0) has no wall to tell.
+        if (!wall.empty() && static_cast<float>(wall.size()) >= kWallPerRow * rows) {
+            return UpperMedian(wall);
+        }
+        bool mixed = false;
+        if (static_cast<float>(below.size()) >= kMixedPerRow * rows) {
+            // Counted on a sample where a surface (a pallet's deck) lies beyond.
+            const SurfaceSupport support(below, radius, kSupportDepthRadii * radius);
+            const std::size_t stride = below.size() / kMixedSample + 1;
+            std::size_t strays = 0;
+            for (std::size_t i = 0; i < below.size(); i += stride) {
+                strays += support.Supported(i, kSupportNeeded) ? 0 : 1;
+            }
+            mixed = static_cast<float>(strays * stride) >= kMixedPerRow * rows;
+        }
+        mixedEdge[k] = mixed;
+        return sampled(k) + (mixed ? kMixedDeficit * pitch : 0.0f);
+    };
+    // The sides on the outline, then out to the goods wherever a surface of
+    // them stands beyond it by more than half the division (plus the
+    // sampling deficit of that surface's own outline), so that
+    // no dimension is short of the goods by more than the division.
+    std::array<float, 4> moved = offset;
+    for (int k = 0; k < 4; ++k) {
+        if (sides.Get(k).strips > 0) moved[k] += outline(k);
+    }
+    offset = moved;
+    // Goods without a flat top: a flank's base hidden under the sheet of
+    // mixed pixels at its silhouette.
+    const SilhouetteOutline silhouette(points, pitch);
+    for (int k = 0; k < 4; ++k) {
+        float further = reach(k, division / 2);
+        if (rounded)
+            further = std::max(further, silhouette.Beyond(origin, normal[k], offset[k], division / 2));
+        if (further > 0.0f)
+            moved[k] += further + sampled(k) + (mixedEdge[k] ? kMixedDeficit * pitch : 0.0f);
+    }
+    offset = moved;
+    // k = 4: above the face.
+    const float higher = reach(4, 0.0f);
+    if (higher > 0.0f) top = top - rise - higher;
+    if (rounded) top = std::min(top, surface.Top());
+
+    extent = {(offset[0] + offset[1]) / 2, (offset[2] + offset[3]) / 2};
+    const float shift0 = (offset[0] - offset[1]) / 2;
+    const float shift1 = (offset[2] - offset[3]) / 2;
+    center = {origin[0] + shift0 * axis[0][0] + shift1 * axis[1][0],
+              origin[1] + shift0 * axis[0][1] + shift1 * axis[1][1]};
+    fitted = true;
+}

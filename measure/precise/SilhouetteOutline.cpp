@@ -1,0 +1,104 @@
+#include "measure/precise/SilhouetteOutline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+#include "measure/Median.h"
+
+namespace {
+
+// Points of one ray bundle: their rays meet the support within half a pitch
+// of each other, and they lie within four pitches along the side (the
+// outermost pixels of a curved outline step two to three pitches apart).
+constexpr float kBundleAlong = 4.0f;
+constexpr float kBundleAcross = 0.5f;
+// A silhouette is seen by a few pixels; a stray or a flying pixel is one.
+constexpr std::size_t kBundleMates = 2;
+// The outermost bundles that decide whether a side is an edge or a flank.
+constexpr std::size_t kVotes = 9;
+// The sheet: points whose rays reach the support within two pitches of the
+// outermost ray's.
+constexpr float kSheetPitches = 2.0f;
+// The surface inside the sheet: three to five pitches in. A flank rises on
+// by more than two pitches there; an edge's top (a box's, a bag's, the end of
+// a lying cylinder) lies about level.
+constexpr float kInnerFrom = 3.0f;
+constexpr float kInnerTo = 5.0f;
+constexpr float kFlankRise = 2.0f;
+// How far inside a side the sheets and the surfaces inside them are looked
+// for, in pitches.
+constexpr float kZonePitches = 50.0f;
+
+}  // namespace
+
+SilhouetteOutline::SilhouetteOutline(const std::vector<Point>& points, float pitch)
+    : points(points), pitch(pitch), support(0.0f) {
+    for (const Point& p : points) support = std::max(support, p[2]);
+}
+
+float SilhouetteOutline::Beyond(const Vector2& origin, const Vector2& normal, float offset,
+                                float least) const {
+    const Vector2 along = {-normal[1], normal[0]};
+    const float originAcross = normal[0] * origin[0] + normal[1] * origin[1];
+    const float originAlong = along[0] * origin[0] + along[1] * origin[1];
+    struct Sample {
+        float across;  // along the normal, from the origin
+        float along;
+        float reach;   // where its ray meets the support, along the normal
+        float height;  // over the support
+        float tilt;    // outward run of its ray per unit of depth
+    };
+    std::vector<Sample> zone;
+    for (const Point& p : points) {
+        if (!(p[2] > 0.0f)) continue;
+        const float out = normal[0] * p[0] + normal[1] * p[1];
+        if (out - originAcross <= offset - kZonePitches * pitch) continue;
+        zone.push_back({out - originAcross, along[0] * p[0] + along[1] * p[1] - originAlong,
+                        out * (support / p[2]) - originAcross, support - p[2], out / p[2]});
+    }
+    std::sort(zone.begin(), zone.end(),
+              [](const Sample& a, const Sample& b) { return a.along < b.along; });
+    std::vector<std::size_t> candidates;
+    for (std::size_t i = 0; i < zone.size(); ++i) {
+        if (zone[i].across > offset + least && zone[i].tilt > 0.0f) candidates.push_back(i);
+    }
+    std::sort(candidates.begin(), candidates.end(),
+              [&](std::size_t a, std::size_t b) { return zone[a].reach > zone[b].reach; });
+
+    // The outermost bundles, farthest reach first: each an edge or a flank.
+    std::size_t votes = 0;
+    float widest = offset + least;
+    std::vector<float> flanks, sheet, inside;
+    for (std::size_t ci : candidates) {
+        const Sample& c = zone[ci];
+        const auto lo = std::lower_bound(zone.begin(), zone.end(), c.along - kBundleAlong * pitch,
+                                         [](const Sample& a, float v) { return a.along < v; });
+        const auto hi = std::upper_bound(lo, zone.end(), c.along + kBundleAlong * pitch,
+                                         [](float v, const Sample& a) { return v < a.along; });
+        std::size_t mates = 0;
+        float top = c.height;
+        sheet.clear();
+        inside.clear();
+        for (auto it = lo; it != hi; ++it) {
+            const float in = c.reach - it->reach;
+            if (&*it != &c && std::fabs(in) <= kBundleAcross * pitch) ++mates;
+            if (in >= -kBundleAcross * pitch && in <= kSheetPitches * pitch) {
+                sheet.push_back(it->height);
+                top = std::max(top, it->height);
+            }
+            if (in >= kInnerFrom * pitch && in <= kInnerTo * pitch) inside.push_back(it->height);
+        }
+        if (mates < kBundleMates || inside.empty()) continue;
+        ++votes;
+        if (UpperMedian(inside) - top >= kFlankRise * pitch) {
+            // The sheet's points lie from the support up to about the
+            // silhouette; the base lies half the sheet's run in from the reach.
+            flanks.push_back(c.reach - c.tilt * UpperMedian(sheet) / 2);
+        }
+        if (votes == kVotes) break;
+    }
+    if (2 * flanks.size() > votes)
+        widest = std::max(widest, *std::max_element(flanks.begin(), flanks.end()));
+    return widest > offset + least ? widest - offset : 0.0f;
+}

@@ -1,0 +1,30 @@
+#include <array>
+#include <cmath>
+
+#include "cloud/Cloud.h"
+#include "cloud/Units.h"
+#include "config/Config.h"
+#include "measure/ConfigAccess.h"
+#include "measure/scene/FilterErosion.h"
+#include "measure/scene/SceneChecks.h"
+
+std::string Cloud::CheckEroded() const {
+    if (filterTaken.empty() || goodsFiltered == 0) {
+        return std::string();
+    }
+    const Config& config = ConfigAccess::Get();
+    std::array<FilterErosion::Vector2, 4> base;
+    for (int i = 0; i < 4; ++i) {
+        base[i] = {inboundCorners[0][i], inboundCorners[1][i]};
+    }
+    // L is measured from A to B and W from B to C before the corrections are
+    // added; the spacing of the points is the base's area per point kept.
+    const float side01 = std::hypot(base[1][0] - base[0][0], base[1][1] - base[0][1]);
+    const float side12 = std::hypot(base[2][0] - base[1][0], base[2][1] - base[1][1]);
+    const float pitch = std::sqrt(side01 * side12 / static_cast<float>(goodsFiltered));
+    const float division = static_cast<float>(SceneChecks::kErodedBeyondMm / kMillimetresPerMetre);
+    const FilterErosion erosion(filterTaken, base, config.GetInboundCorrextionL(),
+                                config.GetInboundCorrextionW(), pitch, division);
+    const double rows = pitch > 0.0f ? 2.0 * (side01 + side12) / pitch : 0.0;
+    return SceneChecks::Eroded(erosion.Count(), erosion.Farthest(), rows, cloudInfo.GetSid());
+}

@@ -1,0 +1,357 @@
+#include "measure/scene/SceneTally.h"
+
+#include <pcl/common/point_tests.h>
+#include <pcl/point_cloud.h>
+#include <pcl/point_types.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "cloud/Units.h"
+#include "measure/FloorPlane.h"
+#include "measure/goods/FootprintGrid.h"
+#include "measure/camera/FlyingPixel.h"
+#include "measure/camera/RayGrid.h"
+
+SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove,
+                       double band, const FloorZone& zone)
+    : lowestAbove(std::numeric_limits<double>::max()),
+      lowestReturn(std::numeric_limits<double>::max()) {
+    const std::size_t width = scan.width;
+    const std::size_t height = scan.height;
+    pixels = width * height;
+    organized = height > 1 && width > 1 && pixels == scan.points.size();
+    const bool cuts = keepAbove >= 0.0;
+    const bool inZone = !organized && zone.IsSet();
+    const double slab = kAboveCutMm / kMillimetresPerMetre;
+    for (std::size_t i = 0; i < scan.points.size(); ++i) {
+        const pcl::PointXYZRGB& p = scan.points[i];
+        if (!pcl::isFinite(p)) {
+            continue;
+        }
+        ++finite;
+        const float along = floor.Along(p.x, p.y, p.z);
+        const double pastFloor = static_cast<double>(along) - static_cast<double>(floor.Floor());
+        if (along < 0.0f) {
+            ++behindCamera;
+        }
+        if (pastFloor <= band && -pastFloor < lowestAbove) {
+            lowestAbove = -pastFloor;
+        }
+        if (pastFloor < 0.0 && -pastFloor < lowestReturn) {
+            lowestReturn = -pastFloor;
+        }
+        const double bin = std::floor(pastFloor * kMillimetresPerMetre) + kLayerWindowMm;
+        if (bin >= 0.0 && bin < static_cast<double>(layers.size())) {
+            ++layers[static_cast<std::size_t>(bin)];
+        }
+        if (cuts && -pastFloor > keepAbove) {
+            ++kept;
+            justAboveCut += -pastFloor <= keepAbove + slab;
+        } else if (cuts) {
+            justBelowCut += -pastFloor > keepAbove - slab;
+            const double down = std::floor((keepAbove + pastFloor) * kMillimetresPerMetre);
+            if (-pastFloor > band && down < static_cast<double>(support.size())) {
+                ++support[static_cast<std::size_t>(down)];
+            }
+        }
+        // Without a cut, what stands above the floor's band is the goods.
+        const bool measured = -pastFloor > (cuts ? keepAbove : band);
+        if (organized && measured) {
+            const std::size_t u = i % width;
+            const std::size_t v = i / width;
+            border[kTop] += v == 0;
+            border[kBottom] += v + 1 == height;
+            border[kLeft] += u == 0;
+            border[kRight] += u + 1 == width;
+        }
+        // Where the point's ray (the camera is the origin) meets the floor: a
+        // ray that never does (the point beside or behind the camera) tells nothing.
+        if (inZone && measured && along > 0.0f) {
+            const double scale = static_cast<double>(floor.Floor()) / static_cast<double>(along);
+            const unsigned near = zone.Near(p.x * scale, p.y * scale);
+            for (int side = 0; near != 0 && side < FloorZone::kSides; ++side) {
+                zoneEdge[side] += (near >> side) & 1u;
+            }
+        }
+    }
+    FindLayer();
+    CountLayersOff(scan, floor, keepAbove);
+    if (organized) {
+        FindBorderRuns(scan, floor, cuts ? keepAbove : band);
+    }
+    if (cuts && organized && lowestReturn > keepAbove && lowestReturn <= band) {
+        CountAtLowestReturn(scan, floor, keepAbove);
+    }
+    if (cuts) {
+        const auto [first, points] = DensestSlab(support);
+        supportPoints = points;
+        // Bin k lies k to k + 1 mm below the cut.
+        supportHeight = keepAbove - (static_cast<double>(first) + kLayerHalfMm + 0.5) / kMillimetresPerMetre;
+    }
+    if (!cuts) {
+        CountOffFootprint(scan, floor, band);
+        if (organized) {
+            CountFlying(scan, floor, band);
+        } else {
+            CountFlyingRays(scan, floor, band);
+        }
+    }
+}
+
+void SceneTally::CountFlying(const PointCloudRGB& scan, const FloorPlane& floor, double band) {
+    FlyingPixel test(floor, band);
+    const std::size_t width = scan.width;
+    const std::size_t height = scan.height;
+    for (std::size_t v = 0; v < height; ++v) {
+        for (std::size_t u = 0; u < width; ++u) {
+            const pcl::PointXYZRGB& p = scan.points[v * width + u];
+            if (!pcl::isFinite(p) || !test.Take(p)) {
+                continue;
+            }
+            const std::size_t neighbours[4][2] = {{u - 1, v}, {u + 1, v}, {u, v - 1}, {u, v + 1}};
+            for (const auto& at : neighbours) {
+                if (at[0] >= width || at[1] >= height) {
+                    continue;  // beyond the image (unsigned wrap included)
+                }
+                const pcl::PointXYZRGB& q = scan.points[at[1] * width + at[0]];
+                if (pcl::isFinite(q) && test.StandsOff(q)) {
+                    ++flying;
+                    break;
+                }
+            }
+        }
+    }
+}
+
+void SceneTally::CountFlyingRays(const PointCloudRGB& scan, const FloorPlane& floor, double band) {
+    const RayGrid rays(scan, floor, band);
+    if (!rays.OnLattice()) {
+        return;
+    }
+    FlyingPixel test(floor, band);
+    // Most points lie about as far as every ray beside theirs: those are
+    // passed over without looking for their neighbours. The grid keeps its
+    // depths in single precision, a few micrometres at the floor: a
+    // millimetre to spare keeps every point that could stand off another.
+    const double least = (FlyingPixel::kDropMm - 1) / kMillimetresPerMetre;
+    for (std::size_t k = 0; k < rays.Size(); ++k) {
+        if (rays.Along(k) - rays.NearestAbout(k) <= least ||
+            !test.Take(scan.points[rays.Point(k)])) {
+            continue;
+        }
+        bool off = false;
+        rays.Neighbours(k, [&](std::size_t i, const double(&toward)[3]) {
+            off = test.StandsOffToward(scan.points[i], toward);
+            return !off;
+        });
+        flying += off;
+    }
+}
+
+void SceneTally::CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& floor,
+                                   double band) {
+    const auto pastFloor = [&floor](const pcl::PointXYZRGB& p) {
+        return static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor());
+    };
+    // The footprint in the scan's x and y: the plane is level within half a
+    // degree, so they span the floor.
+    std::vector<FootprintGrid::Point> above;
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        if (pcl::isFinite(p) && -pastFloor(p) > band) {
+            above.push_back({static_cast<double>(p.x), static_cast<double>(p.y)});
+        }
+    }
+    const FootprintGrid footprint(above, kFootprintCell, kFootprintMargin);
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        if (pcl::isFinite(p) && pastFloor(p) >= -band && !footprint.Covers(p.x, p.y)) {
+            ++onFloor;
+        }
+    }
+}
+
+void SceneTally::CountLayersOff(const PointCloudRGB& scan, const FloorPlane& floor,
+                                double keepAbove) {
+    const bool cuts = keepAbove >= 0.0;
+    const double slab = kAboveCutMm / kMillimetresPerMetre;
+    // The layer's slab in millimetres past the floor (FindLayer), and what
+    // stands nearer the camera than it by more than kAboveLayerMm.
+    const double layerFirst = std::round(layerOffset * kMillimetresPerMetre - kLayerHalfMm - 0.5);
+    const double layerLast = layerFirst + 2 * kLayerHalfMm + 1;
+    const double aboveLayer = (layerFirst - kAboveLayerMm) / kMillimetresPerMetre;
+    std::vector<FootprintGrid::Point> overSlab;
+    std::vector<FootprintGrid::Point> overLayer;
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        if (!pcl::isFinite(p)) {
+            continue;
+        }
+        const double pastFloor =
+            static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor());
+        const FootprintGrid::Point xy = {static_cast<double>(p.x), static_cast<double>(p.y)};
+        if (cuts && -pastFloor > keepAbove + slab + kAboveLayerMm / kMillimetresPerMetre) {
+            overSlab.push_back(xy);
+        }
+        if (layerPoints > 0 && pastFloor < aboveLayer) {
+            overLayer.push_back(xy);
+        }
+    }
+    aboveSlab = overSlab.size();
+    CountKeptOnSurface(scan, floor, keepAbove);
+    const FootprintGrid slabFootprint(overSlab, kFootprintCell, kFootprintMargin);
+    const FootprintGrid layerFootprint(overLayer, kFootprintCell, kFootprintMargin);
+    const std::size_t width = scan.width;
+    const std::size_t height = scan.height;
+    for (std::size_t i = 0; i < scan.points.size(); ++i) {
+        const pcl::PointXYZRGB& p = scan.points[i];
+        if (!pcl::isFinite(p)) {
+            continue;
+        }
+        const double pastFloor =
+            static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor());
+        if (cuts && -pastFloor > keepAbove && -pastFloor <= keepAbove + slab &&
+            !slabFootprint.Covers(p.x, p.y)) {
+            ++justAboveCutOff;
+        }
+        // Binned as FindLayer bins them: whole millimetres past the floor.
+        const double mm = std::floor(pastFloor * kMillimetresPerMetre);
+        if (layerPoints > 0 && mm >= layerFirst && mm < layerLast &&
+            !layerFootprint.Covers(p.x, p.y)) {
+            ++layerPointsOff;
+            if (organized) {
+                const std::size_t u = i % width;
+                const std::size_t v = i / width;
+                layerOffAtBorder += v == 0 || v + 1 == height || u == 0 || u + 1 == width;
+            }
+        }
+    }
+}
+
+void SceneTally::CountAtLowestReturn(const PointCloudRGB& scan, const FloorPlane& floor,
+                                     double keepAbove) {
+    const std::size_t width = scan.width;
+    const std::size_t height = scan.height;
+    const double top = lowestReturn + kLowestReturnMm / kMillimetresPerMetre;
+    const auto low = [&](std::size_t u, std::size_t v) {
+        const pcl::PointXYZRGB& p = scan.points[v * width + u];
+        if (!pcl::isFinite(p)) return false;
+        const double over =
+            static_cast<double>(floor.Floor()) - static_cast<double>(floor.Along(p.x, p.y, p.z));
+        return over > keepAbove && over < top;
+    };
+    for (std::size_t v = 1; v + 1 < height; ++v) {
+        for (std::size_t u = 1; u + 1 < width; ++u) {
+            if (!low(u, v)) continue;
+            int around = 0;
+            for (std::size_t dv = 0; dv < 3; ++dv) {
+                for (std::size_t du = 0; du < 3; ++du) {
+                    around += (du != 1 || dv != 1) && low(u + du - 1, v + dv - 1);
+                }
+            }
+            atLowestReturn += around >= kLowestReturnNeighbours;
+        }
+    }
+}
+
+void SceneTally::CountKeptOnSurface(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove) {
+    if (keepAbove < 0.0 || kept == 0) {
+        return;
+    }
+    const auto isKept = [&](const pcl::PointXYZRGB& p) {
+        return pcl::isFinite(p) && -(static_cast<double>(floor.Along(p.x, p.y, p.z)) -
+                                     static_cast<double>(floor.Floor())) > keepAbove;
+    };
+    double lo[2] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
+    double hi[2] = {-std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()};
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        if (isKept(p)) {
+            lo[0] = std::min(lo[0], static_cast<double>(p.x));
+            lo[1] = std::min(lo[1], static_cast<double>(p.y));
+            hi[0] = std::max(hi[0], static_cast<double>(p.x));
+            hi[1] = std::max(hi[1], static_cast<double>(p.y));
+        }
+    }
+    constexpr double kMostCellsPerSide = 4096.0;
+    const double cell = std::max(kGoodsCell, std::max(hi[0] - lo[0], hi[1] - lo[1]) / (kMostCellsPerSide - 1.0));
+    const auto nx = static_cast<std::size_t>((hi[0] - lo[0]) / cell) + 1;
+    const auto ny = static_cast<std::size_t>((hi[1] - lo[1]) / cell) + 1;
+    std::vector<std::uint32_t> count(nx * ny, 0);
+    const auto cellOf = [&](const pcl::PointXYZRGB& p) {
+        const auto ix = std::min(nx - 1, static_cast<std::size_t>((p.x - lo[0]) / cell));
+        const auto iy = std::min(ny - 1, static_cast<std::size_t>((p.y - lo[1]) / cell));
+        return iy * nx + ix;
+    };
+    std::vector<double> heights;
+    heights.reserve(kept);
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        if (isKept(p)) {
+            ++count[cellOf(p)];
+            heights.push_back(static_cast<double>(floor.Floor()) - static_cast<double>(floor.Along(p.x, p.y, p.z)));
+        }
+    }
+    const auto middle = heights.begin() + static_cast<std::ptrdiff_t>(heights.size() / 2);
+    std::nth_element(heights.begin(), middle, heights.end());
+    keptMedianHeight = *middle;
+    for (const std::uint32_t c : count) {
+        keptOnSurface += c >= kLeastGoodsCellPoints ? c : 0;
+    }
+}
+
+void SceneTally::FindBorderRuns(const PointCloudRGB& scan, const FloorPlane& floor, double above) {
+    const std::size_t width = scan.width;
+    const std::size_t height = scan.height;
+    const auto measured = [&](std::size_t u, std::size_t v) {
+        const pcl::PointXYZRGB& p = scan.points[v * width + u];
+        return pcl::isFinite(p) &&
+               -(static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor())) > above;
+    };
+    // Each side as its pixels in order: the first and last row, the first and last column.
+    const std::size_t lengths[kSides] = {width, width, height, height};
+    for (int side = 0; side < kSides; ++side) {
+        std::size_t run = 0;
+        for (std::size_t k = 0; k < lengths[side]; ++k) {
+            const std::size_t u = side == kLeft ? 0 : side == kRight ? width - 1 : k;
+            const std::size_t v = side == kTop ? 0 : side == kBottom ? height - 1 : k;
+            run = measured(u, v) ? run + 1 : 0;
+            borderRun[side] = std::max(borderRun[side], run);
+        }
+    }
+}
+
+template <std::size_t N>
+std::pair<std::size_t, std::size_t> SceneTally::DensestSlab(const std::array<std::size_t, N>& bins) {
+    const std::size_t slab = 2 * kLayerHalfMm + 1;
+    std::size_t sum = 0;
+    std::pair<std::size_t, std::size_t> densest{0, 0};
+    for (std::size_t k = 0; k < bins.size(); ++k) {
+        sum += bins[k];
+        if (k >= slab) {
+            sum -= bins[k - slab];
+        }
+        if (k + 1 >= slab && sum > densest.second) {
+            densest = {k + 1 - slab, sum};
+        }
+    }
+    return densest;
+}
+
+void SceneTally::FindLayer() {
+    const auto [first, points] = DensestSlab(layers);
+    if (points == 0) {
+        return;
+    }
+    layerPoints = points;
+    // Bin k covers [k - window, k - window + 1) mm; the slab's centre is its middle bin's.
+    const double centreMm = static_cast<double>(first) - kLayerWindowMm + 0.5;
+    layerOffset = (centreMm + kLayerHalfMm) / kMillimetresPerMetre;
+    // The slab covers [first - window, first - window + slab) mm; its mirror
+    // (-(first - window + slab), -(first - window)], bins 2 window - first - slab on.
+    const std::size_t slab = 2 * kLayerHalfMm + 1;
+    for (std::size_t k = 0; k < slab; ++k) {
+        const std::size_t bin = 2 * kLayerWindowMm - first - slab + k;
+        if (bin < layers.size()) {  // unsigned: also below 0
+            mirrorPoints += layers[bin];
+        }
+    }
+}

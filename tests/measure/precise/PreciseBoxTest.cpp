@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "measure/FaceGrid.h"
+#include "measure/precise/PreciseBox.h"
+
+namespace {
+
+constexpr float kPitch = 0.004f;
+constexpr float kDivision = 0.005f;
+constexpr float kTop = 1.5f;
+constexpr float kFloor = 2.0f;
+
+using face_grid::Point;
+
+/// A box of half sides a, b (along x, y), top at kTop, standing on kFloor:
+/// its top face on the pixel grid with noise, the wall x = +a seen from the camera.
+std::vector<Point> Box(float a, float b, float sigma, unsigned seed) {
+    std::vector<Point> points =
+        face_grid::Rectangle(a, b, 0.0f, 0.0f, 0.0f, kTop, kPitch, sigma, seed);
+    for (float y = -b; y <= b; y += kPitch) {
+        for (float z = kTop + kPitch; z < kFloor; z += kPitch) points.push_back({a, y, z});
+    }
+    return points;
+}
+
+struct BoxCase {
+    std::string name;
+    std::vector<Point> points;
+    // Truth: half sides along x and y, centre x, top.
+    float a, b, cx, top;
+    // Largest error allowed on a side (inward or outward) and on the top.
+    float sideTolerance, topTolerance;
+};
+
+std::vector<BoxCase> Cases() {
+    std::vector<BoxCase> cases;
+    cases.push_back({"clean box", Box(0.3f, 0.2f, 0.0f, 1), 0.3f, 0.2f, 0.0f, kTop, 0.003f, 1e-4f});
+    {
+        // 2 mm range noise, mixed pixels 0 to 60 mm beyond two edges, strays all around.
+        auto points = Box(0.3f, 0.2f, 0.002f, 2);
+        face_grid::Append(points, face_grid::MixedRow(0.3f, 0.2f, 0.06f, kTop, kFloor, kPitch, 3));
+        auto left = face_grid::MixedRow(0.3f, 0.2f, 0.04f, kTop, kFloor, kPitch, 4);
+        for (auto& p : left) p[0] = -p[0];
+        face_grid::Append(points, left);
+        std::mt19937 rng(5);
+        std::uniform_real_distribution<float> u(-0.5f, 0.5f);
+        for (int i = 0; i < 40; ++i)
+            points.push_back({u(rng), u(rng), kTop + 0.4f * (u(rng) + 0.5f)});
+        points.push_back({0.0f, 0.0f, kTop - 0.08f});
+        cases.push_back(
+            {"noise, mixed pixels and strays", points, 0.3f, 0.2f, 0.0f, kTop, 0.004f, 0.0003f});
+    }
+    {
+        // A box of 0.4 x 0.3 on one of 0.6 x 0.5, 0.3 m lower: the sides fitted
+        // on the top would cut the lower box by 100 mm.
+        auto points = face_grid::Rectangle(0.2f, 0.15f, 0.0f, 0.0f, 0.0f, kTop, kPitch, 0.001f, 6);
+        auto lower =
+            face_grid::Rectangle(0.3f, 0.25f, 0.0f, 0.0f, 0.0f, kTop + 0.3f, kPitch, 0.001f, 7);
+        for (const Point& p : lower) {
+            if (std::fabs(p[0]) > 0.2f || std::fabs(p[1]) > 0.15f) points.push_back(p);
+        }
+        cases.push_back({"stack of two boxes", points, 0.3f, 0.25f, 0.0f, kTop, 0.004f, 0.0003f});
+    }
+    {
+        // A cylinder of radius 0.15 m lying along x, 0.8 m long: its ridge is
+        // the top, its flanks reach out to +-0.15 in y.
+        cases.push_back({"lying cylinder", face_grid::LyingCylinder(0.4f, 0.15f, kTop, kPitch),
+                         0.4f, 0.15f, 0.0f, kTop, 0.004f, kDivision});
+    }
+    {
+        // An upright cylinder (a disc from above), off the rectangle's centre.
+        cases.push_back({"upright cylinder", face_grid::Disc(0.2f, 0.1f, 0.0f, kTop, kPitch), 0.2f,
+                         0.2f, 0.1f, kTop, 0.004f, 1e-4f});
+    }
+    return cases;
+}
+
+}  // namespace
+
+TEST(PreciseBox, FitsTheGoodsNotTheirOutermostPoints) {
+    for (const BoxCase& c : Cases()) {
+        SCOPED_TRACE(c.name);
+        // Started from axes 1 degree off and a centre 20 mm off, as an
+        // extreme rectangle widened by strays leaves them.
+        const float turn = 0.0175f;
+        const PreciseBox box(c.points, {0.02f, -0.01f}, {std::cos(turn), std::sin(turn)},
+                             {-std::sin(turn), std::cos(turn)}, kDivision);
+        ASSERT_TRUE(box.Fitted());
+        // Along x: the axis nearest to x.
+        const int ax = std::fabs(box.Axis(0)[0]) > std::fabs(box.Axis(1)[0]) ? 0 : 1;
+        if (c.name.find("upright") == std::string::npos) {
+            EXPECT_NEAR(std::fabs(box.Axis(ax)[0]), 1.0f, 2e-4f)
+                << "the fit turns the axes back onto the goods";
+        }
+        EXPECT_NEAR(box.Extent(ax), c.a, c.sideTolerance);
+        EXPECT_NEAR(box.Extent(1 - ax), c.b, c.sideTolerance);
+        EXPECT_NEAR(box.Center()[0], c.cx, c.sideTolerance);
+        EXPECT_NEAR(box.Center()[1], 0.0f, c.sideTolerance);
+        EXPECT_NEAR(box.Top(), c.top, c.topTolerance);
+        // Never inside the goods by more than the division.
+        EXPECT_GE(box.Extent(ax), c.a - kDivision);
+        EXPECT_GE(box.Extent(1 - ax), c.b - kDivision);
+        EXPECT_LE(box.Top(), c.top + kDivision);
+    }
+}
+
+TEST(PreciseBox, NoPointsNoBox) {
+    const PreciseBox box({}, {0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, kDivision);
+    EXPECT_FALSE(box.Fitted());
+}
+
+// A patch of the floor's speckle above the cut stands 130 to 170 mm beyond
+// the box's +x side, dense enough to be a surface: a face moves out to it
+// only where the outlier filter kept some of it, as it keeps the lower part
+// of goods and takes speckle away.
+TEST(PreciseBox, SurfacesBeyondAFaceMoveItOnlyWhereTheFilterKeptThem) {
+    const std::vector<Point> box = Box(0.3f, 0.2f, 0.0f, 1);
+    std::vector<Point> patch;
+    for (float x = 0.43f; x <= 0.47f; x += kPitch / 2) {
+        for (float y = -0.02f; y <= 0.02f; y += kPitch / 2) patch.push_back({x, y, kFloor - 0.04f});
+    }
+    std::vector<Point> points = box;
+    face_grid::Append(points, patch);
+    std::vector<Point> patchInside;
+    for (const Point& p : patch) {
+        if (std::fabs(p[0] - 0.45f) < 0.01f && std::fabs(p[1]) < 0.01f) patchInside.push_back(p);
+    }
+    std::vector<Point> boxAndPatchInside = box;
+    face_grid::Append(boxAndPatchInside, patchInside);
+    struct Case {
+        const char* name;
+        std::vector<Point> filtered;
+        float farSide;  // where the +x face ends up
+    };
+    const std::vector<Case> cases = {
+        {"no filter ran", {}, 0.47f},
+        {"the filter took the patch", box, 0.3f},
+        {"the filter kept the patch's middle", boxAndPatchInside, 0.47f},
+    };
+    for (const Case& c : cases) {
+        const PreciseBox fitted(points, {0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, kDivision, c.filtered);
+        ASSERT_TRUE(fitted.Fitted()) << c.name;
+        EXPECT_NEAR(fitted.Center()[0] + fitted.Extent(0), c.farSide, 0.004f) << c.name;
+        EXPECT_NEAR(fitted.Center()[0] - fitted.Extent(0), -0.3f, 0.004f) << c.name;
+    }
+}

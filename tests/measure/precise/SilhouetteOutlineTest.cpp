@@ -1,0 +1,82 @@
+// The outline of goods without a flat top, judged along the camera's rays:
+// a flank's hidden base is reached, the sheet of mixed pixels beyond an edge
+// is not taken for goods.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "measure/precise/SilhouetteOutline.h"
+#include "tools/scangen/DepthCamera.h"
+
+TEST(SilhouetteOutline, ReachesAFlanksBaseAndStopsAtAnEdge) {
+    using Shape = ScanScene::Shape;
+    struct Case {
+        const char* what;
+        Shape shape;
+        float length, width, height;
+        bool onPallet;
+        bool flankAlongLength, flankAlongWidth;  // the sides at +x and at +y
+    };
+    const std::vector<Case> cases = {
+        {"dome on a pallet", Shape::kDome, 0.6f, 0.45f, 0.3f, true, true, true},
+        {"small dome on a pallet", Shape::kDome, 0.3f, 0.2f, 0.15f, true, true, true},
+        {"lying cylinder: its end an edge, its side a flank", Shape::kLyingCylinder, 0.5f, 0.12f,
+         0.12f, false, false, true},
+        {"bag: a bulging top over upright sides", Shape::kBag, 0.4f, 0.3f, 0.15f, false, false,
+         false},
+        {"box", Shape::kBlock, 0.4f, 0.3f, 0.2f, true, false, false},
+    };
+    const float cx = 0.25f, cy = 0.15f;
+    DepthCamera::Settings camera;
+    camera.sigma1 = 0.00025;
+    const double pitchPerMetre =
+        2 * std::tan(camera.fovXDeg * ScanScene::kDegree / 2) / camera.width;
+    for (const Case& c : cases) {
+        const ScanScene scene =
+            ScanScene::SingleGoods(c.shape, c.length, c.width, c.height, cx, cy, 0.0, c.onPallet,
+                                   false, c.height / 4, c.height / 2);
+        const float bottom = scene.Boxes().back().zBottom;
+        // What a 10 mm cut over the support keeps.
+        std::vector<SilhouetteOutline::Point> goods;
+        for (const auto& p : DepthCamera(scene, camera).Scan()) {
+            if (std::isfinite(p.z) && p.z < bottom - 0.01f) goods.push_back({p.x, p.y, p.z});
+        }
+        const float pitch = static_cast<float>((bottom - c.height) * pitchPerMetre);
+        const SilhouetteOutline outline(goods, pitch);
+        for (int side = 0; side < 2; ++side) {
+            const float half = (side == 0 ? c.length : c.width) / 2;
+            const bool flank = side == 0 ? c.flankAlongLength : c.flankAlongWidth;
+            // A side fitted 30 mm inside the goods, as to the top of a dome.
+            const float offset = half - 0.03f;
+            const SilhouetteOutline::Vector2 normal = side == 0
+                                                          ? SilhouetteOutline::Vector2{1.0f, 0.0f}
+                                                          : SilhouetteOutline::Vector2{0.0f, 1.0f};
+            const float reached = offset + outline.Beyond({cx, cy}, normal, offset, 0.0025f);
+            if (flank) {
+                // The box adds the sampling deficit of an outline (a quarter to
+                // half a pitch) to what is reached.
+                EXPECT_GE(reached, half - 0.007f) << c.what << ", side " << side;
+                EXPECT_LE(reached, half + 0.010f) << c.what << ", side " << side;
+            } else {
+                EXPECT_LE(reached, half + 0.003f) << c.what << ", side " << side;
+            }
+        }
+    }
+}
+
+TEST(SilhouetteOutline, StraysAndNoPointsMoveNothing) {
+    const std::vector<SilhouetteOutline::Point> none;
+    EXPECT_EQ(SilhouetteOutline(none, 0.004f).Beyond({0.0f, 0.0f}, {1.0f, 0.0f}, 0.1f, 0.0025f),
+              0.0f);
+    // A face, and two strays 50 mm beyond its side, one on the other's ray.
+    std::vector<SilhouetteOutline::Point> points;
+    for (int i = -20; i <= 20; ++i) {
+        for (int j = -20; j <= 20; ++j) points.push_back({0.004f * i, 0.004f * j, 2.0f});
+    }
+    points.push_back({0.13f, 0.0f, 2.3f});
+    points.push_back({0.13f * 2.2f / 2.3f, 0.0f, 2.2f});
+    EXPECT_EQ(SilhouetteOutline(points, 0.004f).Beyond({0.0f, 0.0f}, {1.0f, 0.0f}, 0.08f, 0.0025f),
+              0.0f);
+}
