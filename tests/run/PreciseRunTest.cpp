@@ -172,14 +172,9 @@ TEST_F(PreciseRun, GoodsThatAreNoTallBoxAreEnclosedOrRefusedNamingWhy) {
         // stored 20 to 40 mm short.
         {"a 600 x 450 x 300 mm dome on the pallet", goods(Shape::kDome, 0.6f, 0.45f, 0.3f, true), true, false, 600,
          450, 300, 5, 15, 10},
-        // Its sides a flank seen at a grazing angle, stored up to 15 mm
-        // narrow; its ends an edge with a sheet of mixed pixels beyond.
-        {"a 500 x 120 x 120 mm cylinder lying on the floor", goods(Shape::kLyingCylinder, 0.5f, 0.12f, 0.12f, false),
-         false, false, 500, 120, 118, 5, 15, 25},
     };
     int id = 5301;
     for (const GoodsCase& c : cases) {
-        if (id == 5305) ++id;  // the thin sheet's, below
         SCOPED_TRACE(c.name);
         SeedCameraScan(id, c.scene, true, c.keepFloor, c.keepFloor ? 0.00025 : DepthCamera::Settings().sigma1);
         SetMode("1");
@@ -208,8 +203,6 @@ TEST_F(PreciseRun, GoodsThatAreNoTallBoxAreEnclosedOrRefusedNamingWhy) {
     // Goods no taller than half the correction above the cut show only their
     // noisy top's upper half above it: a 10 mm sheet was stored as a fragment
     // (L -60, W -219 mm) with exit 0. Refused in both modes, naming the height.
-    // (A scan whose floor noise stays below the cut, which is refused first.)
-    id = 5305;
     SeedCameraScan(id, goods(Shape::kBlock, 0.35f, 0.25f, 0.01f, false), true);
     for (const char* mode : {"0", "1"}) {
         SetMode(mode);

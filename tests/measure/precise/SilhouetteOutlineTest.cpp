@@ -65,18 +65,3 @@ TEST(SilhouetteOutline, ReachesAFlanksBaseAndStopsAtAnEdge) {
         }
     }
 }
-
-TEST(SilhouetteOutline, StraysAndNoPointsMoveNothing) {
-    const std::vector<SilhouetteOutline::Point> none;
-    EXPECT_EQ(SilhouetteOutline(none, 0.004f).Beyond({0.0f, 0.0f}, {1.0f, 0.0f}, 0.1f, 0.0025f),
-              0.0f);
-    // A face, and two strays 50 mm beyond its side, one on the other's ray.
-    std::vector<SilhouetteOutline::Point> points;
-    for (int i = -20; i <= 20; ++i) {
-        for (int j = -20; j <= 20; ++j) points.push_back({0.004f * i, 0.004f * j, 2.0f});
-    }
-    points.push_back({0.13f, 0.0f, 2.3f});
-    points.push_back({0.13f * 2.2f / 2.3f, 0.0f, 2.2f});
-    EXPECT_EQ(SilhouetteOutline(points, 0.004f).Beyond({0.0f, 0.0f}, {1.0f, 0.0f}, 0.08f, 0.0025f),
-              0.0f);
-}

@@ -63,8 +63,3 @@ TEST(SurfaceTop, ReachesTheHighestSurfaceWithoutLiftingAFlatFace) {
         if (shape.name[0] == 'f') EXPECT_LT(top.Lift(), 8.0f * shape.sigma / 4.0f);
     }
 }
-
-TEST(SurfaceTop, NoCellWithAMedianFindsNothing) {
-    EXPECT_FALSE(SurfaceTop({}, 0.01f).Found());
-    EXPECT_FALSE(SurfaceTop({{0.0f, 0.0f, 1.0f}, {0.5f, 0.5f, 1.0f}}, 0.01f).Found());
-}

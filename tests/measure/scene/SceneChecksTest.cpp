@@ -42,6 +42,17 @@ std::string Fault(const PointCloudRGBPtr& points, const Steps& run, float d = -2
 }
 
 /// A camera's organized scan of the scene, NaN where a pixel has no return.
+PointCloudRGBPtr Camera(const ScanScene& scene, const DepthCamera::Settings& s) {
+    const auto scan = DepthCamera(scene, s).Scan();
+    PointCloudRGBPtr cloud(new PointCloudRGB);
+    for (const auto& p : scan) cloud->points.push_back(MakePoint(p.x, p.y, p.z));
+    cloud->width = static_cast<std::uint32_t>(s.width);
+    cloud->height = static_cast<std::uint32_t>(s.height);
+    cloud->is_dense = false;
+    return cloud;
+}
+
+/// The same from a 320 x 240 camera.
 PointCloudRGBPtr Camera(const ScanScene& scene, double sigma1, bool mixed = true, double moved = 0.0,
                         bool keepFloor = false) {
     DepthCamera::Settings s;
@@ -52,13 +63,7 @@ PointCloudRGBPtr Camera(const ScanScene& scene, double sigma1, bool mixed = true
     s.moved = moved;
     s.removeFloor = !keepFloor;
     s.seed = 5;
-    const auto scan = DepthCamera(scene, s).Scan();
-    PointCloudRGBPtr cloud(new PointCloudRGB);
-    for (const auto& p : scan) cloud->points.push_back(MakePoint(p.x, p.y, p.z));
-    cloud->width = static_cast<std::uint32_t>(s.width);
-    cloud->height = static_cast<std::uint32_t>(s.height);
-    cloud->is_dense = false;
-    return cloud;
+    return Camera(scene, s);
 }
 
 /// The scan as a scanner that drops the pixels without a return delivers it: one row.
@@ -473,12 +478,7 @@ TEST(SceneChecks, GoodsRunningOnBelowTheScannersLowestReturnAreRefused) {
         camera.sigma1 = 0.00025;
         camera.seed = 5;
         camera.mixedPixels = c.mixed;
-        PointCloudRGBPtr scan(new PointCloudRGB);
-        for (const auto& p : DepthCamera(c.scene, camera).Scan())
-            scan->points.push_back(MakePoint(p.x, p.y, p.z));
-        scan->width = static_cast<std::uint32_t>(camera.width);
-        scan->height = static_cast<std::uint32_t>(camera.height);
-        const std::string fault = Fault(scan, Steps{});
+        const std::string fault = Fault(Camera(c.scene, camera), Steps{});
         if (c.refused) {
             EXPECT_TRUE(Starts(
                 fault,
