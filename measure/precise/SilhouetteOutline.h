@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <vector>
 
 /// Where the outline of goods without a flat top lies beyond a side, judged
