@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 
 #include "measure/Median.h"
 
@@ -26,6 +27,12 @@ constexpr float kSheetPitches = 2.0f;
 constexpr float kInnerFrom = 3.0f;
 constexpr float kInnerTo = 5.0f;
 constexpr float kFlankRise = 2.0f;
+// Rays meet a dome's flank low on it: a hemisphere's silhouette stands the
+// sine of the rays' angle off vertical of its height up, a third at 20
+// degrees. A lying cylinder's stands half its height up and higher, a bag's
+// near its top: a silhouette higher than half the goods is the rounded edge
+// of a top with a wall or an undercut below it, which hides no base beyond.
+constexpr float kFlankShare = 0.5f;
 // How far inside a side the sheets and the surfaces inside them are looked
 // for, in pitches.
 constexpr float kZonePitches = 50.0f;
@@ -34,7 +41,12 @@ constexpr float kZonePitches = 50.0f;
 
 SilhouetteOutline::SilhouetteOutline(const std::vector<Point>& points, float pitch)
     : points(points), pitch(pitch), support(0.0f) {
-    for (const Point& p : points) support = std::max(support, p[2]);
+    float highest = std::numeric_limits<float>::max();
+    for (const Point& p : points) {
+        support = std::max(support, p[2]);
+        highest = std::min(highest, p[2]);
+    }
+    height = points.empty() ? 0.0f : support - highest;
 }
 
 float SilhouetteOutline::Beyond(const Vector2& origin, const Vector2& normal, float offset,
@@ -91,7 +103,8 @@ float SilhouetteOutline::Beyond(const Vector2& origin, const Vector2& normal, fl
         }
         if (mates < kBundleMates || inside.empty()) continue;
         ++votes;
-        if (UpperMedian(inside) - top >= kFlankRise * pitch) {
+        if (UpperMedian(inside) - top >= kFlankRise * pitch &&
+            top < kFlankShare * height) {
             // The sheet's points lie from the support up to about the
             // silhouette; the base lies half the sheet's run in from the reach.
             flanks.push_back(c.reach - c.tilt * UpperMedian(sheet) / 2);

@@ -37,4 +37,6 @@ private:
     const std::vector<Point>& points;
     float pitch;
     float support;
+    // From the support to the highest point.
+    float height;
 };
