@@ -80,6 +80,7 @@ void Cloud::Load() {
     }
     Apply(PcdReader::Read(path.string()), *cloud);
     goodsAsCut.reset();
+    goodsFoot.reset();
 }
 
 void Cloud::Load(std::string filename) {
@@ -89,6 +90,7 @@ void Cloud::Load(std::string filename) {
     }
     Apply(PcdReader::Read(filename), *cloud);
     goodsAsCut.reset();
+    goodsFoot.reset();
 }
 
 void Cloud::Save() {
@@ -116,11 +118,13 @@ void Cloud::SavePallet() {
 void Cloud::setCloud(const PointCloudRGBPtr& src) {
     pcl::copyPointCloud(*src, *cloud);
     goodsAsCut.reset();
+    goodsFoot.reset();
 }
 
 void Cloud::setCloud(const PointCloudXYZPtr& src) {
     pcl::copyPointCloud(*src, *cloud);
     goodsAsCut.reset();
+    goodsFoot.reset();
 }
 
 std::ostream& operator<<(std::ostream& os, const Cloud& c) {

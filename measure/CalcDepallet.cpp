@@ -17,6 +17,7 @@
 #include "measure/camera/KeptFlyingPixels.h"
 #include "measure/filter/StatisticalOutliers.h"
 #include "measure/goods/GoodsFoot.h"
+#include "measure/goods/ImageFoot.h"
 
 namespace {
 
@@ -93,13 +94,25 @@ void Cloud::CalcDepallet() {
     // a wedge, a plate) lose that part to it: the whole of them is measured
     // instead of what stands above the cut. Not on a pallet: its deck is no
     // flat floor, and its boards' noise would pass for a foot.
-    if (floor.HasNormal() && correction > 0.0f &&
-        GoodsOnFloor(palletHeightMm, config->GetFloorNoiseBand())) {
-        const GoodsFoot foot(*cloud, floor, cutKeeps,
-                             static_cast<double>(palletHeight) + static_cast<double>(correction) / 2);
+    const bool onFloor = floor.HasNormal() && correction > 0.0f &&
+                         GoodsOnFloor(palletHeightMm, config->GetFloorNoiseBand());
+    const double least = static_cast<double>(palletHeight) + static_cast<double>(correction) / 2;
+    if (onFloor) {
+        const GoodsFoot foot(*cloud, floor, cutKeeps, least);
         if (foot.Beyond() > std::max(kLeastFootBeyond, cut / kFootBeyondPerKept)) {
             for (const std::uint32_t i : foot.Points()) cutKeeps[i] = true;
         }
+    }
+    // The precise box follows the goods' surface on below the cut, pixel by
+    // pixel, to a base too gently sloping to fill the cells above.
+    goodsFoot.reset();
+    if (onFloor && config->GetInboundPrecise() == 1) {
+        const ImageFoot foot(*cloud, floor, cutKeeps, least);
+        goodsFoot.reset(new PointCloudRGB);
+        goodsFoot->points.reserve(foot.Points().size());
+        for (const std::uint32_t i : foot.Points()) goodsFoot->points.push_back(cloud->points[i]);
+        goodsFoot->width = static_cast<std::uint32_t>(goodsFoot->points.size());
+        goodsFoot->height = 1;
     }
     std::vector<std::uint32_t> pixel;
     if (checksFlying) pixel.reserve(cloud->points.size());

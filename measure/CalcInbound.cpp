@@ -241,7 +241,9 @@ void Cloud::CalcInbound() {
     if (config.GetInboundPrecise() == 1) {
         const bool asCut = goodsAsCut && !goodsAsCut->empty();
         const PointCloudRGB& goods = asCut ? *goodsAsCut : *cloud;
-        if (PreciseCorners(goods, rectangle, zMax, inboundCorners, *cloud, asCut ? goodsFiltered : 0)) {
+        const PointCloudRGB none;
+        const PointCloudRGB& foot = asCut && goodsFoot ? *goodsFoot : none;
+        if (PreciseCorners(goods, rectangle, zMax, inboundCorners, *cloud, asCut ? goodsFiltered : 0, foot)) {
             StoreSizes(inboundCorners, config, inboundSize, volInbound);
         }
     }

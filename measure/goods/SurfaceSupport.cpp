@@ -9,10 +9,6 @@ namespace {
 // 32 bits per cell coordinate, offset to stay positive.
 constexpr long kKeyOffset = 1L << 31;
 constexpr std::uint64_t kKeyMask = 0xffffffffULL;
-// The smaller variance across the neighbours of a point on a surface, as a
-// share of the squared radius: a half disc has some 0.07, the points along a
-// line next to none.
-constexpr double kLeastSpread = 0.02;
 
 }  // namespace
 
@@ -70,42 +66,3 @@ int SurfaceSupport::Count(const Point& p, std::size_t self, int limit) const {
     });
     return found;
 }
-
-bool SurfaceSupport::OnSlope(std::size_t i, int needed, float tolerance, float leastGradient) const {
-    const Point& p = points[i];
-    const float r2 = radius * radius;
-    // Sums for the least-squares plane dz = a + b dx + c dy through the neighbours.
-    double n = 0, sx = 0, sy = 0, sz = 0, sxx = 0, sxy = 0, syy = 0, sxz = 0, syz = 0;
-    ForEachInCells(p, [&](std::uint32_t j) {
-        const Point& q = points[j];
-        const double ex = q[0] - p[0], ey = q[1] - p[1], ez = q[2] - p[2];
-        if (j == i || ex * ex + ey * ey > r2) return true;
-        n += 1;
-        sx += ex;
-        sy += ey;
-        sz += ez;
-        sxx += ex * ex;
-        sxy += ex * ey;
-        syy += ey * ey;
-        sxz += ex * ez;
-        syz += ey * ez;
-        return true;
-    });
-    if (n < needed) return false;
-    // Spread across: the smaller eigenvalue of the neighbours' covariance in
-    // x and y is that of a disc's edge, not of a line.
-    const double mx = sx / n, my = sy / n;
-    const double cxx = sxx / n - mx * mx, cyy = syy / n - my * my, cxy = sxy / n - mx * my;
-    const double half = (cxx + cyy) / 2;
-    const double least = half - std::sqrt((cxx - cyy) * (cxx - cyy) / 4 + cxy * cxy);
-    if (least < kLeastSpread * static_cast<double>(r2)) return false;
-    // The plane's height at the point itself.
-    const double mz = sz / n;
-    const double cxz = sxz / n - mx * mz, cyz = syz / n - my * mz;
-    const double det = cxx * cyy - cxy * cxy;
-    const double b = (cxz * cyy - cyz * cxy) / det;
-    const double c = (cyz * cxx - cxz * cxy) / det;
-    const double a = mz - b * mx - c * my;
-    return std::fabs(a) <= tolerance && b * b + c * c >= static_cast<double>(leastGradient) * leastGradient;
-}
-

@@ -37,14 +37,6 @@ public:
     bool Supported(std::size_t i, int needed) const { return Neighbours(i, needed) >= needed; }
     /// The number of indexed points within reach of any point p, counted up to limit.
     int Near(const Point& p, int limit) const;
-    /// True when point i lies on a slope of the goods too steep for the depth
-    /// of reach (a dome's or a cylinder's flank seen at a grazing angle): at
-    /// least `needed` other points within the radius across, spread over an
-    /// area rather than along a line (the mixed pixels of a depth edge), and
-    /// the plane through them passes within `tolerance` (metres) of it along
-    /// z (a mixed pixel lies off the surfaces beside it), a plane rising at
-    /// least leastGradient (dz per unit across).
-    bool OnSlope(std::size_t i, int needed, float tolerance, float leastGradient = 0.0f) const;
 
 private:
     /// Indexed points within reach of p other than point `self`, up to limit.

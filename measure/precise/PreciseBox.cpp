@@ -64,12 +64,6 @@ constexpr float kWallPerRow = 2.0f;
 // each, and at the top of a dome no more than a quarter millimetre of its
 // curve.
 constexpr float kTopCellPitches = 4.0f;
-// The face's band is three standard deviations of its noise; a flank's point
-// lies within two of them of the plane through its neighbours.
-constexpr float kBandSigmas = 3.0f;
-constexpr float kSlopeNoiseSigmas = 2.0f;
-// Steeper than this (rise per run, 45 degrees) a slope is a flank of goods.
-constexpr float kSteepGradient = 1.0f;
 
 Vector2 Turned(const Vector2& v, float angle) {
     const float c = std::cos(angle), s = std::sin(angle);
@@ -105,7 +99,7 @@ float Pitch(const RectangleSides& sides, std::size_t points) {
 
 PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
                        const Vector2& axis0, const Vector2& axis1, float division,
-                       const std::vector<Point>& filtered) {
+                       const std::vector<Point>& filtered, const std::vector<Point>& foot) {
     std::vector<float> heights;
     heights.reserve(points.size());
     for (const Point& p : points) heights.push_back(p[2]);
@@ -164,9 +158,6 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     const SurfaceTop surface(points, kTopCellPitches * pitch);
     const bool rounded =
         surface.Found() && level.Level() - surface.Top() > std::max(division, surface.Lift());
-    // A flank's point lies on the plane of its neighbours within a pitch, or
-    // within the face's noise where that is more.
-    const float slopeTolerance = std::max(pitch, kSlopeNoiseSigmas * level.Band() / kBandSigmas);
     // Above the face by more than its noise and the division: goods higher than the face.
     const float rise = std::max(division, level.Band());
 
@@ -212,13 +203,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
             });
             const SurfaceSupport support(slice, radius, kSupportDepthRadii * radius);
             for (std::size_t i : order) {
-                const bool kept = onKeptSurface(slice[i]);
-                if (kept && support.Supported(i, kSupportNeeded)) return sliceExcess[i];
-                // A flank the filter took whole is still the goods where it
-                // is steep: the floor's speckle above a cut lies flat.
-                if (k < 4 && rounded &&
-                    support.OnSlope(i, kSupportNeeded, slopeTolerance, kept ? 0.0f : kSteepGradient))
-                    return sliceExcess[i];
+                if (support.Supported(i, kSupportNeeded) && onKeptSurface(slice[i])) return sliceExcess[i];
             }
         }
         return 0.0f;
@@ -285,6 +270,28 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
             moved[k] += further + sampled(k) + (mixedEdge[k] ? kMixedDeficit * pitch : 0.0f);
     }
     offset = moved;
+    // Goods without a flat top: their outline is where their surface ends.
+    // The sides above are fitted to a face, which on a lying cylinder or a
+    // dome ends well inside the flanks that widen below it, and seen at a
+    // grazing angle those flanks are too sparse beyond a side to bear out a
+    // surface of their own; beside the rest of the goods they do. The foot
+    // below the cut is the goods' surface already, kept or not by the filter.
+    if (rounded) {
+        std::vector<Point> whole(points);
+        whole.insert(whole.end(), foot.begin(), foot.end());
+        const SurfaceSupport goods(whole, radius, kSupportDepthRadii * radius);
+        for (int k = 0; k < 4; ++k) {
+            float outermost = 0.0f;
+            for (std::size_t i = 0; i < whole.size(); ++i) {
+                const Point& p = whole[i];
+                const float e = Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k];
+                if (e > outermost && goods.Supported(i, kSupportNeeded) &&
+                    (i >= points.size() || onKeptSurface(p)))
+                    outermost = e;
+            }
+            offset[k] += outermost;
+        }
+    }
     // k = 4: above the face.
     const float higher = reach(4, 0.0f);
     if (higher > 0.0f) top = top - rise - higher;

@@ -7,8 +7,9 @@
 /// points: its top at the level of the highest face, its sides fitted to the
 /// outline of that face along the many points of each side, then pushed out
 /// wherever a surface of the goods (a lower part wider than the top, the
-/// flank of a round load) stands more than the division beyond them. Strays
-/// and mixed pixels lie on no surface and move nothing.
+/// flank of a round load) stands more than the division beyond them; goods
+/// without a flat top out to the last point on their surface. Strays and
+/// mixed pixels lie on no surface and move nothing.
 class PreciseBox {
 public:
     using Point = std::array<float, 3>;
@@ -21,8 +22,11 @@ public:
     /// empty, holds what an outlier filter kept of the points: a surface
     /// beyond a face moves it only where the filter kept some of that surface
     /// (the floor's speckle above a cut stands on no surface the filter keeps).
+    /// `foot`, when not empty, holds points below a cut that continue the
+    /// goods' surface: goods without a flat top reach out over them.
     PreciseBox(const std::vector<Point>& points, const Vector2& center, const Vector2& axis0,
-               const Vector2& axis1, float division, const std::vector<Point>& filtered = {});
+               const Vector2& axis1, float division, const std::vector<Point>& filtered = {},
+               const std::vector<Point>& foot = {});
 
     /// False when the points hold no face to fit: the caller keeps its own box.
     bool Fitted() const { return fitted; }

@@ -22,7 +22,8 @@ constexpr std::array<int, 4> kCornerOrder = {0, 1, 3, 2};
 }  // namespace
 
 bool PreciseCorners(const PointCloudRGB& goods, const geom::OrientedBox<2, float>& rectangle,
-                    float zMax, float corners[3][8], const PointCloudRGB& kept, std::size_t filtered) {
+                    float zMax, float corners[3][8], const PointCloudRGB& kept, std::size_t filtered,
+                    const PointCloudRGB& foot) {
     std::vector<PreciseBox::Point> points;
     points.reserve(goods.size());
     for (const pcl::PointXYZRGB& p : goods.points) {
@@ -34,9 +35,14 @@ bool PreciseCorners(const PointCloudRGB& goods, const geom::OrientedBox<2, float
         const pcl::PointXYZRGB& p = kept.points[i];
         if (pcl::isFinite(p)) survivors.push_back({p.x, p.y, p.z});
     }
+    std::vector<PreciseBox::Point> below;
+    below.reserve(foot.size());
+    for (const pcl::PointXYZRGB& p : foot.points) {
+        if (pcl::isFinite(p)) below.push_back({p.x, p.y, p.z});
+    }
     const PreciseBox box(points, {rectangle.center[0], rectangle.center[1]},
                          {rectangle.axis[0][0], rectangle.axis[0][1]},
-                         {rectangle.axis[1][0], rectangle.axis[1][1]}, kDivision, survivors);
+                         {rectangle.axis[1][0], rectangle.axis[1][1]}, kDivision, survivors, below);
     if (!box.Fitted()) return false;
     const float top = std::min(box.Top(), zMax);
     for (int i = 0; i < 4; ++i) {

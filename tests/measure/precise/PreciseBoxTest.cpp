@@ -73,6 +73,16 @@ std::vector<BoxCase> Cases() {
                          0.4f, 0.15f, 0.0f, kTop, 0.004f, kDivision});
     }
     {
+        // A thin cylinder at a noisy station: the top's band takes in the
+        // flanks down to where they are still inside the widest outline,
+        // and the flanks beyond are too sparse to stand as a surface alone.
+        auto points = face_grid::LyingCylinder(0.25f, 0.06f, kTop, kPitch);
+        std::mt19937 rng(8);
+        std::normal_distribution<float> noise(0.0f, 0.004f);
+        for (Point& p : points) p[2] += noise(rng);
+        cases.push_back({"thin lying cylinder, 4 mm noise", points, 0.25f, 0.06f, 0.0f, kTop, 0.005f, kDivision});
+    }
+    {
         // An upright cylinder (a disc from above), off the rectangle's centre.
         cases.push_back({"upright cylinder", face_grid::Disc(0.2f, 0.1f, 0.0f, kTop, kPitch), 0.2f,
                          0.2f, 0.1f, kTop, 0.004f, 1e-4f});
