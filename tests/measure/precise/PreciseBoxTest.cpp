@@ -83,6 +83,18 @@ std::vector<BoxCase> Cases() {
         cases.push_back({"thin lying cylinder, 4 mm noise", points, 0.25f, 0.06f, 0.0f, kTop, 0.005f, kDivision});
     }
     {
+        // A bag: its top bulges 30 mm, seen with 6 mm of range noise. Enough
+        // of the noise stands 15 mm above the bulge to pass for a surface.
+        auto points = face_grid::Rectangle(0.2f, 0.15f, 0.0f, 0.0f, 0.0f, kTop, kPitch, 0.0f, 9);
+        std::mt19937 rng(10);
+        std::normal_distribution<float> noise(0.0f, 0.006f);
+        for (Point& p : points) {
+            const float u = p[0] / 0.2f, v = p[1] / 0.15f;
+            p[2] += 0.03f * (u * u + v * v - u * u * v * v) + noise(rng);
+        }
+        cases.push_back({"bag's bulge, 6 mm noise", points, 0.2f, 0.15f, 0.0f, kTop, 0.01f, kDivision});
+    }
+    {
         // An upright cylinder (a disc from above), off the rectangle's centre.
         cases.push_back({"upright cylinder", face_grid::Disc(0.2f, 0.1f, 0.0f, kTop, kPitch), 0.2f,
                          0.2f, 0.1f, kTop, 0.004f, 1e-4f});
