@@ -81,7 +81,7 @@ float SilhouetteOutline::Beyond(const Vector2& origin, const Vector2& normal, fl
     // The outermost bundles, farthest reach first: each an edge or a flank.
     std::size_t votes = 0;
     float widest = offset + least;
-    std::vector<float> flanks, sheet, inside;
+    std::vector<float> flanks, inside;
     for (std::size_t ci : candidates) {
         const Sample& c = zone[ci];
         const auto lo = std::lower_bound(zone.begin(), zone.end(), c.along - kBundleAlong * pitch,
@@ -90,24 +90,25 @@ float SilhouetteOutline::Beyond(const Vector2& origin, const Vector2& normal, fl
                                          [](float v, const Sample& a) { return v < a.along; });
         std::size_t mates = 0;
         float top = c.height;
-        sheet.clear();
+        // The silhouette: the highest point on the outermost rays.
+        float silhouette = c.height;
         inside.clear();
         for (auto it = lo; it != hi; ++it) {
             const float in = c.reach - it->reach;
-            if (&*it != &c && std::fabs(in) <= kBundleAcross * pitch) ++mates;
-            if (in >= -kBundleAcross * pitch && in <= kSheetPitches * pitch) {
-                sheet.push_back(it->height);
-                top = std::max(top, it->height);
+            if (&*it != &c && std::fabs(in) <= kBundleAcross * pitch) {
+                ++mates;
+                silhouette = std::max(silhouette, it->height);
             }
+            if (in >= -kBundleAcross * pitch && in <= kSheetPitches * pitch) top = std::max(top, it->height);
             if (in >= kInnerFrom * pitch && in <= kInnerTo * pitch) inside.push_back(it->height);
         }
         if (mates < kBundleMates || inside.empty()) continue;
         ++votes;
         if (UpperMedian(inside) - top >= kFlankRise * pitch &&
             top < kFlankShare * height) {
-            // The sheet's points lie from the support up to about the
-            // silhouette; the base lies half the sheet's run in from the reach.
-            flanks.push_back(c.reach - c.tilt * UpperMedian(sheet) / 2);
+            // The sheet runs from the silhouette down to the support along
+            // the outermost rays; the base lies half its run in from the reach.
+            flanks.push_back(c.reach - c.tilt * silhouette / 2);
         }
         if (votes == kVotes) break;
     }
