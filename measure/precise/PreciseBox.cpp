@@ -31,6 +31,11 @@ constexpr float kMaxPitch = 0.02f;
 constexpr float kSupportPitches = SurfaceSupport::kPitches;
 constexpr int kSupportNeeded = SurfaceSupport::kNeeded;
 constexpr float kSupportDepthRadii = SurfaceSupport::kDepthRadii;
+// Beyond a side of goods without a flat top, a surface holds as many
+// neighbours as half a disc at a face's outline: below a rounded edge the
+// camera returns several mixed pixels per column, a sheet dense enough to
+// hold the ten that suffice beside a flat face's edge.
+constexpr int kRoundedSideNeeded = kSupportNeeded + 4;
 // What an outlier filter kept of a surface lies within this many pitches of
 // any point of it: the filter takes one to three pitches off an outline.
 constexpr float kFilteredPitches = 5.0f;
@@ -165,6 +170,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     // noise of the face itself, or its outline, must not lend support to a
     // mixed pixel or a stray just beyond it.
     const auto reach = [&](int k, float least) {
+        const int needed = rounded && k < 4 ? kRoundedSideNeeded : kSupportNeeded;
         std::vector<SurfaceSupport::Point> beyond;
         std::vector<float> excess;
         float farthest = least;
@@ -203,7 +209,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
             });
             const SurfaceSupport support(slice, radius, kSupportDepthRadii * radius);
             for (std::size_t i : order) {
-                if (support.Supported(i, kSupportNeeded) && onKeptSurface(slice[i])) return sliceExcess[i];
+                if (support.Supported(i, needed) && onKeptSurface(slice[i])) return sliceExcess[i];
             }
         }
         return 0.0f;
