@@ -42,8 +42,11 @@ double RaySpacing(const PointCloudRGB& scan) {
         const pcl::PointXYZRGB& a = scan.points[i];
         const pcl::PointXYZRGB& b = scan.points[i + 1];
         if (!pcl::isFinite(a) || !pcl::isFinite(b)) continue;
+        // Some cameras write a pixel without a return as the origin.
         const double range = Length(a);
-        if (!(range > 0.0) || std::fabs(Length(b) - range) > kSameSurface * Distance(a, b) + 1e-9) continue;
+        const double next = Length(b);
+        if (!(range > 0.0) || !(next > 0.0) || std::fabs(next - range) > kSameSurface * Distance(a, b) + 1e-9)
+            continue;
         spacing.push_back(Distance(a, b) / range);
     }
     if (spacing.empty()) return 0.0;
