@@ -54,8 +54,10 @@ constexpr float kSliceDepth = 0.05f;
 constexpr float kBaseDeficit = 0.25f;
 constexpr float kAlignedDeficit = 0.25f;
 constexpr float kMixedDeficit = 0.5f;
-// Mixed pixels: beyond the side by a pitch up to this, below the face, on
-// no surface, at least this many per pixel row along the side.
+// Mixed pixels: beyond the side by half a pitch up to this, below the face,
+// on no surface, at least this many per pixel row along the side. Below the
+// edge of goods 60 mm high they lie within a pitch of it.
+constexpr float kMixedFrom = 0.5f;
 constexpr float kMixedReach = 0.1f;
 constexpr float kMixedPerRow = 0.3f;
 constexpr std::size_t kMixedSample = 4000;
@@ -235,7 +237,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
             const float e = Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k];
             if (e > -pitch && e < kWallPitches * pitch && p[2] < faceBottom + kWallDepth)
                 wall.push_back(e);
-            if (e > pitch && e < kMixedReach) below.push_back(p);
+            if (e > kMixedFrom * pitch && e < kMixedReach) below.push_back(p);
         }
         const float rows = (k < 2 ? offset[2] + offset[3] : offset[0] + offset[1]) / pitch;
         // A face too narrow for a row of pixels (rows not above 0) has no wall to tell.
