@@ -186,10 +186,6 @@ DepalletOutcome DepalletStep(Cloud& cloud, const Config& config, Snapshot::Groun
                              std::time_t started) {
     std::cout << "Begin depallet" << std::endl;
     Measure(cloud);
-    // The aligned copy of the whole scan is of no further use: the cut cloud
-    // gets its own when it is measured. Freed now, it does not stand beside
-    // the depallet step's copies.
-    PointCloudRGB().swap(*cloud.getAlignedCloud());
     cloud.CalcDepallet();
     if (cloud.getCloud()->empty()) {
         std::cout << "ERROR: Nothing left of the cloud after removing the pallet!" << std::endl;

@@ -66,7 +66,7 @@ void Apply(const PcdReader::Points& in, PointCloudRGB& cloud) {
 
 }  // namespace
 
-Cloud::Cloud() : cloud(new PointCloudRGB), alignedCloud(new PointCloudRGB) {}
+Cloud::Cloud() : cloud(new PointCloudRGB) {}
 
 Cloud::Cloud(CloudInfo info) : Cloud() { cloudInfo = std::move(info); }
 
@@ -113,6 +113,12 @@ void Cloud::Save(std::string filename) {
 void Cloud::SavePallet() {
     EnsureFolder(cloudInfo.GetBasePathPallet());
     PcdWriter::Write(cloudInfo.GetPathPallet().string(), *cloud);
+}
+
+PointCloudRGBPtr Cloud::getAlignedCloud() const {
+    PointCloudRGBPtr aligned(new PointCloudRGB);
+    alignedFrame.CopyInto(*cloud, *aligned);
+    return aligned;
 }
 
 void Cloud::setCloud(const PointCloudRGBPtr& src) {

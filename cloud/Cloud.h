@@ -9,26 +9,14 @@
 #include <vector>
 
 #include "cloud/CloudInfo.h"
+#include "cloud/PointClouds.h"
 #include "cloud/VRML.h"
+#include "measure/AlignedFrame.h"
 
 class FloorPlane;
 
-// The point types are only named here; the files that touch points include
-// the point-cloud headers themselves.
-namespace pcl {
-struct PointXYZ;
-struct PointXYZRGB;
-template <typename PointT>
-class PointCloud;
-}  // namespace pcl
-
-using PointCloudRGB = pcl::PointCloud<pcl::PointXYZRGB>;
-using PointCloudRGBPtr = std::shared_ptr<PointCloudRGB>;
-using PointCloudXYZ = pcl::PointCloud<pcl::PointXYZ>;
-using PointCloudXYZPtr = std::shared_ptr<PointCloudXYZ>;
-
 /// One scanned object's point cloud with its identity and every measurement
-/// result. Copies share the two point clouds; all other members are copied.
+/// result. Copies share the point cloud; all other members are copied.
 class Cloud {
 public:
     Cloud();
@@ -89,8 +77,8 @@ public:
     /// run), so without a cut the floor must be out of the scan and the goods
     /// seen down to it.
     std::string CheckScan(bool cutsPallet, bool storesWhole = false) const;
-    /// Upright box on the minimum-area rectangle of the footprint; fills the
-    /// aligned copy and the transform back to the scan frame.
+    /// Upright box on the minimum-area rectangle of the footprint; sets the
+    /// aligned frame and the transform back to the scan frame.
     void CalcInbound();
     /// Volume of the 3D convex hull.
     void CalcPackage();
@@ -124,7 +112,10 @@ public:
     float GetVolPackage() const { return volPackage; }
     float GetVolSurface() const { return volSurface; }
     float GetVolVShape() const { return volVShape; }
-    PointCloudRGBPtr getAlignedCloud() const { return alignedCloud; }
+    /// The cloud's points with coordinates moved into the aligned frame that
+    /// CalcInbound found, built anew by each call (the volumes move each
+    /// point as they read it instead).
+    PointCloudRGBPtr getAlignedCloud() const;
     const Eigen::Affine3f& GetInboundTransform() const { return inboundTransform; }
     float GetInboundAngle() const { return inboundAngle; }
     float GetInboundCenterX() const { return inboundCenterX; }
@@ -157,7 +148,8 @@ private:
     int palletH = 0;
     CloudInfo cloudInfo;
     PointCloudRGBPtr cloud;
-    PointCloudRGBPtr alignedCloud;
+    // Set by CalcInbound: where CalcReal reads the points of `cloud`.
+    AlignedFrame alignedFrame;
     // The goods as the pallet cut left them, before the outlier filter: the
     // precise inbound box fits its faces on their uneroded outline. Set by
     // CalcDepallet in precise mode only; empty whenever `cloud` is replaced.

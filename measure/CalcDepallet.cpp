@@ -77,7 +77,6 @@ void Cloud::CalcDepallet() {
     // Points without coordinates cannot be placed above or below the cut and
     // are dropped with the pallet, and so are strays beyond the floor.
     PointCloudRGBPtr kept(new PointCloudRGB);
-    kept->points.reserve(cloud->points.size());
     // The box of today's mode spans every point the filter keeps: flying
     // pixels it kept far down an edge widen the goods. They are found among
     // their neighbours in the scan's image or over its rays, so each kept
@@ -114,8 +113,12 @@ void Cloud::CalcDepallet() {
         goodsFoot->width = static_cast<std::uint32_t>(goodsFoot->points.size());
         goodsFoot->height = 1;
     }
+    // Room for what the cut keeps and no more: in the precise mode it stays
+    // beside the cloud through the measurements after the cut.
+    const auto keeps = static_cast<std::size_t>(std::count(cutKeeps.begin(), cutKeeps.end(), true));
+    kept->points.reserve(keeps);
     std::vector<std::uint32_t> pixel;
-    if (checksFlying) pixel.reserve(cloud->points.size());
+    if (checksFlying) pixel.reserve(keeps);
     for (std::size_t i = 0; i < cloud->points.size(); ++i) {
         if (cutKeeps[i]) {
             kept->points.push_back(cloud->points[i]);
@@ -144,6 +147,9 @@ void Cloud::CalcDepallet() {
             const pcl::PointXYZRGB& p = kept->points[k];
             if (!inlier[k]) filterTaken.push_back({p.x, p.y, p.z});
         }
+        // What the cut kept is read no more in this mode: freed before the
+        // flying-pixel search builds its grids.
+        PointCloudRGB().swap(*kept);
     }
     if (checksFlying) {
         std::vector<bool> survivors(cloud->points.size(), false);

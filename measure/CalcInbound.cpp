@@ -1,5 +1,4 @@
 #include <pcl/common/point_tests.h>
-#include <pcl/common/transforms.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
@@ -52,50 +51,6 @@ constexpr int kCorners = 8;
 enum Axis { kX = 0, kY = 1, kZ = 2 };
 enum Size { kH = 0, kL = 1, kW = 2 };
 
-/// The points of `in` that have coordinates, in order, into `out`: the real
-/// volume passes over the others, and a camera's scan is mostly pixels
-/// without a return, which a whole copy would fill memory with.
-/// `move` places each point's coordinates (a copy of the point, colour kept).
-template <typename Move>
-void CopyFinite(const PointCloudRGB& in, PointCloudRGB& out, const Move& move) {
-    out.header = in.header;
-    out.sensor_orientation_ = in.sensor_orientation_;
-    out.sensor_origin_ = in.sensor_origin_;
-    out.points.clear();
-    out.points.reserve(in.size());
-    for (const pcl::PointXYZRGB& p : in.points) {
-        if (!pcl::isFinite(p)) {
-            continue;
-        }
-        out.points.push_back(p);
-        move(p, out.points.back());
-    }
-    out.width = static_cast<std::uint32_t>(out.points.size());
-    out.height = 1;
-    out.is_dense = in.is_dense;
-}
-
-/// The points moved by `shift`, then by `turn`, with the library's own point
-/// transform and its treatment of a point that the shift takes out of range,
-/// in one pass instead of through a shifted copy of the whole cloud.
-void TurnOntoAxes(const PointCloudRGB& in, const Eigen::Matrix4f& shift, const Eigen::Matrix4f& turn,
-                  PointCloudRGB& out) {
-    const pcl::detail::Transformer<float> first(shift);
-    const pcl::detail::Transformer<float> second(turn);
-    const auto finite = [](const float* v) {
-        return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]);
-    };
-    CopyFinite(in, out, [&](const pcl::PointXYZRGB& p, pcl::PointXYZRGB& q) {
-        alignas(16) float shifted[4];
-        first.se3(p.data, shifted);
-        if (!in.is_dense && !finite(shifted)) {
-            std::copy(std::begin(shifted), std::end(shifted), q.data);
-            return;
-        }
-        second.se3(shifted, q.data);
-    });
-}
-
 /// Sizes H, L, W and the volume of the box with these corners, corrected.
 void StoreSizes(const float corners[3][8], const Config& config, float size[3], float& volume) {
     const auto side = [corners](int from, int to) {
@@ -109,9 +64,12 @@ void StoreSizes(const float corners[3][8], const Config& config, float size[3], 
     const float ab = side(0, 1);
     const float bc = side(1, 2);
     const bool abIsLength = ab >= bc;
-    const float h = std::fabs(corners[kZ][kBaseCorners] - corners[kZ][0]) + config.GetInboundCorrextionH();
-    const float l = ab + (abIsLength ? config.GetInboundCorrextionL() : config.GetInboundCorrextionW());
-    const float w = bc + (abIsLength ? config.GetInboundCorrextionW() : config.GetInboundCorrextionL());
+    const float h =
+        std::fabs(corners[kZ][kBaseCorners] - corners[kZ][0]) + config.GetInboundCorrextionH();
+    const float l =
+        ab + (abIsLength ? config.GetInboundCorrextionL() : config.GetInboundCorrextionW());
+    const float w =
+        bc + (abIsLength ? config.GetInboundCorrextionW() : config.GetInboundCorrextionL());
     size[kH] = h;
     size[kL] = l;
     size[kW] = w;
@@ -156,13 +114,15 @@ void Cloud::CalcInbound() {
         inboundAngle = 0.0f;
         inboundCenterX = 0.0f;
         inboundCenterY = 0.0f;
-        CopyFinite(*cloud, *alignedCloud, [](const pcl::PointXYZRGB&, pcl::PointXYZRGB&) {});
+        alignedFrame = AlignedFrame();
         return;
     }
 
     ExactBox minimumAreaBox;
     const Rectangle rectangle =
         minimumAreaBox(static_cast<std::int32_t>(footprint.size()), footprint.data(), true);
+    // The footprint is done with: freed now, it does not stand beside the precise box's copies.
+    std::vector<Point2>().swap(footprint);
     std::array<Point2, 4> vertices;
     rectangle.GetVertices(vertices);
 
@@ -214,7 +174,7 @@ void Cloud::CalcInbound() {
     const bool turned =
         !axisParallel && std::fabs(run) > kTurnTolerance && std::fabs(rise) > kTurnTolerance;
     if (!turned) {
-        CopyFinite(*cloud, *alignedCloud, [](const pcl::PointXYZRGB&, pcl::PointXYZRGB&) {});
+        alignedFrame = AlignedFrame();
     } else {
         // Turning by the angle between the y axis and the side from the lowest
         // corner to the rightmost one lays the rectangle onto the axes.
@@ -233,17 +193,18 @@ void Cloud::CalcInbound() {
         inboundTransform.rotate(Eigen::AngleAxisf(-inboundAngle, Eigen::Vector3f::UnitZ()));
 
         const Eigen::Affine3f turn(Eigen::AngleAxisf(inboundAngle, Eigen::Vector3f::UnitZ()));
-        TurnOntoAxes(*cloud, toCenter, turn.matrix(), *alignedCloud);
+        alignedFrame = AlignedFrame(toCenter, turn.matrix());
     }
 
-    // The aligned copy and its transform stay on the exact rectangle in
+    // The aligned frame and its transform stay on the exact rectangle in
     // both modes: the octree volumes do not depend on the mode.
     if (config.GetInboundPrecise() == 1) {
         const bool asCut = goodsAsCut && !goodsAsCut->empty();
         const PointCloudRGB& goods = asCut ? *goodsAsCut : *cloud;
         const PointCloudRGB none;
         const PointCloudRGB& foot = asCut && goodsFoot ? *goodsFoot : none;
-        if (PreciseCorners(goods, rectangle, zMax, inboundCorners, *cloud, asCut ? goodsFiltered : 0, foot)) {
+        if (PreciseCorners(goods, rectangle, zMax, inboundCorners, *cloud,
+                           asCut ? goodsFiltered : 0, foot)) {
             StoreSizes(inboundCorners, config, inboundSize, volInbound);
         }
     }

@@ -34,8 +34,8 @@ constexpr double kMostLookups = 4e9;
 /// Refuses a grid whose walks over the cloud's extent could not end in
 /// reasonable time: every column head may walk the whole height and, when
 /// borders count, both horizontal extents twice.
-void RequireBoundedWork(float res, const Eigen::Vector3f& extent,
-                        const octomap::OcTree& footprint, bool bordersCount) {
+void RequireBoundedWork(float res, const Eigen::Vector3f& extent, const octomap::OcTree& footprint,
+                        bool bordersCount) {
     // Each column has one head; merged footprint leaves stand for several columns.
     double columns = 0.0;
     for (auto it = footprint.begin_leafs(), end = footprint.end_leafs(); it != end; ++it) {
@@ -94,21 +94,21 @@ void Cloud::CalcReal() {
     Eigen::Vector3f minP(kFarAway, kFarAway, kFarAway);
     Eigen::Vector3f maxP(-kFarAway, -kFarAway, -kFarAway);
     {
-        OcTreeHits volumeHits(volumeTree);
-        OcTreeHits footprintHits(footprintTree);
-        for (const pcl::PointXYZRGB& p : alignedCloud->points) {
+        // The footprint's hits are the volume's at z = 0: one list serves both trees.
+        OcTreeHits hits(volumeTree);
+        hits.reserve(cloud->size());
+        alignedFrame.ForEach(*cloud, [&](const pcl::PointXYZRGB& p) {
             // Points without coordinates, or beyond the grid's reach, take no
             // part: they would only stretch the searches below over empty space.
-            if (!pcl::isFinite(p) || !volumeHits.add(p.x, p.y, p.z)) {
-                continue;
+            if (!pcl::isFinite(p) || !hits.add(p.x, p.y, p.z)) {
+                return;
             }
-            footprintHits.add(p.x, p.y, 0.0f);
             const Eigen::Vector3f v(p.x, p.y, p.z);
             minP = minP.cwiseMin(v);
             maxP = maxP.cwiseMax(v);
-        }
-        volumeHits.applyTo(volumeTree);
-        footprintHits.applyTo(footprintTree);
+        });
+        hits.applyTo(volumeTree);
+        hits.applyFlatTo(footprintTree);
     }
     const float zMin = minP.z();
     const float zMax = maxP.z();

@@ -67,11 +67,32 @@ bool OcTreeHits::add(float x, float y, float z) {
         k[i] = static_cast<octomap::key_type>(scaled);
     }
     keys.push_back(Pack(octomap::OcTreeKey(k[0], k[1], k[2])));
+    sorted = false;
     return true;
 }
 
+void OcTreeHits::sortOnce() {
+    if (!sorted) {
+        SortKeys(keys);
+        sorted = true;
+    }
+}
+
+void OcTreeHits::applyFlatTo(octomap::OcTree& footprint) {
+    sortOnce();
+    // Sorted by x, then y, then z: with one z for all, equal cells still lie
+    // side by side and the order stays sorted.
+    const auto ground = static_cast<std::uint64_t>(kKeyOffset);
+    for (std::uint64_t& k : keys) {
+        k = (k & ~kKeyMask) | ground;
+    }
+    applyTo(footprint);
+    std::vector<std::uint64_t>().swap(keys);
+    sorted = false;
+}
+
 void OcTreeHits::applyTo(octomap::OcTree& tree) {
-    SortKeys(keys);
+    sortOnce();
     const float hit = tree.getProbHitLog();
     const float ceiling = tree.getClampingThresMaxLog();
     for (std::size_t i = 0; i < keys.size();) {
@@ -86,5 +107,4 @@ void OcTreeHits::applyTo(octomap::OcTree& tree) {
         tree.updateNode(Unpack(keys[i]), logOdds, false);
         i = j;
     }
-    keys.clear();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -20,12 +21,22 @@ public:
     /// Hits for the given tree, which fixes the cell size and the key range.
     explicit OcTreeHits(const octomap::OcTree& tree);
 
+    /// Room for this many hits, so that recording them never holds two copies.
+    void reserve(std::size_t hits) { keys.reserve(hits); }
     /// Records a hit at (x, y, z); false (nothing recorded) when the point lies outside the tree.
     bool add(float x, float y, float z);
-    /// Writes every recorded cell into the tree with the value its hits give.
+    /// Writes every recorded cell into the tree with the value its hits give;
+    /// the hits stay recorded.
     void applyTo(octomap::OcTree& tree);
+    /// Writes the hits recorded, each moved to z = 0, into `footprint`, a tree
+    /// of the same cell size: the tree that adding every hit at (x, y, 0)
+    /// builds, without a second list of hits. The hits are gone afterwards.
+    void applyFlatTo(octomap::OcTree& footprint);
 
 private:
+    void sortOnce();
+
     double resolutionFactor;
     std::vector<std::uint64_t> keys;  // three 16-bit cell keys packed per hit
+    bool sorted = false;
 };

@@ -3,6 +3,7 @@
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <exception>
@@ -21,6 +22,9 @@ constexpr int kDataDigits = 8;
 constexpr int kHeaderDigits = 6;
 /// Below this many points a second thread costs more than it saves.
 constexpr std::size_t kParallelPoints = 20000;
+/// Rows formatted and written at a time: the text of a large cloud, some
+/// 40 bytes a point, never stands whole in memory beside its points.
+constexpr std::size_t kPiecePoints = 131072;
 /// Longest row: three "-1.2345678e-38" and a ten-digit colour, blanks and line end.
 constexpr std::size_t kMaxRowBytes = 3 * 15 + 11 + 1;
 
@@ -79,37 +83,50 @@ std::string Header(const pcl::PointCloud<pcl::PointXYZRGB>& cloud) {
            "\nDATA ascii\n";
 }
 
-/// The rows in two halves, the second formatted on its own thread when the cloud is large.
-void AllRows(const pcl::PointCloud<pcl::PointXYZRGB>& cloud, Rows& first, Rows& second) {
-    const pcl::PointXYZRGB* begin = cloud.points.data();
-    const pcl::PointXYZRGB* end = begin + cloud.size();
-    if (cloud.size() < kParallelPoints || std::thread::hardware_concurrency() < 2) {
+/// The rows in two halves, the second formatted on its own thread when there are many.
+void AllRows(const pcl::PointXYZRGB* begin, const pcl::PointXYZRGB* end, Rows& first,
+             Rows& second) {
+    const auto count = static_cast<std::size_t>(end - begin);
+    if (count < kParallelPoints || std::thread::hardware_concurrency() < 2) {
         first = FormatRows(begin, end);
         return;
     }
-    const pcl::PointXYZRGB* middle = begin + cloud.size() / 2;
+    const pcl::PointXYZRGB* middle = begin + count / 2;
     BothCores([&second, middle, end] { second = FormatRows(middle, end); },
               [&first, begin, middle] { first = FormatRows(begin, middle); });
+}
+
+/// Hands `put` the text of every row, in order, a piece of at most
+/// kPiecePoints rows at a time.
+template <typename Put>
+void ForEachPiece(const pcl::PointCloud<pcl::PointXYZRGB>& cloud, const Put& put) {
+    const pcl::PointXYZRGB* p = cloud.points.data();
+    const pcl::PointXYZRGB* const end = p + cloud.size();
+    while (p != end) {
+        const pcl::PointXYZRGB* const next =
+            p + std::min(kPiecePoints, static_cast<std::size_t>(end - p));
+        Rows first, second;
+        AllRows(p, next, first, second);
+        put(first.data.get(), first.size);
+        put(second.data.get(), second.size);
+        p = next;
+    }
 }
 
 }  // namespace
 
 std::string PcdWriter::Text(const pcl::PointCloud<pcl::PointXYZRGB>& cloud) {
-    Rows first, second;
-    AllRows(cloud, first, second);
-    return Header(cloud) + std::string(first.data.get(), first.size) +
-           std::string(second.data.get(), second.size);
+    std::string text = Header(cloud);
+    ForEachPiece(cloud, [&text](const char* data, std::size_t size) { text.append(data, size); });
+    return text;
 }
 
 void PcdWriter::Write(const std::string& path, const pcl::PointCloud<pcl::PointXYZRGB>& cloud) {
     if (std::size_t{cloud.width} * cloud.height != cloud.size()) {
         throw std::runtime_error(kFailure + path + " (WIDTH x HEIGHT is not the number of points)");
     }
-    Rows first, second;
-    AllRows(cloud, first, second);
     AtomicFile file(path, kFailure);
     file.Write(Header(cloud));
-    file.Write(first.data.get(), first.size);
-    file.Write(second.data.get(), second.size);
+    ForEachPiece(cloud, [&file](const char* data, std::size_t size) { file.Write(data, size); });
     file.Commit();
 }

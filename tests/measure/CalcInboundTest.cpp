@@ -52,7 +52,8 @@ protected:
     /// transform carries it back.
     static void ExpectAlignedCopy(const Cloud& c) {
         const auto& scan = c.getCloud()->points;
-        const auto& aligned = c.getAlignedCloud()->points;
+        const PointCloudRGBPtr copy = c.getAlignedCloud();
+        const auto& aligned = copy->points;
         std::size_t j = 0;
         for (std::size_t i = 0; i < scan.size(); ++i) {
             if (!pcl::isFinite(scan[i])) {
@@ -72,7 +73,8 @@ protected:
     /// Extent of the aligned footprint along x and y.
     static Eigen::Vector2f AlignedExtent(const Cloud& c) {
         Eigen::Vector2f lo(1e9f, 1e9f), hi(-1e9f, -1e9f);
-        for (const auto& p : c.getAlignedCloud()->points) {
+        const PointCloudRGBPtr aligned = c.getAlignedCloud();
+        for (const auto& p : aligned->points) {
             if (std::isfinite(p.x)) {
                 lo = lo.cwiseMin(Eigen::Vector2f(p.x, p.y));
                 hi = hi.cwiseMax(Eigen::Vector2f(p.x, p.y));
@@ -123,9 +125,10 @@ TEST_F(CalcInboundTest, AxisParallelBoxIsNotTurned) {
         Cloud c = CloudOf(Box(angle, 0.5f, 0.5f));
         c.CalcInbound();
         EXPECT_TRUE(c.GetInboundTransform().matrix().isIdentity());
-        ASSERT_EQ(c.getAlignedCloud()->size(), c.getCloud()->size());
+        const PointCloudRGBPtr aligned = c.getAlignedCloud();
+        ASSERT_EQ(aligned->size(), c.getCloud()->size());
         for (std::size_t i = 0; i < c.getCloud()->size(); ++i) {
-            EXPECT_EQ(c.getAlignedCloud()->points[i].getVector3fMap(),
+            EXPECT_EQ(aligned->points[i].getVector3fMap(),
                       c.getCloud()->points[i].getVector3fMap());
         }
     }
@@ -261,10 +264,11 @@ TEST_F(CalcInboundTest, PointsWithoutCoordinatesChangeNothing) {
     EXPECT_TRUE(c.GetInboundTransform().isApprox(clean.GetInboundTransform()));
     ExpectAlignedCopy(c);
     // The copy is the clean cloud's, point for point, so the real volume is too.
-    ASSERT_EQ(c.getAlignedCloud()->size(), clean.getAlignedCloud()->size());
-    for (std::size_t i = 0; i < clean.getAlignedCloud()->size(); ++i) {
-        EXPECT_EQ(c.getAlignedCloud()->points[i].getVector4fMap(),
-                  clean.getAlignedCloud()->points[i].getVector4fMap());
+    const PointCloudRGBPtr aligned = c.getAlignedCloud();
+    const PointCloudRGBPtr cleanAligned = clean.getAlignedCloud();
+    ASSERT_EQ(aligned->size(), cleanAligned->size());
+    for (std::size_t i = 0; i < cleanAligned->size(); ++i) {
+        EXPECT_EQ(aligned->points[i].getVector4fMap(), cleanAligned->points[i].getVector4fMap());
     }
     c.CalcReal();
     clean.CalcReal();

@@ -18,9 +18,10 @@ struct Box {
 
 class CalcRealTest : public MeasureTest {
 protected:
-    /// Measures a cloud that is already aligned (the transform stays the identity).
+    /// Measures a cloud that is already aligned (no CalcInbound: the frame and
+    /// the transform stay the identity).
     void Measure(const std::vector<pcl::PointXYZRGB>& points) {
-        *cloud.getAlignedCloud() = *MakeCloud(points);
+        *cloud.getCloud() = *MakeCloud(points);
         cloud.CalcReal();
     }
 
@@ -217,7 +218,8 @@ TEST_F(CalcRealTest, GridTooFineForTheCloudIsRefusedBeforeTheWalks) {
     std::vector<pcl::PointXYZRGB> points;
     for (int i = 0; i < 200; ++i) {
         for (int j = 0; j < 200; ++j) {
-            points.push_back(Point(-7.5f + 0.075f * i, -7.5f + 0.075f * j, (i + j) % 2 ? 0.0f : 10.0f));
+            points.push_back(
+                Point(-7.5f + 0.075f * i, -7.5f + 0.075f * j, (i + j) % 2 ? 0.0f : 10.0f));
         }
     }
     config().SetRealCorrextionL(-0.02f);

@@ -48,20 +48,26 @@ TEST(OcTreeHitsTest, BatchedHitsBuildTheSameTreeAsSingleHits) {
         }
 
         octomap::OcTree single(res);
+        octomap::OcTree singleFlat(res);
         for (const auto& p : points) {
             single.updateNode(octomap::point3d(p[0], p[1], p[2]), true, false);
+            singleFlat.updateNode(octomap::point3d(p[0], p[1], 0.0f), true, false);
         }
         octomap::OcTree batched(res);
+        octomap::OcTree batchedFlat(res);
         OcTreeHits hits(batched);
         for (const auto& p : points) {
             ASSERT_TRUE(hits.add(p[0], p[1], p[2]));
         }
         hits.applyTo(batched);
+        // The same hits, each at z = 0: the footprint of the points.
+        hits.applyFlatTo(batchedFlat);
 
         const std::vector<Leaf> expected = Leaves(single);
         EXPECT_GT(MergedLeaves(expected, res), 0) << "the data should exercise merging";
         EXPECT_LT(MergedLeaves(expected, res), static_cast<int>(expected.size()));
         EXPECT_EQ(Leaves(batched), expected) << seed;
+        EXPECT_EQ(Leaves(batchedFlat), Leaves(singleFlat)) << seed;
     }
 }
 
