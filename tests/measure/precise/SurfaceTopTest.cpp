@@ -60,6 +60,8 @@ TEST(SurfaceTop, ReachesTheHighestSurfaceWithoutLiftingAFlatFace) {
         EXPECT_LT(top.Top(), shape.apex + 0.001f);
         EXPECT_GT(top.Top(), shape.apex - std::max(top.Lift(), 0.001f));
         // On a flat face the lift is the noise's alone.
-        if (shape.name[0] == 'f') EXPECT_LT(top.Lift(), 8.0f * shape.sigma / 4.0f);
+        if (shape.name[0] == 'f') {
+            EXPECT_LT(top.Lift(), 8.0f * shape.sigma / 4.0f);
+        }
     }
 }
