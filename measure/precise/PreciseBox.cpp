@@ -71,6 +71,9 @@ constexpr float kWallPerRow = 2.0f;
 // each, and at the top of a dome no more than a quarter millimetre of its
 // curve.
 constexpr float kTopCellPitches = 4.0f;
+// A face's band is three standard deviations of its noise either way; the
+// densest layer of a curved top spreads over more than twice that.
+constexpr float kCurvedBandNoises = 6.0f;
 
 Vector2 Turned(const Vector2& v, float angle) {
     const float c = std::cos(angle), s = std::sin(angle);
@@ -305,6 +308,11 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     // bulging top seen with 6 mm of range noise, enough points stand 15 mm
     // higher to pass for a surface above it.
     if (rounded) {
+        top = surface.Top();
+    } else if (surface.Found() && level.Level() - surface.Top() > surface.Lift() &&
+               level.Band() > kCurvedBandNoises * surface.Noise()) {
+        // A curved top (a lying cylinder's ridge) rising less than the
+        // division above its densest layer: that layer is no face.
         top = surface.Top();
     } else {
         const float higher = reach(4, 0.0f);

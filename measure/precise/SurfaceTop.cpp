@@ -79,6 +79,7 @@ SurfaceTop::SurfaceTop(const std::vector<Point>& points, float cell) {
     const auto quartile = spread.begin() + static_cast<std::ptrdiff_t>(spread.size() / 4);
     std::nth_element(spread.begin(), quartile, spread.end());
     const float sigma = kMadToSigma * *quartile;
+    noise = sigma;
     const auto middle = counts.begin() + static_cast<std::ptrdiff_t>(counts.size() / 2);
     std::nth_element(counts.begin(), middle, counts.end());
     lift = kLiftSigmas * sigma / std::sqrt(static_cast<float>(*middle));

@@ -23,9 +23,12 @@ public:
     float Top() const { return top; }
     /// How far above a flat face noise alone may put Top() (metres).
     float Lift() const { return lift; }
+    /// The range noise of the flatter cells (one standard deviation, metres).
+    float Noise() const { return noise; }
 
 private:
     bool found = false;
     float top = 0.0f;
     float lift = 0.0f;
+    float noise = 0.0f;
 };

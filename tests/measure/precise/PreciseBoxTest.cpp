@@ -82,6 +82,12 @@ std::vector<BoxCase> Cases() {
         std::normal_distribution<float> noise(0.0f, 0.004f);
         for (Point& p : points) p[2] += noise(rng);
         cases.push_back({"thin lying cylinder, 4 mm noise", points, 0.25f, 0.06f, 0.0f, kTop, 0.005f, kDivision});
+        // At a quiet station its ridge rises less than the division above
+        // the densest layer, and H still reaches the ridge.
+        auto quiet = face_grid::LyingCylinder(0.25f, 0.06f, kTop, kPitch);
+        std::normal_distribution<float> small(0.0f, 0.0015f);
+        for (Point& p : quiet) p[2] += small(rng);
+        cases.push_back({"thin lying cylinder, 1.5 mm noise", quiet, 0.25f, 0.06f, 0.0f, kTop, 0.005f, 0.002f});
     }
     {
         // A bag: its top bulges 30 mm, seen with 6 mm of range noise. Enough
