@@ -19,27 +19,25 @@ constexpr float kDivision = 0.005f;
 // (0: --, 1: +-, 2: -+, 3: ++), as for the exact box.
 constexpr std::array<int, 4> kCornerOrder = {0, 1, 3, 2};
 
+/// The coordinates of the first `count` points of `cloud` that have them.
+std::vector<PreciseBox::Point> Coordinates(const PointCloudRGB& cloud, std::size_t count) {
+    std::vector<PreciseBox::Point> points;
+    points.reserve(std::min(count, cloud.size()));
+    for (std::size_t i = 0; i < count && i < cloud.size(); ++i) {
+        const pcl::PointXYZRGB& p = cloud.points[i];
+        if (pcl::isFinite(p)) points.push_back({p.x, p.y, p.z});
+    }
+    return points;
+}
+
 }  // namespace
 
 bool PreciseCorners(const PointCloudRGB& goods, const geom::OrientedBox<2, float>& rectangle,
                     float zMax, float corners[3][8], const PointCloudRGB& kept, std::size_t filtered,
                     const PointCloudRGB& foot) {
-    std::vector<PreciseBox::Point> points;
-    points.reserve(goods.size());
-    for (const pcl::PointXYZRGB& p : goods.points) {
-        if (pcl::isFinite(p)) points.push_back({p.x, p.y, p.z});
-    }
-    std::vector<PreciseBox::Point> survivors;
-    survivors.reserve(std::min(filtered, kept.size()));
-    for (std::size_t i = 0; i < filtered && i < kept.size(); ++i) {
-        const pcl::PointXYZRGB& p = kept.points[i];
-        if (pcl::isFinite(p)) survivors.push_back({p.x, p.y, p.z});
-    }
-    std::vector<PreciseBox::Point> below;
-    below.reserve(foot.size());
-    for (const pcl::PointXYZRGB& p : foot.points) {
-        if (pcl::isFinite(p)) below.push_back({p.x, p.y, p.z});
-    }
+    const std::vector<PreciseBox::Point> points = Coordinates(goods, goods.size());
+    const std::vector<PreciseBox::Point> survivors = Coordinates(kept, filtered);
+    const std::vector<PreciseBox::Point> below = Coordinates(foot, foot.size());
     const PreciseBox box(points, {rectangle.center[0], rectangle.center[1]},
                          {rectangle.axis[0][0], rectangle.axis[0][1]},
                          {rectangle.axis[1][0], rectangle.axis[1][1]}, kDivision, survivors, below);

@@ -3,11 +3,12 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "measure/FaceGrid.h"
 #include "measure/precise/PreciseBox.h"
-#include "tools/scangen/DepthCamera.h"
+#include "measure/precise/CameraGoods.h"
 
 namespace {
 
@@ -73,21 +74,18 @@ std::vector<BoxCase> Cases() {
         cases.push_back({"lying cylinder", face_grid::LyingCylinder(0.4f, 0.15f, kTop, kPitch),
                          0.4f, 0.15f, 0.0f, kTop, 0.004f, kDivision});
     }
-    {
-        // A thin cylinder at a noisy station: the top's band takes in the
-        // flanks down to where they are still inside the widest outline,
-        // and the flanks beyond are too sparse to stand as a surface alone.
+    // A thin cylinder. At a noisy station the top's band takes in the flanks
+    // down to where they are still inside the widest outline, and the flanks
+    // beyond are too sparse to stand as a surface alone; at a quiet one its
+    // ridge rises less than the division above the densest layer, and H
+    // still reaches the ridge.
+    for (const auto& [name, sigma, topTolerance] : {std::tuple{"thin lying cylinder, 4 mm noise", 0.004f, kDivision},
+                                                    std::tuple{"thin lying cylinder, 1.5 mm noise", 0.0015f, 0.002f}}) {
         auto points = face_grid::LyingCylinder(0.25f, 0.06f, kTop, kPitch);
         std::mt19937 rng(8);
-        std::normal_distribution<float> noise(0.0f, 0.004f);
+        std::normal_distribution<float> noise(0.0f, sigma);
         for (Point& p : points) p[2] += noise(rng);
-        cases.push_back({"thin lying cylinder, 4 mm noise", points, 0.25f, 0.06f, 0.0f, kTop, 0.005f, kDivision});
-        // At a quiet station its ridge rises less than the division above
-        // the densest layer, and H still reaches the ridge.
-        auto quiet = face_grid::LyingCylinder(0.25f, 0.06f, kTop, kPitch);
-        std::normal_distribution<float> small(0.0f, 0.0015f);
-        for (Point& p : quiet) p[2] += small(rng);
-        cases.push_back({"thin lying cylinder, 1.5 mm noise", quiet, 0.25f, 0.06f, 0.0f, kTop, 0.005f, 0.002f});
+        cases.push_back({name, points, 0.25f, 0.06f, 0.0f, kTop, 0.005f, topTolerance});
     }
     {
         // A bag: its top bulges 30 mm, seen with 6 mm of range noise. Enough
@@ -201,18 +199,12 @@ TEST(PreciseBox, EnclosesGoodsSeenByACamera) {
         {"dome on a pallet", Shape::kDome, 0.6f, 0.45f, 0.3f, true, 0.0005, kDivision},
         {"flat box on the floor", Shape::kBlock, 0.35f, 0.25f, 0.06f, false, 0.00025, kDivision / 2},
     };
-    DepthCamera::Settings camera;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        camera.sigma1 = c.sigma1;
         // Turned 30 degrees about the camera's vertical, as the bench's goods are.
-        const ScanScene scene = ScanScene::SingleGoods(c.shape, c.length, c.width, c.height, 0.0f, 0.0f, 30.0,
-                                                       c.onPallet, false, c.height / 4, c.height / 2);
-        const float bottom = scene.Boxes().back().zBottom;
-        std::vector<Point> goods;
-        for (const auto& p : DepthCamera(scene, camera).Scan()) {
-            if (std::isfinite(p.z) && p.z < bottom - 0.013f) goods.push_back({p.x, p.y, p.z});
-        }
+        const std::vector<Point> goods = camera_goods::Cut(c.shape, c.length, c.width, c.height, 0.0f, 0.0f,
+                                                           30.0, c.onPallet, c.sigma1, 0.013f)
+                                             .points;
         const float turn = 30.0f * 3.14159265f / 180.0f;
         const PreciseBox box(goods, {0.0f, 0.0f}, {std::cos(turn), std::sin(turn)},
                              {-std::sin(turn), std::cos(turn)}, kDivision);

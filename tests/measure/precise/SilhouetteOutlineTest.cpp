@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "measure/precise/SilhouetteOutline.h"
-#include "tools/scangen/DepthCamera.h"
+#include "measure/precise/CameraGoods.h"
 
 TEST(SilhouetteOutline, ReachesAFlanksBaseAndStopsAtAnEdge) {
     using Shape = ScanScene::Shape;
@@ -34,22 +34,10 @@ TEST(SilhouetteOutline, ReachesAFlanksBaseAndStopsAtAnEdge) {
         {"box", Shape::kBlock, 0.4f, 0.3f, 0.2f, true, false, false},
     };
     const float cx = 0.25f, cy = 0.15f;
-    DepthCamera::Settings camera;
-    const double pitchPerMetre =
-        2 * std::tan(camera.fovXDeg * ScanScene::kDegree / 2) / camera.width;
     for (const Case& c : cases) {
-        camera.sigma1 = c.sigma1;
-        const ScanScene scene =
-            ScanScene::SingleGoods(c.shape, c.length, c.width, c.height, cx, cy, 0.0, c.onPallet,
-                                   false, c.height / 4, c.height / 2);
-        const float bottom = scene.Boxes().back().zBottom;
-        // What the cut over the support keeps.
-        std::vector<SilhouetteOutline::Point> goods;
-        for (const auto& p : DepthCamera(scene, camera).Scan()) {
-            if (std::isfinite(p.z) && p.z < bottom - c.cut) goods.push_back({p.x, p.y, p.z});
-        }
-        const float pitch = static_cast<float>((bottom - c.height) * pitchPerMetre);
-        const SilhouetteOutline outline(goods, pitch);
+        const camera_goods::Scan scan = camera_goods::Cut(c.shape, c.length, c.width, c.height, cx, cy, 0.0,
+                                                          c.onPallet, c.sigma1, c.cut);
+        const SilhouetteOutline outline(scan.points, scan.pitch);
         for (int side = 0; side < 2; ++side) {
             const float half = (side == 0 ? c.length : c.width) / 2;
             const bool flank = side == 0 ? c.flankAlongLength : c.flankAlongWidth;
