@@ -157,9 +157,10 @@ private:
     // Where goodsAsCut is set, the first this many points of `cloud` are what
     // the outlier filter kept of it; the rest close the bottom.
     std::size_t goodsFiltered = 0;
-    // Where goodsAsCut is set and the goods stand on the floor, the pixels
-    // below the cut that continue their surface in the camera's image (see
-    // ImageFoot): the precise box reaches a gently sloping base through them.
+    // Where the goods stand on the floor, the pixels below the cut that
+    // continue their surface in the camera's image (see ImageFoot): the
+    // precise box reaches a gently sloping base through them, and today's
+    // box is refused when they run on beyond it (CheckEroded).
     PointCloudRGBPtr goodsFoot;
     // Flying pixels the outlier filter of the last cut kept far off the
     // goods' edges (see KeptFlyingPixels), and the farthest off (metres).

@@ -103,9 +103,10 @@ void Cloud::CalcDepallet() {
         }
     }
     // The precise box follows the goods' surface on below the cut, pixel by
-    // pixel, to a base too gently sloping to fill the cells above.
+    // pixel, to a base too gently sloping to fill the cells above; today's
+    // box is judged against it.
     goodsFoot.reset();
-    if (onFloor && config->GetInboundPrecise() == 1) {
+    if (onFloor) {
         const ImageFoot foot(*cloud, floor, cutKeeps, least);
         goodsFoot.reset(new PointCloudRGB);
         goodsFoot->points.reserve(foot.Points().size());

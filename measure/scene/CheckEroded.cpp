@@ -1,3 +1,7 @@
+#include <pcl/point_cloud.h>
+#include <pcl/point_types.h>
+
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -6,13 +10,14 @@
 #include "config/Config.h"
 #include "measure/ConfigAccess.h"
 #include "measure/scene/FilterErosion.h"
+#include "measure/scene/OutlineReach.h"
 #include "measure/scene/SceneChecks.h"
 
 std::string Cloud::CheckEroded() const {
-    if (filterTaken.empty() || goodsFiltered == 0) {
+    const Config& config = ConfigAccess::Get();
+    if (config.GetInboundPrecise() == 1 || goodsFiltered == 0) {
         return std::string();
     }
-    const Config& config = ConfigAccess::Get();
     std::array<FilterErosion::Vector2, 4> base;
     for (int i = 0; i < 4; ++i) {
         base[i] = {inboundCorners[0][i], inboundCorners[1][i]};
@@ -26,5 +31,25 @@ std::string Cloud::CheckEroded() const {
     const FilterErosion erosion(filterTaken, base, config.GetInboundCorrextionL(),
                                 config.GetInboundCorrextionW(), pitch, division);
     const double rows = pitch > 0.0f ? 2.0 * (side01 + side12) / pitch : 0.0;
-    return SceneChecks::Eroded(erosion.Count(), erosion.Farthest(), rows, cloudInfo.GetSid());
+    if (std::string fault =
+            SceneChecks::Eroded(erosion.Count(), erosion.Farthest(), rows, cloudInfo.GetSid());
+        !fault.empty()) {
+        return fault;
+    }
+    // The rows the filter took along a low face stand on no surface of their
+    // own, nor does the foot the cut left of goods on the floor: they are
+    // judged together with what the filter kept.
+    OutlineReach reach(base, config.GetInboundCorrextionL(), config.GetInboundCorrextionW(), pitch);
+    const std::size_t kept = std::min(goodsFiltered, cloud->points.size());
+    for (std::size_t i = 0; i < kept; ++i) {
+        const pcl::PointXYZRGB& p = cloud->points[i];
+        reach.Add({p.x, p.y, p.z});
+    }
+    for (const auto& p : filterTaken) reach.Add(p);
+    if (goodsFoot) {
+        for (const pcl::PointXYZRGB& p : goodsFoot->points) reach.Add({p.x, p.y, p.z});
+    }
+    reach.Judge();
+    return SceneChecks::ShortOfOutline(std::max(reach.Short01(), reach.Short12()),
+                                       cloudInfo.GetSid());
 }

@@ -252,6 +252,20 @@ std::string SceneChecks::Eroded(std::size_t count, double farthest, double rows,
            "(inbound.precise 1), which fits the box to the goods as cut";
 }
 
+std::string SceneChecks::ShortOfOutline(double shortBy, const std::string& sid) {
+    const double mm = shortBy * kMillimetresPerMetre;
+    if (!(mm > kErodedBeyondMm)) {
+        return std::string();
+    }
+    return "Goods of session " + sid +
+           " reach beyond the box measured on what the cut and the outlier filter " +
+           "kept of them: the outline of their surfaces is " + string_format("%.0f", mm) +
+           " mm longer than the box (at most " + string_format("%g", kErodedBeyondMm) +
+           " mm), and the box would be short of the goods; measure in the precise mode "
+           "(inbound.precise 1), " +
+           "which fits the box to the goods as cut and below the cut";
+}
+
 std::string SceneChecks::MovedFloor(const SceneTally& tally, const std::string& sid) {
     const double share = Percent(tally.LayerPoints(), tally.Reference());
     const double offsetMm = tally.LayerOffset() * kMillimetresPerMetre;

@@ -114,6 +114,10 @@ public:
     /// The outlier filter took count points of the goods' surfaces up to
     /// farthest (metres) beyond the box; rows: the box's outline in pitches.
     static std::string Eroded(std::size_t count, double farthest, double rows, const std::string& sid);
+    /// The box of today's mode shorter than the outline of the goods'
+    /// surfaces (the rows the filter took and the foot below the cut
+    /// included) by shortBy (metres).
+    static std::string ShortOfOutline(double shortBy, const std::string& sid);
     /// A dense layer parallel to the plane but off it: the floor, after the camera moved.
     static std::string MovedFloor(const SceneTally& tally, const std::string& sid);
 };

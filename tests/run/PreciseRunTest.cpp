@@ -158,9 +158,13 @@ TEST_F(PreciseRun, GoodsThatAreNoTallBoxAreEnclosedOrRefusedNamingWhy) {
     const std::vector<GoodsCase> cases = {
         // The mailer of the report: a layer within 10 mm above the cut, refused before.
         {"a 350 x 250 x 25 mm mailer on the floor", goods(Shape::kBlock, 0.35f, 0.25f, 0.025f, false), false, false,
-         350, 250, 23, 5, 5, 10},
+         350, 250, 23, 5, 5, 5},
+        // A quiet camera: the filter took the outer rows of the face, and
+        // today's mode stored the mailer 10 to 18 mm short with exit 0.
+        {"the mailer, floor kept, at a quiet camera", goods(Shape::kBlock, 0.35f, 0.25f, 0.025f, false), false,
+         true, 350, 250, 23, 5, 5, 5},
         {"a 400 x 300 x 40 mm tray on the floor", goods(Shape::kBlock, 0.4f, 0.3f, 0.04f, false), false, false, 400,
-         300, 38, 5, 5, 10},
+         300, 38, 5, 5, 5},
         // A wedge whose thin end (8 mm) lies below the 12 mm cut, the floor in
         // the scan of a quiet camera: the fragment above the cut, 37 mm short,
         // was stored as the goods.
@@ -173,7 +177,7 @@ TEST_F(PreciseRun, GoodsThatAreNoTallBoxAreEnclosedOrRefusedNamingWhy) {
         {"a 600 x 450 x 300 mm dome on the pallet", goods(Shape::kDome, 0.6f, 0.45f, 0.3f, true), true, false, 600,
          450, 300, 5, 15, 10},
     };
-    int id = 5301;
+    int id = 5300;
     for (const GoodsCase& c : cases) {
         SCOPED_TRACE(c.name);
         SeedCameraScan(id, c.scene, true, c.keepFloor, c.keepFloor ? 0.00025 : DepthCamera::Settings().sigma1);
