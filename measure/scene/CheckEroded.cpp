@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 #include "cloud/Cloud.h"
 #include "cloud/Units.h"
@@ -39,17 +40,17 @@ std::string Cloud::CheckEroded() const {
     // The rows the filter took along a low face stand on no surface of their
     // own, nor does the foot the cut left of goods on the floor: they are
     // judged together with what the filter kept.
-    OutlineReach reach(base, config.GetInboundCorrextionL(), config.GetInboundCorrextionW(), pitch);
-    const std::size_t kept = std::min(goodsFiltered, cloud->points.size());
-    for (std::size_t i = 0; i < kept; ++i) {
-        const pcl::PointXYZRGB& p = cloud->points[i];
-        reach.Add({p.x, p.y, p.z});
-    }
-    for (const auto& p : filterTaken) reach.Add(p);
+    std::vector<OutlineReach::Point> beyond(filterTaken);
     if (goodsFoot) {
-        for (const pcl::PointXYZRGB& p : goodsFoot->points) reach.Add({p.x, p.y, p.z});
+        for (const pcl::PointXYZRGB& p : goodsFoot->points) beyond.push_back({p.x, p.y, p.z});
     }
-    reach.Judge();
+    OutlineReach reach(base, config.GetInboundCorrextionL(), config.GetInboundCorrextionW(), pitch,
+                       beyond);
+    const std::size_t kept = std::min(goodsFiltered, cloud->points.size());
+    reach.Judge(kept, [this](std::size_t i) {
+        const pcl::PointXYZRGB& p = cloud->points[i];
+        return OutlineReach::Point{p.x, p.y, p.z};
+    });
     return SceneChecks::ShortOfOutline(std::max(reach.Short01(), reach.Short12()),
                                        cloudInfo.GetSid());
 }

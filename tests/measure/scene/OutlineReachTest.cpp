@@ -58,10 +58,8 @@ TEST(OutlineReach, ShortWhereASurfaceRunsOnBeyondTheBoxAlongItsSides) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        OutlineReach reach(kBase, c.grow, c.grow, kPitch);
-        for (const Point& p : kept) reach.Add(p);
-        for (const Point& p : c.beyond) reach.Add(p);
-        reach.Judge();
+        OutlineReach reach(kBase, c.grow, c.grow, kPitch, c.beyond);
+        reach.Judge(kept.size(), [&kept](std::size_t i) { return kept[i]; });
         EXPECT_NEAR(reach.Short01(), c.short01, kPitch / 2);
         EXPECT_NEAR(reach.Short12(), c.short12, kPitch / 2);
     }
