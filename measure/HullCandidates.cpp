@@ -1,0 +1,227 @@
+#include "measure/HullCandidates.h"
+
+#include <pcl/point_cloud.h>
+#include <pcl/point_types.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+
+#include "measure/QhullRun.h"
+
+namespace {
+
+// Below this many points the whole cloud goes to the hull.
+constexpr std::size_t kLeastPoints = 4096;
+// Directions whose farthest points span the inner hulls: every (i, j, k) with
+// whole components in -steps..steps on the surface of that cube (26 and 218).
+constexpr int kCoarseSteps = 1;
+constexpr int kFineSteps = 3;
+// The coarse hull is spanned by every this-many-th point: any points of the
+// cloud will do, and the fine hull makes up for what it misses.
+constexpr std::size_t kCoarseStride = 8;
+// Cells per axis of the grid that sorts the inner hull's planes by place.
+constexpr int kCells = 16;
+// A cell is widened by this share of its side, so that a point that the
+// rounding of its cell number puts beside its cell still lies within it.
+constexpr double kCellWidening = 1e-6;
+
+using Planes = std::vector<QhullRun::Plane>;
+
+/// Directions (i, j, k) with whole components in -steps..steps, on the surface of that cube.
+std::vector<float> Directions(int steps) {
+    std::vector<float> directions;
+    for (int i = -steps; i <= steps; ++i) {
+        for (int j = -steps; j <= steps; ++j) {
+            for (int k = -steps; k <= steps; ++k) {
+                if (std::max({std::abs(i), std::abs(j), std::abs(k)}) == steps) {
+                    directions.insert(
+                        directions.end(),
+                        {static_cast<float>(i), static_cast<float>(j), static_cast<float>(k)});
+                }
+            }
+        }
+    }
+    return directions;
+}
+
+/// Of every stride-th point of `among`, those farthest along each direction, without repeats.
+std::vector<std::uint32_t> Extremes(const PointCloudRGB& cloud,
+                                    const std::vector<std::uint32_t>& among, int steps,
+                                    std::size_t stride) {
+    const std::vector<float> directions = Directions(steps);
+    const std::size_t m = directions.size() / 3;
+    std::vector<float> dx(m), dy(m), dz(m);
+    for (std::size_t d = 0; d < m; ++d) {
+        dx[d] = directions[3 * d];
+        dy[d] = directions[3 * d + 1];
+        dz[d] = directions[3 * d + 2];
+    }
+    std::vector<float> best(m, -INFINITY);
+    std::vector<std::uint32_t> at(m, 0);
+    for (std::size_t s = 0; s < among.size(); s += stride) {
+        const std::uint32_t i = among[s];
+        const pcl::PointXYZRGB& p = cloud.points[i];
+        // Written without branches, so that the directions go side by side.
+        for (std::size_t d = 0; d < m; ++d) {
+            const float v = dx[d] * p.x + dy[d] * p.y + dz[d] * p.z;
+            const float b = best[d];
+            const std::uint32_t further = 0u - static_cast<std::uint32_t>(v > b);
+            best[d] = v > b ? v : b;
+            at[d] = (i & further) | (at[d] & ~further);
+        }
+    }
+    std::sort(at.begin(), at.end());
+    at.erase(std::unique(at.begin(), at.end()), at.end());
+    return at;
+}
+
+/// The largest value of a plane's distance over a box.
+double MostAbove(const QhullRun::Plane& plane, const double lo[3], const double hi[3]) {
+    double v = plane.offset;
+    for (int a = 0; a < 3; ++a) {
+        v += plane.normal[a] * (plane.normal[a] > 0 ? hi[a] : lo[a]);
+    }
+    return v;
+}
+
+/// The inner hull's planes that cut each cell of a grid over the cloud's box:
+/// a point of a cell lies inside the hull when it lies inside those.
+class PlaneGrid {
+public:
+    PlaneGrid(const Planes& planes, const double lo[3], const double hi[3]) {
+        for (int a = 0; a < 3; ++a) {
+            origin[a] = lo[a];
+            side[a] = (hi[a] - lo[a]) / kCells;
+            scale[a] = side[a] > 0 ? 1.0 / side[a] : 0.0;
+        }
+        first.assign(kCells * kCells * kCells + 1, 0);
+        outside.assign(kCells * kCells * kCells, false);
+        for (int c = 0; c < kCells * kCells * kCells; ++c) {
+            const int index[3] = {c % kCells, (c / kCells) % kCells, c / (kCells * kCells)};
+            double boxLo[3];
+            double boxHi[3];
+            for (int a = 0; a < 3; ++a) {
+                const double widen = kCellWidening * side[a];
+                boxLo[a] = origin[a] + index[a] * side[a] - widen;
+                boxHi[a] = origin[a] + (index[a] + 1) * side[a] + widen;
+            }
+            for (std::size_t f = 0; f < planes.size(); ++f) {
+                const QhullRun::Plane& plane = planes[f];
+                // The box's lowest point on the plane's normal: above the
+                // plane, the whole cell lies outside the hull.
+                const QhullRun::Plane flipped = {
+                    {-plane.normal[0], -plane.normal[1], -plane.normal[2]}, -plane.offset};
+                if (-MostAbove(flipped, boxLo, boxHi) > 0) {
+                    outside[c] = true;
+                    break;
+                }
+                if (MostAbove(plane, boxLo, boxHi) >= 0) {
+                    cutting.push_back(static_cast<std::uint32_t>(f));
+                }
+            }
+            if (outside[c]) {
+                cutting.resize(first[c]);
+            }
+            first[c + 1] = static_cast<std::uint32_t>(cutting.size());
+        }
+    }
+
+    /// True when (x, y, z) lies inside or on every plane of its cell.
+    bool Inside(const Planes& planes, float x, float y, float z) const {
+        const double p[3] = {x, y, z};
+        int c = 0;
+        int stride = 1;
+        for (int a = 0; a < 3; ++a) {
+            const double k = std::floor((p[a] - origin[a]) * scale[a]);
+            c += stride * static_cast<int>(std::clamp(k, 0.0, kCells - 1.0));
+            stride *= kCells;
+        }
+        if (outside[c]) {
+            return false;
+        }
+        for (std::uint32_t i = first[c]; i < first[c + 1]; ++i) {
+            const QhullRun::Plane& plane = planes[cutting[i]];
+            if (plane.normal[0] * p[0] + plane.normal[1] * p[1] + plane.normal[2] * p[2] +
+                    plane.offset >
+                0) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    double origin[3];
+    double side[3];
+    double scale[3];
+    std::vector<std::uint32_t> first;
+    std::vector<bool> outside;
+    std::vector<std::uint32_t> cutting;
+};
+
+std::vector<std::uint32_t> All(std::size_t n) {
+    std::vector<std::uint32_t> all(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        all[i] = static_cast<std::uint32_t>(i);
+    }
+    return all;
+}
+
+/// Of the points `among`, into `outer`, those not inside the hull of
+/// `extremes` (which are kept themselves); false when that hull cannot be built.
+bool Outside(const PointCloudRGB& cloud, const std::vector<std::uint32_t>& among,
+             const std::vector<std::uint32_t>& extremes, std::vector<std::uint32_t>& outer) {
+    const auto& points = cloud.points;
+    auto* coords = static_cast<double*>(std::malloc(extremes.size() * 3 * sizeof(double)));
+    if (coords == nullptr) {
+        return false;
+    }
+    double lo[3] = {INFINITY, INFINITY, INFINITY};
+    double hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+    for (std::size_t i = 0; i < extremes.size(); ++i) {
+        const pcl::PointXYZRGB& p = points[extremes[i]];
+        const double xyz[3] = {p.x, p.y, p.z};
+        for (int a = 0; a < 3; ++a) {
+            coords[3 * i + a] = xyz[a];
+            lo[a] = std::min(lo[a], xyz[a]);
+            hi[a] = std::max(hi[a], xyz[a]);
+        }
+    }
+    const QhullRun inner(coords, extremes.size(), true);
+    if (!inner.Built() || inner.Planes().empty()) {
+        return false;
+    }
+    const PlaneGrid grid(inner.Planes(), lo, hi);
+    for (const std::uint32_t i : among) {
+        const pcl::PointXYZRGB& p = points[i];
+        if (!grid.Inside(inner.Planes(), p.x, p.y, p.z) ||
+            std::binary_search(extremes.begin(), extremes.end(), i)) {
+            outer.push_back(i);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> HullCandidates::Of(const PointCloudRGB& cloud) {
+    const std::size_t n = cloud.points.size();
+    std::vector<std::uint32_t> kept = All(n);
+    if (n < kLeastPoints) {
+        return kept;
+    }
+    // A coarse inner hull leaves out most points cheaply; a finer one, from
+    // and over what is left, most of the rest.
+    for (const int steps : {kCoarseSteps, kFineSteps}) {
+        const std::size_t stride = steps == kCoarseSteps ? kCoarseStride : 1;
+        const std::vector<std::uint32_t> extremes = Extremes(cloud, kept, steps, stride);
+        std::vector<std::uint32_t> outer;
+        if (!Outside(cloud, kept, extremes, outer)) {
+            break;
+        }
+        kept.swap(outer);
+    }
+    return kept;
+}
