@@ -14,6 +14,7 @@
 
 #include "measure/filter/OutlierGrid.h"
 #include "measure/filter/OutlierSearch.h"
+#include "measure/filter/WideKernels.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ std::vector<float> StatisticalOutliers::MeanDistances(const PointCloudRGB& cloud
     const outliers::Grid& grid = resized ? *resized : rough;
 
     std::vector<float> slotMeans(n);
-    outliers::MeansOfCells(grid, meanK, slotMeans);
+    outliers::MeansOfCells(grid, meanK, slotMeans, outliers::WideKernelsRun());
     std::vector<float> means(points.size(), 0.0f);
     for (std::size_t s = 0; s < n; ++s) {
         means[finiteIndex[grid.slotOf[s]]] = slotMeans[s];
