@@ -14,13 +14,16 @@ namespace {
 
 // Below this many points the whole cloud goes to the hull.
 constexpr std::size_t kLeastPoints = 4096;
-// Directions whose farthest points span the inner hulls: every (i, j, k) with
-// whole components in -steps..steps on the surface of that cube (26 and 218).
-constexpr int kCoarseSteps = 1;
-constexpr int kFineSteps = 3;
-// The coarse hull is spanned by every this-many-th point: any points of the
-// cloud will do, and the fine hull makes up for what it misses.
-constexpr std::size_t kCoarseStride = 8;
+// The rounds of inner hulls, each over the points the one before left: the
+// directions whose farthest points span it, every (i, j, k) with whole
+// components in -steps..steps on the surface of that cube (26, 98, 218
+// directions), and the stride of the points searched for them (any points of
+// the cloud will do; the next round makes up for what a coarse one misses).
+struct Round {
+    int steps;
+    std::size_t stride;
+};
+constexpr Round kRounds[] = {{1, 8}, {2, 2}, {3, 1}};
 // Cells per axis of the grid that sorts the inner hull's planes by place.
 constexpr int kCells = 16;
 // A cell is widened by this share of its side, so that a point that the
@@ -86,13 +89,14 @@ double MostAbove(const QhullRun::Plane& plane, const double lo[3], const double 
     return v;
 }
 
-/// The inner hull's planes that cut each cell of a grid over the cloud's box:
-/// a point of a cell lies inside the hull when it lies inside those.
+/// The inner hull's planes that cut each cell of a grid over the box of the
+/// hull's points: a point of a cell lies inside the hull when it lies inside those.
 class PlaneGrid {
 public:
     PlaneGrid(const Planes& planes, const double lo[3], const double hi[3]) {
         for (int a = 0; a < 3; ++a) {
             origin[a] = lo[a];
+            end[a] = hi[a];
             side[a] = (hi[a] - lo[a]) / kCells;
             scale[a] = side[a] > 0 ? 1.0 / side[a] : 0.0;
         }
@@ -134,8 +138,13 @@ public:
         int c = 0;
         int stride = 1;
         for (int a = 0; a < 3; ++a) {
-            const double k = std::floor((p[a] - origin[a]) * scale[a]);
-            c += stride * static_cast<int>(std::clamp(k, 0.0, kCells - 1.0));
+            // Beyond the box of the inner hull's points is beyond the hull;
+            // within it, the cell number is never negative.
+            if (!(p[a] >= origin[a] && p[a] <= end[a])) {
+                return false;
+            }
+            const int k = static_cast<int>((p[a] - origin[a]) * scale[a]);
+            c += stride * std::min(k, kCells - 1);
             stride *= kCells;
         }
         if (outside[c]) {
@@ -154,6 +163,7 @@ public:
 
 private:
     double origin[3];
+    double end[3];
     double side[3];
     double scale[3];
     std::vector<std::uint32_t> first;
@@ -214,9 +224,9 @@ std::vector<std::uint32_t> HullCandidates::Of(const PointCloudRGB& cloud) {
     }
     // A coarse inner hull leaves out most points cheaply; a finer one, from
     // and over what is left, most of the rest.
-    for (const int steps : {kCoarseSteps, kFineSteps}) {
-        const std::size_t stride = steps == kCoarseSteps ? kCoarseStride : 1;
-        const std::vector<std::uint32_t> extremes = Extremes(cloud, kept, steps, stride);
+    for (const Round& round : kRounds) {
+        const std::vector<std::uint32_t> extremes =
+            Extremes(cloud, kept, round.steps, round.stride);
         std::vector<std::uint32_t> outer;
         if (!Outside(cloud, kept, extremes, outer)) {
             break;

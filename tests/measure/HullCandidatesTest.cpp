@@ -4,6 +4,7 @@
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <random>
@@ -148,6 +149,24 @@ TEST(HullCandidatesTest, KeepEveryVertexAndTheVolume) {
         EXPECT_NEAR(some, all, 1e-12 * std::fabs(all) + 1e-18);
         EXPECT_EQ(HullVolume::Rounded(*cloud), static_cast<float>(all));
     }
+}
+
+TEST(HullCandidatesTest, AxisParallelBoxKeepsItsCorners) {
+    // Its corners are its only vertices and lie where no sampled face point
+    // reaches: between the points that the coarse rounds look at.
+    std::vector<pcl::PointXYZRGB> points = BoxFaces(40000, 0.5f, 0.4f, 0.3f, 0.0f, 0.0f, 9);
+    std::vector<std::uint32_t> corners;
+    for (int i = 0; i < 8; ++i) {
+        const std::uint32_t at = 1001 + 4099 * static_cast<std::uint32_t>(i);
+        points[at] = MakePoint(i & 1 ? 0.5f : 0.0f, i & 2 ? 0.4f : 0.0f, i & 4 ? 0.3f : 0.0f);
+        corners.push_back(at);
+    }
+    const PointCloudRGBPtr cloud = MakeCloud(points);
+    const std::vector<std::uint32_t> kept = HullCandidates::Of(*cloud);
+    for (const std::uint32_t corner : corners) {
+        EXPECT_TRUE(std::binary_search(kept.begin(), kept.end(), corner)) << corner;
+    }
+    EXPECT_EQ(HullVolume::Rounded(*cloud), static_cast<float>(HullVolume::Of(*cloud)));
 }
 
 TEST(HullCandidatesTest, SmallCloudsKeepEveryPoint) {
