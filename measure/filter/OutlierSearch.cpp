@@ -37,6 +37,10 @@ constexpr std::size_t kBuckets = 64;
 constexpr double kHintWidening = 1.2;
 // Values the wide gathering may store beyond the last distance it keeps.
 constexpr std::size_t kWideSlack = 16;
+// Gatherings of up to this many distances are narrowed for the wide sort,
+// to this share of what it takes.
+constexpr std::size_t kNarrowedMost = 4 * kWideSortMost;
+constexpr double kNarrowedShare = 0.9;
 
 /// The largest float not above `limit`: a float compares with it as with `limit` itself.
 float FloatAtMost(double limit) {
@@ -87,6 +91,9 @@ public:
                 Gather(x, y, z, lo, hi, limit);
             }
             if (found > static_cast<std::size_t>(k)) {
+                if (wide && found > kWideSortMost && found <= kNarrowedMost) {
+                    Narrow();
+                }
                 if (wide && found <= kWideSortMost) {
                     WideSort(dist.data(), found);
                 } else if (found <= kBuckets * 4 && std::isfinite(gathered) && gathered > 0) {
@@ -107,8 +114,12 @@ public:
     float Mean() {
         // The roots first, side by side; then their sum in order.
         roots.resize(static_cast<std::size_t>(k) + 1);
-        for (int j = 1; j <= k; ++j) {
-            roots[j] = std::sqrt(static_cast<double>(dist[j]));
+        if (wide) {
+            WideRoots(dist.data() + 1, static_cast<std::size_t>(k), roots.data() + 1);
+        } else {
+            for (int j = 1; j <= k; ++j) {
+                roots[j] = std::sqrt(static_cast<double>(dist[j]));
+            }
         }
         double sum = 0.0;
         for (int j = 1; j <= k; ++j) {
@@ -168,6 +179,20 @@ private:
         }
         found = m;
         gathered = limit;
+    }
+
+    /// Fewer gathered distances for the wide sort: those within a bound that
+    /// on a surface keeps about as many as it takes, when more than k remain.
+    void Narrow() {
+        const double bound = gathered * kNarrowedShare * static_cast<double>(kWideSortMost) /
+                             static_cast<double>(found);
+        spread.resize(std::max(spread.size(), found + kWideSlack));
+        const std::size_t m = WideKeep(dist.data(), found, FloatAtMost(bound), spread.data());
+        if (m > static_cast<std::size_t>(k) && m <= kWideSortMost) {
+            std::copy(spread.begin(), spread.begin() + m, dist.begin());
+            found = m;
+            gathered = bound;
+        }
     }
 
     /// Sorts the gathered distances, all within [0, gathered]: spread over

@@ -10,6 +10,7 @@
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
+#include <algorithm>
 #include <cmath>
 
 #define KELVO_WIDE __attribute__((target("avx512f")))
@@ -35,6 +36,72 @@ constexpr unsigned Descending(int size, int r) {
 KELVO_WIDE __mmask16 FirstLanes(std::size_t count) {
     return count >= kLanes ? static_cast<__mmask16>(0xFFFF)
                            : static_cast<__mmask16>((1u << count) - 1u);
+}
+
+/// The values of the lanes `step` apart swapped (step 1, 2, 4 or 8).
+template <int Step>
+KELVO_WIDE inline __m512 Partner(__m512 v) {
+    if constexpr (Step == 1) {
+        return _mm512_permute_ps(v, 0xB1);
+    } else if constexpr (Step == 2) {
+        return _mm512_permute_ps(v, 0x4E);
+    } else if constexpr (Step == 4) {
+        return _mm512_shuffle_f32x4(v, v, 0xB1);
+    } else {
+        return _mm512_shuffle_f32x4(v, v, 0x4E);
+    }
+}
+
+/// One compare-exchange of places `Step` apart within register `R` at stage
+/// `Size`: the upper place of a pair takes the larger value in an ascending
+/// run, the smaller in a descending one.
+template <int Size, int Step, int R>
+KELVO_WIDE inline void WithinRegister(__m512& v) {
+    const __m512 other = Partner<Step>(v);
+    const __m512 low = _mm512_min_ps(v, other);
+    const __m512 high = _mm512_max_ps(v, other);
+    constexpr auto takesHigh = static_cast<__mmask16>(LanesWith(Step) ^ Descending(Size, R));
+    v = _mm512_mask_blend_ps(takesHigh, low, high);
+}
+
+/// One compare-exchange of the same lanes of registers `A` and `B`.
+template <int Size, int A>
+KELVO_WIDE inline void AcrossRegisters(__m512& a, __m512& b) {
+    const __m512 low = _mm512_min_ps(a, b);
+    const __m512 high = _mm512_max_ps(a, b);
+    constexpr bool down = Descending(Size, A) != 0;
+    a = down ? high : low;
+    b = down ? low : high;
+}
+
+/// The steps of stage `Size` of a bitonic sort over four registers, from `Step` down to 1.
+template <int Size, int Step>
+KELVO_WIDE inline void Merge(__m512& r0, __m512& r1, __m512& r2, __m512& r3) {
+    if constexpr (Step == 2 * kLanes) {
+        AcrossRegisters<Size, 0>(r0, r2);
+        AcrossRegisters<Size, 1>(r1, r3);
+    } else if constexpr (Step == kLanes) {
+        AcrossRegisters<Size, 0>(r0, r1);
+        AcrossRegisters<Size, 2>(r2, r3);
+    } else {
+        WithinRegister<Size, Step, 0>(r0);
+        WithinRegister<Size, Step, 1>(r1);
+        WithinRegister<Size, Step, 2>(r2);
+        WithinRegister<Size, Step, 3>(r3);
+    }
+    if constexpr (Step > 1) {
+        Merge<Size, Step / 2>(r0, r1, r2, r3);
+    }
+}
+
+/// A bitonic sort of 64 values in four registers: runs of each size sorted
+/// alternately up and down, merged until one run ascends over all.
+template <int Size = 2>
+KELVO_WIDE inline void Sort(__m512& r0, __m512& r1, __m512& r2, __m512& r3) {
+    Merge<Size, Size / 2>(r0, r1, r2, r3);
+    if constexpr (Size < static_cast<int>(kWideSortMost)) {
+        Sort<2 * Size>(r0, r1, r2, r3);
+    }
 }
 
 }  // namespace
@@ -67,47 +134,38 @@ KELVO_WIDE std::size_t WideGather(const float* xs, const float* ys, const float*
     return m;
 }
 
+KELVO_WIDE std::size_t WideKeep(const float* values, std::size_t count, float limit, float* out) {
+    const __m512 most = _mm512_set1_ps(limit);
+    std::size_t m = 0;
+    for (std::size_t j = 0; j < count; j += kLanes) {
+        const __mmask16 live = FirstLanes(count - j);
+        const __m512 v = _mm512_maskz_loadu_ps(live, values + j);
+        const __mmask16 keep = _mm512_mask_cmp_ps_mask(live, v, most, _CMP_LE_OQ);
+        _mm512_storeu_ps(out + m, _mm512_maskz_compress_ps(keep, v));
+        m += static_cast<std::size_t>(__builtin_popcount(keep));
+    }
+    return m;
+}
+
+KELVO_WIDE void WideRoots(const float* values, std::size_t count, double* roots) {
+    constexpr std::size_t kDoubles = kLanes / 2;
+    for (std::size_t j = 0; j < count; j += kDoubles) {
+        const __mmask16 live = FirstLanes(std::min(count - j, kDoubles));
+        const __m512 narrow = _mm512_maskz_loadu_ps(live, values + j);
+        const __m512d wide = _mm512_cvtps_pd(_mm512_castps512_ps256(narrow));
+        _mm512_mask_storeu_pd(roots + j, static_cast<__mmask8>(live), _mm512_sqrt_pd(wide));
+    }
+}
+
 KELVO_WIDE void WideSort(float* values, std::size_t count) {
-    __m512 r[kRegisters];
     const __m512 padding = _mm512_set1_ps(INFINITY);
+    __m512 r[kRegisters];
     for (int i = 0; i < kRegisters; ++i) {
         const std::size_t base = static_cast<std::size_t>(i) * kLanes;
         const __mmask16 live = count > base ? FirstLanes(count - base) : 0;
         r[i] = _mm512_mask_loadu_ps(padding, live, values + base);
     }
-    const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    // A bitonic sort: runs of `size` sorted alternately up and down, merged
-    // by comparing places `step` apart, until one run ascends over all.
-    for (int size = 2; size <= static_cast<int>(kWideSortMost); size *= 2) {
-        for (int step = size / 2; step >= 1; step /= 2) {
-            if (step >= kLanes) {
-                const int apart = step / kLanes;
-                for (int a = 0; a < kRegisters; ++a) {
-                    const int b = a ^ apart;
-                    if (b < a) {
-                        continue;
-                    }
-                    const __m512 low = _mm512_min_ps(r[a], r[b]);
-                    const __m512 high = _mm512_max_ps(r[a], r[b]);
-                    const bool down = Descending(size, a) != 0;
-                    r[a] = down ? high : low;
-                    r[b] = down ? low : high;
-                }
-                continue;
-            }
-            const __m512i partner = _mm512_xor_si512(lane, _mm512_set1_epi32(step));
-            for (int a = 0; a < kRegisters; ++a) {
-                const __m512 other = _mm512_permutexvar_ps(partner, r[a]);
-                const __m512 low = _mm512_min_ps(r[a], other);
-                const __m512 high = _mm512_max_ps(r[a], other);
-                // The upper place of a pair takes the larger value in an
-                // ascending run, the smaller in a descending one.
-                const auto takesHigh =
-                    static_cast<__mmask16>(LanesWith(step) ^ Descending(size, a));
-                r[a] = _mm512_mask_blend_ps(takesHigh, low, high);
-            }
-        }
-    }
+    Sort(r[0], r[1], r[2], r[3]);
     for (int i = 0; i < kRegisters; ++i) {
         const std::size_t base = static_cast<std::size_t>(i) * kLanes;
         if (count > base) {

@@ -39,6 +39,30 @@ TEST(WideKernels, SortAsStdSortDoes) {
     }
 }
 
+TEST(WideKernels, KeepAndRootsAsThePlainLoops) {
+    if (!outliers::WideKernelsRun()) GTEST_SKIP() << "no 512-bit vectors here";
+    std::mt19937 random(8);
+    std::uniform_real_distribution<float> unit(0.0f, 2.0f);
+    for (std::size_t count = 0; count <= 40; ++count) {
+        std::vector<float> values(count);
+        for (float& v : values) v = unit(random);
+        std::vector<float> kept;
+        for (const float v : values) {
+            if (v <= 1.0f) kept.push_back(v);
+        }
+        std::vector<float> out(count + 16);
+        out.resize(outliers::WideKeep(values.data(), count, 1.0f, out.data()));
+        EXPECT_EQ(out, kept) << count;
+
+        std::vector<double> roots(count + 1, -1.0);
+        outliers::WideRoots(values.data(), count, roots.data());
+        for (std::size_t j = 0; j < count; ++j) {
+            EXPECT_EQ(roots[j], std::sqrt(static_cast<double>(values[j]))) << count << " " << j;
+        }
+        EXPECT_EQ(roots[count], -1.0) << "wrote beyond the roots";
+    }
+}
+
 TEST(WideKernels, GatherAsThePlainFormula) {
     if (!outliers::WideKernelsRun()) GTEST_SKIP() << "no 512-bit vectors here";
     std::mt19937 random(6);
