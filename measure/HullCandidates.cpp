@@ -26,6 +26,8 @@ struct Round {
 constexpr Round kRounds[] = {{1, 8}, {2, 2}, {3, 1}};
 // Cells per axis of the grid that sorts the inner hull's planes by place.
 constexpr int kCells = 16;
+// Cells per axis of the blocks that sort the planes first.
+constexpr int kBlockCells = 4;
 // A cell is widened by this share of its side, so that a point that the
 // rounding of its cell number puts beside its cell still lies within it.
 constexpr double kCellWidening = 1e-6;
@@ -49,10 +51,12 @@ std::vector<float> Directions(int steps) {
     return directions;
 }
 
-/// Of every stride-th point of `among`, those farthest along each direction, without repeats.
-std::vector<std::uint32_t> Extremes(const PointCloudRGB& cloud,
-                                    const std::vector<std::uint32_t>& among, int steps,
-                                    std::size_t stride) {
+/// Of every stride-th point of `among`, those farthest along each direction,
+/// without repeats. Built twice, for 512-bit vectors and for any processor:
+/// the directions go side by side.
+__attribute__((target_clones("avx512f", "default"))) std::vector<std::uint32_t> Extremes(
+    const PointCloudRGB& cloud, const std::vector<std::uint32_t>& among, int steps,
+    std::size_t stride) {
     const std::vector<float> directions = Directions(steps);
     const std::size_t m = directions.size() / 3;
     std::vector<float> dx(m), dy(m), dz(m);
@@ -66,7 +70,7 @@ std::vector<std::uint32_t> Extremes(const PointCloudRGB& cloud,
     for (std::size_t s = 0; s < among.size(); s += stride) {
         const std::uint32_t i = among[s];
         const pcl::PointXYZRGB& p = cloud.points[i];
-        // Written without branches, so that the directions go side by side.
+        // Written without branches, so that the directions can go side by side.
         for (std::size_t d = 0; d < m; ++d) {
             const float v = dx[d] * p.x + dy[d] * p.y + dz[d] * p.z;
             const float b = best[d];
@@ -100,34 +104,27 @@ public:
             side[a] = (hi[a] - lo[a]) / kCells;
             scale[a] = side[a] > 0 ? 1.0 / side[a] : 0.0;
         }
+        // The blocks of cells first, against every plane; then each cell of
+        // a block against the planes that cut the block.
+        std::vector<std::uint32_t> every(planes.size());
+        for (std::size_t f = 0; f < planes.size(); ++f) {
+            every[f] = static_cast<std::uint32_t>(f);
+        }
+        constexpr int kBlocks = kCells / kBlockCells;
+        std::vector<std::vector<std::uint32_t>> blockCutting(kBlocks * kBlocks * kBlocks);
+        std::vector<bool> blockOutside(blockCutting.size(), false);
+        for (int b = 0; b < kBlocks * kBlocks * kBlocks; ++b) {
+            const int at[3] = {kBlockCells * (b % kBlocks), kBlockCells * ((b / kBlocks) % kBlocks),
+                               kBlockCells * (b / (kBlocks * kBlocks))};
+            blockOutside[b] = Classify(planes, every, at, kBlockCells, blockCutting[b]);
+        }
         first.assign(kCells * kCells * kCells + 1, 0);
         outside.assign(kCells * kCells * kCells, false);
         for (int c = 0; c < kCells * kCells * kCells; ++c) {
-            const int index[3] = {c % kCells, (c / kCells) % kCells, c / (kCells * kCells)};
-            double boxLo[3];
-            double boxHi[3];
-            for (int a = 0; a < 3; ++a) {
-                const double widen = kCellWidening * side[a];
-                boxLo[a] = origin[a] + index[a] * side[a] - widen;
-                boxHi[a] = origin[a] + (index[a] + 1) * side[a] + widen;
-            }
-            for (std::size_t f = 0; f < planes.size(); ++f) {
-                const QhullRun::Plane& plane = planes[f];
-                // The box's lowest point on the plane's normal: above the
-                // plane, the whole cell lies outside the hull.
-                const QhullRun::Plane flipped = {
-                    {-plane.normal[0], -plane.normal[1], -plane.normal[2]}, -plane.offset};
-                if (-MostAbove(flipped, boxLo, boxHi) > 0) {
-                    outside[c] = true;
-                    break;
-                }
-                if (MostAbove(plane, boxLo, boxHi) >= 0) {
-                    cutting.push_back(static_cast<std::uint32_t>(f));
-                }
-            }
-            if (outside[c]) {
-                cutting.resize(first[c]);
-            }
+            const int at[3] = {c % kCells, (c / kCells) % kCells, c / (kCells * kCells)};
+            const int b = at[0] / kBlockCells +
+                          kBlocks * (at[1] / kBlockCells + kBlocks * (at[2] / kBlockCells));
+            outside[c] = blockOutside[b] || Classify(planes, blockCutting[b], at, 1, cutting);
             first[c + 1] = static_cast<std::uint32_t>(cutting.size());
         }
     }
@@ -162,6 +159,35 @@ public:
     }
 
 private:
+    /// Whether the box of `cells` cells from cell `at` lies beyond one of
+    /// the `candidates` planes; if not, appends those that cut it to `cut`.
+    bool Classify(const Planes& planes, const std::vector<std::uint32_t>& candidates,
+                  const int at[3], int cells, std::vector<std::uint32_t>& cut) const {
+        double boxLo[3];
+        double boxHi[3];
+        for (int a = 0; a < 3; ++a) {
+            const double widen = kCellWidening * side[a];
+            boxLo[a] = origin[a] + at[a] * side[a] - widen;
+            boxHi[a] = origin[a] + (at[a] + cells) * side[a] + widen;
+        }
+        const std::size_t from = cut.size();
+        for (const std::uint32_t f : candidates) {
+            const QhullRun::Plane& plane = planes[f];
+            // The box's lowest point on the plane's normal: above the
+            // plane, the whole box lies outside the hull.
+            const QhullRun::Plane flipped = {{-plane.normal[0], -plane.normal[1], -plane.normal[2]},
+                                             -plane.offset};
+            if (-MostAbove(flipped, boxLo, boxHi) > 0) {
+                cut.resize(from);
+                return true;
+            }
+            if (MostAbove(plane, boxLo, boxHi) >= 0) {
+                cut.push_back(f);
+            }
+        }
+        return false;
+    }
+
     double origin[3];
     double end[3];
     double side[3];
