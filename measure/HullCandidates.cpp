@@ -51,12 +51,26 @@ std::vector<float> Directions(int steps) {
     return directions;
 }
 
+/// The points a round looks at: every point of the cloud, or those listed.
+class Among {
+public:
+    explicit Among(std::size_t count) : count(count) {}
+    explicit Among(const std::vector<std::uint32_t>& list) : list(&list), count(list.size()) {}
+    std::size_t size() const { return count; }
+    std::uint32_t operator[](std::size_t s) const {
+        return list ? (*list)[s] : static_cast<std::uint32_t>(s);
+    }
+
+private:
+    const std::vector<std::uint32_t>* list = nullptr;
+    std::size_t count;
+};
+
 /// Of every stride-th point of `among`, those farthest along each direction,
 /// without repeats. Built twice, for 512-bit vectors and for any processor:
 /// the directions go side by side.
 __attribute__((target_clones("avx512f", "default"))) std::vector<std::uint32_t> Extremes(
-    const PointCloudRGB& cloud, const std::vector<std::uint32_t>& among, int steps,
-    std::size_t stride) {
+    const PointCloudRGB& cloud, const Among& among, int steps, std::size_t stride) {
     const std::vector<float> directions = Directions(steps);
     const std::size_t m = directions.size() / 3;
     std::vector<float> dx(m), dy(m), dz(m);
@@ -207,7 +221,7 @@ std::vector<std::uint32_t> All(std::size_t n) {
 
 /// Of the points `among`, into `outer`, those not inside the hull of
 /// `extremes` (which are kept themselves); false when that hull cannot be built.
-bool Outside(const PointCloudRGB& cloud, const std::vector<std::uint32_t>& among,
+bool Outside(const PointCloudRGB& cloud, const Among& among,
              const std::vector<std::uint32_t>& extremes, std::vector<std::uint32_t>& outer) {
     const auto& points = cloud.points;
     auto* coords = static_cast<double*>(std::malloc(extremes.size() * 3 * sizeof(double)));
@@ -230,7 +244,8 @@ bool Outside(const PointCloudRGB& cloud, const std::vector<std::uint32_t>& among
         return false;
     }
     const PlaneGrid grid(inner.Planes(), lo, hi);
-    for (const std::uint32_t i : among) {
+    for (std::size_t s = 0; s < among.size(); ++s) {
+        const std::uint32_t i = among[s];
         const pcl::PointXYZRGB& p = points[i];
         if (!grid.Inside(inner.Planes(), p.x, p.y, p.z) ||
             std::binary_search(extremes.begin(), extremes.end(), i)) {
@@ -244,20 +259,23 @@ bool Outside(const PointCloudRGB& cloud, const std::vector<std::uint32_t>& among
 
 std::vector<std::uint32_t> HullCandidates::Of(const PointCloudRGB& cloud) {
     const std::size_t n = cloud.points.size();
-    std::vector<std::uint32_t> kept = All(n);
-    if (n < kLeastPoints) {
-        return kept;
-    }
-    // A coarse inner hull leaves out most points cheaply; a finer one, from
+    std::vector<std::uint32_t> kept;
+    bool every = true;  // no round has left out a point yet
+    // A coarse inner hull leaves out most points cheaply; finer ones, from
     // and over what is left, most of the rest.
     for (const Round& round : kRounds) {
+        if (n < kLeastPoints) {
+            break;
+        }
+        const Among among = every ? Among(n) : Among(kept);
         const std::vector<std::uint32_t> extremes =
-            Extremes(cloud, kept, round.steps, round.stride);
+            Extremes(cloud, among, round.steps, round.stride);
         std::vector<std::uint32_t> outer;
-        if (!Outside(cloud, kept, extremes, outer)) {
+        if (!Outside(cloud, among, extremes, outer)) {
             break;
         }
         kept.swap(outer);
+        every = false;
     }
-    return kept;
+    return every ? All(n) : kept;
 }
