@@ -1,12 +1,12 @@
+#include <pcl/point_cloud.h>
+#include <pcl/point_types.h>
+
 #include <cmath>
 #include <limits>
 
 #include "cloud/Cloud.h"
 #include "measure/FinitePoints.h"
 #include "measure/HullVolume.h"
-
-#include <pcl/point_cloud.h>
-#include <pcl/point_types.h>
 
 namespace {
 
@@ -40,8 +40,8 @@ void Cloud::CalcPackage() {
         return;
     }
     // A flat or straight cloud has no 3D hull, and the volume stays 0.
-    const double volume = HullVolume::Of(*points);
+    const float volume = HullVolume::Rounded(*points);
     if (std::isfinite(volume)) {
-        volPackage = static_cast<float>(volume);
+        volPackage = volume;
     }
 }

@@ -11,4 +11,9 @@ public:
     /// The hull's volume; 0 when the library builds no hull (flat, straight
     /// or too few points). The library's messages go nowhere.
     static double Of(const PointCloudRGB& cloud);
+
+    /// Of(cloud) rounded to a float, from the hull of only the points that
+    /// may be its vertices (HullCandidates) where that gives the same float
+    /// beyond doubt, else from every point.
+    static float Rounded(const PointCloudRGB& cloud);
 };

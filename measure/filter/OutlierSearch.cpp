@@ -14,6 +14,7 @@
 #include <unordered_map>
 
 #include "cloud/BothCores.h"
+#include "measure/filter/WideKernels.h"
 
 namespace outliers {
 
@@ -34,11 +35,26 @@ constexpr std::uint32_t kCrowdedCell = 512;
 constexpr std::size_t kBuckets = 64;
 // Squared-distance widening of the previous query's k-th neighbour.
 constexpr double kHintWidening = 1.2;
+// Values the wide gathering may store beyond the last distance it keeps.
+constexpr std::size_t kWideSlack = 16;
+// Gatherings of up to this many distances are narrowed for the wide sort,
+// to this share of what it takes.
+constexpr std::size_t kNarrowedMost = 4 * kWideSortMost;
+constexpr double kNarrowedShare = 0.9;
+
+/// The largest float not above `limit`: a float compares with it as with `limit` itself.
+float FloatAtMost(double limit) {
+    float f = static_cast<float>(limit);
+    if (static_cast<double>(f) > limit) {
+        f = std::nextafter(f, -std::numeric_limits<float>::infinity());
+    }
+    return f;
+}
 
 /// The k nearest squared distances of queries, exactly, with reused buffers.
 class NearestSearch {
 public:
-    NearestSearch(const Grid& grid, int k) : grid(grid), k(k) {}
+    NearestSearch(const Grid& grid, int k, bool wide) : grid(grid), k(k), wide(wide) {}
 
     /// Sorts the k + 1 smallest squared distances from (x, y, z), which lies
     /// in the given cell, to the front of `dist` (the query itself first, at 0).
@@ -75,7 +91,12 @@ public:
                 Gather(x, y, z, lo, hi, limit);
             }
             if (found > static_cast<std::size_t>(k)) {
-                if (found <= kBuckets * 4 && std::isfinite(gathered) && gathered > 0) {
+                if (wide && found > kWideSortMost && found <= kNarrowedMost) {
+                    Narrow();
+                }
+                if (wide && found <= kWideSortMost) {
+                    WideSort(dist.data(), found);
+                } else if (found <= kBuckets * 4 && std::isfinite(gathered) && gathered > 0) {
                     SortFound();
                 } else {
                     std::nth_element(dist.begin(), dist.begin() + k, dist.begin() + found);
@@ -90,10 +111,19 @@ public:
 
     /// The mean of the square roots of the k nearest squared distances
     /// (the query itself, first at 0, left out), summed in ascending order.
-    float Mean() const {
+    float Mean() {
+        // The roots first, side by side; then their sum in order.
+        roots.resize(static_cast<std::size_t>(k) + 1);
+        if (wide) {
+            WideRoots(dist.data() + 1, static_cast<std::size_t>(k), roots.data() + 1);
+        } else {
+            for (int j = 1; j <= k; ++j) {
+                roots[j] = std::sqrt(static_cast<double>(dist[j]));
+            }
+        }
         double sum = 0.0;
         for (int j = 1; j <= k; ++j) {
-            sum += std::sqrt(static_cast<double>(dist[j]));
+            sum += roots[j];
         }
         return static_cast<float>(sum / k);
     }
@@ -111,14 +141,28 @@ private:
                     grid.start[grid.Id(hi[0], iy, iz) + 1] - grid.start[grid.Id(lo[0], iy, iz)];
             }
         }
-        if (dist.size() < total) {
-            dist.resize(total);
+        // Room for the wide kernel's last whole store.
+        if (dist.size() < total + kWideSlack) {
+            dist.resize(total + kWideSlack);
         }
         float* out = dist.data();
         std::size_t m = 0;
         const float* gx = grid.xs.data();
         const float* gy = grid.ys.data();
         const float* gz = grid.zs.data();
+        if (wide) {
+            const float most = FloatAtMost(limit);
+            for (int iz = lo[2]; iz <= hi[2]; ++iz) {
+                for (int iy = lo[1]; iy <= hi[1]; ++iy) {
+                    const std::uint32_t from = grid.start[grid.Id(lo[0], iy, iz)];
+                    const std::uint32_t to = grid.start[grid.Id(hi[0], iy, iz) + 1];
+                    m += WideGather(gx, gy, gz, from, to, x, y, z, most, out + m);
+                }
+            }
+            found = m;
+            gathered = limit;
+            return;
+        }
         for (int iz = lo[2]; iz <= hi[2]; ++iz) {
             for (int iy = lo[1]; iy <= hi[1]; ++iy) {
                 const std::uint32_t from = grid.start[grid.Id(lo[0], iy, iz)];
@@ -135,6 +179,20 @@ private:
         }
         found = m;
         gathered = limit;
+    }
+
+    /// Fewer gathered distances for the wide sort: those within a bound that
+    /// on a surface keeps about as many as it takes, when more than k remain.
+    void Narrow() {
+        const double bound = gathered * kNarrowedShare * static_cast<double>(kWideSortMost) /
+                             static_cast<double>(found);
+        spread.resize(std::max(spread.size(), found + kWideSlack));
+        const std::size_t m = WideKeep(dist.data(), found, FloatAtMost(bound), spread.data());
+        if (m > static_cast<std::size_t>(k) && m <= kWideSortMost) {
+            std::copy(spread.begin(), spread.begin() + m, dist.begin());
+            found = m;
+            gathered = bound;
+        }
     }
 
     /// Sorts the gathered distances, all within [0, gathered]: spread over
@@ -169,6 +227,8 @@ private:
 
     const Grid& grid;
     int k;
+    bool wide;  // the wide kernels run here
+    std::vector<double> roots;
     std::size_t found = 0;
     double gathered = 0.0;  // the limit of the last gathering
     std::uint32_t bucketStart[kBuckets + 1];
@@ -209,11 +269,11 @@ std::vector<std::uint32_t> Repeats(const Grid& grid, std::uint32_t from, std::ui
 
 }  // namespace
 
-void MeansOfCells(const Grid& grid, int k, std::vector<float>& means) {
+void MeansOfCells(const Grid& grid, int k, std::vector<float>& means, bool wide) {
     const std::size_t cells = grid.start.size() - 1;
     std::atomic<std::size_t> nextChunk{0};
     auto work = [&]() {
-        NearestSearch search(grid, k);
+        NearestSearch search(grid, k, wide);
         for (;;) {
             const std::size_t first = nextChunk.fetch_add(kCellsPerChunk);
             if (first >= cells) {
@@ -253,7 +313,7 @@ void MeansOfCells(const Grid& grid, int k, std::vector<float>& means) {
 double CellSide(const Grid& rough, int k) {
     const std::size_t n = rough.xs.size();
     const std::size_t samples = std::min(kSamples, n);
-    NearestSearch search(rough, k);
+    NearestSearch search(rough, k, WideKernelsRun());
     std::vector<double> radius;
     radius.reserve(samples);
     for (std::size_t i = 0; i < samples; ++i) {

@@ -12,7 +12,9 @@ namespace outliers {
 double CellSide(const Grid& rough, int k);
 
 /// The finite points' mean neighbour distances, in the order of the grid's
-/// slots, from an exact search of their k nearest neighbours on both cores.
-void MeansOfCells(const Grid& grid, int k, std::vector<float>& means);
+/// slots, from an exact search of their k nearest neighbours on both cores;
+/// `wide`: with the wide kernels (which only some processors run), the same
+/// distances sooner.
+void MeansOfCells(const Grid& grid, int k, std::vector<float>& means, bool wide);
 
 }  // namespace outliers

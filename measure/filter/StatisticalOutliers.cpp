@@ -10,16 +10,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 
 #include "measure/filter/OutlierGrid.h"
 #include "measure/filter/OutlierSearch.h"
+#include "measure/filter/WideKernels.h"
 
 namespace {
 
-// The first grid is built again when its cells differ more than this from
-// the measured side.
-constexpr double kRebuildRatio = 1.25;
+// The cells' side is measured on every kSampleEvery-th point, or on fewer
+// when that would leave less than kLeastSample points.
+constexpr std::size_t kSampleEvery = 8;
+constexpr std::size_t kLeastSample = 4096;
 constexpr double kPi = 3.14159265358979323846;
 
 }  // namespace
@@ -48,6 +49,18 @@ std::vector<float> StatisticalOutliers::MeanDistances(const PointCloudRGB& cloud
     }
     const outliers::Box box = outliers::CoreBox(px, py, pz);
 
+    // The cells' side is measured on every m-th point: the (k / m)-th
+    // neighbour of a point among them lies about as far as its k-th among
+    // all. Only how fast the search is depends on it, never what it finds.
+    const std::size_t every =
+        std::max<std::size_t>(1, std::min<std::size_t>(kSampleEvery, n / kLeastSample));
+    const int sampleK = std::max(1, meanK / static_cast<int>(every));
+    std::vector<float> sx, sy, sz;
+    for (std::size_t i = 0; i < n; i += every) {
+        sx.push_back(px[i]);
+        sy.push_back(py[i]);
+        sz.push_back(pz[i]);
+    }
     // First guess: the points spread over the faces of their bounding box.
     double e[3];
     for (int a = 0; a < 3; ++a) {
@@ -55,20 +68,20 @@ std::vector<float> StatisticalOutliers::MeanDistances(const PointCloudRGB& cloud
     }
     const double area = 2.0 * (e[0] * e[1] + e[1] * e[2] + e[2] * e[0]);
     const double longest = std::max({e[0], e[1], e[2]});
-    double side = area > 0 ? std::sqrt(area * meanK / (kPi * static_cast<double>(n)))
-                           : longest * meanK / static_cast<double>(n);
-    const outliers::Grid rough(px, py, pz, box, side);
-    const double measured = outliers::CellSide(rough, meanK);
-    const bool resize =
-        measured > 0 && (measured > rough.h * kRebuildRatio || measured * kRebuildRatio < rough.h);
-    std::optional<outliers::Grid> resized;
-    if (resize) {
-        resized.emplace(px, py, pz, box, measured);
+    const double count = static_cast<double>(sx.size());
+    const double side =
+        area > 0 ? std::sqrt(area * sampleK / (kPi * count)) : longest * sampleK / count;
+    double measured = 0.0;
+    double guessed = 0.0;
+    {
+        const outliers::Grid rough(sx, sy, sz, box, side);
+        measured = outliers::CellSide(rough, sampleK);
+        guessed = rough.h;
     }
-    const outliers::Grid& grid = resized ? *resized : rough;
+    const outliers::Grid grid(px, py, pz, box, measured > 0 ? measured : guessed);
 
     std::vector<float> slotMeans(n);
-    outliers::MeansOfCells(grid, meanK, slotMeans);
+    outliers::MeansOfCells(grid, meanK, slotMeans, outliers::WideKernelsRun());
     std::vector<float> means(points.size(), 0.0f);
     for (std::size_t s = 0; s < n; ++s) {
         means[finiteIndex[grid.slotOf[s]]] = slotMeans[s];

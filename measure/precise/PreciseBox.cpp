@@ -209,11 +209,17 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
             for (std::size_t i = 0; i < slice.size(); ++i) {
                 if (sliceExcess[i] > lower && sliceExcess[i] <= upper) order.push_back(i);
             }
-            std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-                return sliceExcess[a] > sliceExcess[b];
-            });
+            // The farthest supported point is what counts, and it is usually
+            // among the first few: they come off a heap one at a time rather
+            // than all being sorted. Among equal excesses any one will do.
+            const auto lessFar = [&](std::size_t a, std::size_t b) {
+                return sliceExcess[a] < sliceExcess[b];
+            };
+            std::make_heap(order.begin(), order.end(), lessFar);
             const SurfaceSupport support(slice, radius, kSupportDepthRadii * radius);
-            for (std::size_t i : order) {
+            for (auto last = order.end(); last != order.begin(); --last) {
+                std::pop_heap(order.begin(), last, lessFar);
+                const std::size_t i = *(last - 1);
                 if (support.Supported(i, needed) && onKeptSurface(slice[i])) return sliceExcess[i];
             }
         }
@@ -276,7 +282,8 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     for (int k = 0; k < 4; ++k) {
         float further = reach(k, division / 2);
         if (rounded)
-            further = std::max(further, silhouette.Beyond(origin, normal[k], offset[k], division / 2));
+            further =
+                std::max(further, silhouette.Beyond(origin, normal[k], offset[k], division / 2));
         if (further > 0.0f)
             moved[k] += further + sampled(k) + (mixedEdge[k] ? kMixedDeficit * pitch : 0.0f);
     }
