@@ -130,9 +130,11 @@ std::string SceneChecks::TooLow(const SceneTally& tally, const std::string& sid,
     // Nothing at all above the cut is the empty cloud's own refusal; a
     // cloud sparse all over (no camera's) has no surface to tell strays by.
     // A camera's image is judged by its pixels: a scanner that drops the
-    // floor's returns may leave no more than the strays of low goods.
+    // floor's returns may leave no more than the strays of low goods, and
+    // without an image those few strays are the whole scan.
     const bool scattered = tally.KeptOnSurface() < kLeastGoodsPoints &&
-                           Percent(tally.Kept(), tally.Reference()) < kMostStraysKeptPercent;
+                           (Percent(tally.Kept(), tally.Reference()) < kMostStraysKeptPercent ||
+                            tally.Kept() < kLeastGoodsPoints);
     const double leastMm = LeastGoodsHeightMm(cutMm, cutMm - palletMm);
     const double medianMm = tally.KeptMedianHeight() * kMillimetresPerMetre;
     const bool low = tally.Kept() >= kLeastGoodsPoints && cutMm > palletMm && medianMm < leastMm;
@@ -275,9 +277,11 @@ std::string SceneChecks::MovedFloor(const SceneTally& tally, const std::string& 
         return std::string();
     }
     // The floor seen again spreads beyond the goods, to the image's edges;
-    // the sides of goods sampled in rows of one height and flat goods do not.
+    // the sides of goods sampled in rows of one height and flat goods do not,
+    // nor is the top of low goods in a cloud no camera took a floor.
     if (Percent(tally.LayerPointsOff(), tally.Reference()) < kLeastFloorLayerPercent ||
-        (tally.Organized() && tally.LayerOffAtBorder() <= kMostBorderPoints)) {
+        ((tally.Organized() || tally.Zoned()) && tally.LayerOffAtBorder() <= kMostBorderPoints) ||
+        tally.LayerTopsSampledCloud()) {
         return std::string();
     }
     return "Floor of session " + sid + " seen " + string_format("%.0f", std::fabs(offsetMm)) + " mm " +

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <unordered_map>
 #include <vector>
 
 #include "cloud/Units.h"
@@ -14,6 +16,21 @@
 #include "measure/goods/FootprintGrid.h"
 #include "measure/camera/FlyingPixel.h"
 #include "measure/camera/RayGrid.h"
+
+namespace {
+
+/// The zone's edges (FloorZone::Near) at the point where the ray to p (the
+/// camera is the origin; along: p's distance along the floor's normal)
+/// meets the floor; a ray that never does (the point beside or behind the
+/// camera) tells nothing.
+unsigned ZoneEdgesOfRay(const pcl::PointXYZRGB& p, float along, const FloorPlane& floor,
+                        const FloorZone& zone) {
+    if (!(along > 0.0f)) return 0;
+    const double scale = static_cast<double>(floor.Floor()) / static_cast<double>(along);
+    return zone.Near(p.x * scale, p.y * scale);
+}
+
+}  // namespace
 
 SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove,
                        double band, const FloorZone& zone)
@@ -25,6 +42,7 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
     organized = height > 1 && width > 1 && pixels == scan.points.size();
     const bool cuts = keepAbove >= 0.0;
     const bool inZone = !organized && zone.IsSet();
+    zoned = inZone;
     const double slab = kAboveCutMm / kMillimetresPerMetre;
     for (std::size_t i = 0; i < scan.points.size(); ++i) {
         const pcl::PointXYZRGB& p = scan.points[i];
@@ -67,18 +85,15 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
             border[kLeft] += u == 0;
             border[kRight] += u + 1 == width;
         }
-        // Where the point's ray (the camera is the origin) meets the floor: a
-        // ray that never does (the point beside or behind the camera) tells nothing.
-        if (inZone && measured && along > 0.0f) {
-            const double scale = static_cast<double>(floor.Floor()) / static_cast<double>(along);
-            const unsigned near = zone.Near(p.x * scale, p.y * scale);
+        if (inZone && measured) {
+            const unsigned near = ZoneEdgesOfRay(p, along, floor, zone);
             for (int side = 0; near != 0 && side < FloorZone::kSides; ++side) {
                 zoneEdge[side] += (near >> side) & 1u;
             }
         }
     }
     FindLayer();
-    CountLayersOff(scan, floor, keepAbove);
+    CountLayersOff(scan, floor, keepAbove, zone);
     if (organized) {
         FindBorderRuns(scan, floor, cuts ? keepAbove : band);
     }
@@ -173,7 +188,7 @@ void SceneTally::CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& 
 }
 
 void SceneTally::CountLayersOff(const PointCloudRGB& scan, const FloorPlane& floor,
-                                double keepAbove) {
+                                double keepAbove, const FloorZone& zone) {
     const bool cuts = keepAbove >= 0.0;
     const double slab = kAboveCutMm / kMillimetresPerMetre;
     // The layer's slab in millimetres past the floor (FindLayer), and what
@@ -198,6 +213,16 @@ void SceneTally::CountLayersOff(const PointCloudRGB& scan, const FloorPlane& flo
         }
     }
     aboveSlab = overSlab.size();
+    // Nothing above the layer in a scan without an image: a floor seen again
+    // by a camera, or low goods in a cloud no camera took as an image; the
+    // rays tell which (built only then: a layer with nothing above is rare).
+    // The rays are those of the layer and what stands above it.
+    if (!organized && layerPoints > 0 && layerOffset < 0.0 &&
+        overLayer.size() * kMostAboveTopPerLayer <= layerPoints &&
+        LayerIsSurface(scan, floor, layerFirst, layerLast)) {
+        const double below = -layerOffset - (kLayerHalfMm + 1) / kMillimetresPerMetre;
+        layerTopsSampled = !RayGrid(scan, floor, std::max(0.0, below)).OnLattice();
+    }
     CountKeptOnSurface(scan, floor, keepAbove);
     const FootprintGrid slabFootprint(overSlab, kFootprintCell, kFootprintMargin);
     const FootprintGrid layerFootprint(overLayer, kFootprintCell, kFootprintMargin);
@@ -223,9 +248,32 @@ void SceneTally::CountLayersOff(const PointCloudRGB& scan, const FloorPlane& flo
                 const std::size_t u = i % width;
                 const std::size_t v = i / width;
                 layerOffAtBorder += v == 0 || v + 1 == height || u == 0 || u + 1 == width;
+            } else if (zone.IsSet()) {
+                layerOffAtBorder += ZoneEdgesOfRay(p, floor.Along(p.x, p.y, p.z), floor, zone) != 0 ? 1 : 0;
             }
         }
     }
+}
+
+bool SceneTally::LayerIsSurface(const PointCloudRGB& scan, const FloorPlane& floor, double first,
+                                double last) const {
+    // The layer's points by square cells of kGoodsCell.
+    std::unordered_map<std::uint64_t, std::uint32_t> cells;
+    std::size_t points = 0;
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        if (!pcl::isFinite(p)) continue;
+        const double mm = std::floor(
+            (static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor())) *
+            kMillimetresPerMetre);
+        if (mm < first || mm >= last) continue;
+        const auto x = static_cast<std::uint32_t>(static_cast<std::int64_t>(std::floor(p.x / kGoodsCell)));
+        const auto y = static_cast<std::uint32_t>(static_cast<std::int64_t>(std::floor(p.y / kGoodsCell)));
+        ++cells[(static_cast<std::uint64_t>(x) << 32) | y];
+        ++points;
+    }
+    std::size_t dense = 0;
+    for (const auto& cell : cells) dense += cell.second >= kLeastGoodsCellPoints ? cell.second : 0;
+    return points > 0 && static_cast<double>(dense) >= kLeastSurfaceShare * static_cast<double>(points);
 }
 
 void SceneTally::CountAtLowestReturn(const PointCloudRGB& scan, const FloorPlane& floor,

@@ -66,6 +66,8 @@ public:
 
     /// True for a scan as the camera delivers it: more than one row, a point per pixel.
     bool Organized() const { return organized; }
+    /// An unorganized scan tested against a measuring zone.
+    bool Zoned() const { return zoned; }
     /// Pixels of an organized scan, else the finite points: what a layer's share is taken of.
     std::size_t Reference() const { return organized ? pixels : finite; }
     /// Points the cut keeps (without a cut, those above the band) that lie
@@ -114,13 +116,26 @@ public:
     /// Of that layer's points, those off the footprint of the points nearer
     /// the camera than the layer by more than kAboveLayerMm (the goods
     /// standing in it), and of these the ones in an outermost row or column
-    /// of the image: the floor seen again spreads beyond the goods to the
-    /// image's edges, the sides of goods sampled in rows and flat goods do not.
+    /// of the image (in a scan without one, those whose ray meets the floor
+    /// at an edge of the measuring zone, where it is set): the floor seen
+    /// again spreads beyond the goods to the view's edges, the sides of goods
+    /// sampled in rows and flat goods do not.
     std::size_t LayerPointsOff() const { return layerPointsOff; }
     std::size_t LayerOffAtBorder() const { return layerOffAtBorder; }
+    /// The layer is the top of low goods in a cloud no camera took as an
+    /// image (sampled on surfaces, fused, derived from a mesh: a scan without
+    /// an image whose rays stand on no camera's lattice, RayGrid): nothing
+    /// stands above it, and no camera saw a floor there.
+    bool LayerTopsSampledCloud() const { return layerTopsSampled; }
     /// What stands this far (millimetres) nearer the camera than a layer is
     /// goods: the noise of a floor seen again reaches less than half of it.
     static constexpr int kAboveLayerMm = 25;
+    /// A layer with fewer points above it than one per this many of its own
+    /// has nothing standing on it (strays aside).
+    static constexpr std::size_t kMostAboveTopPerLayer = 100;
+    /// A layer whose points lie this share of them in cells of kGoodsCell
+    /// holding kLeastGoodsCellPoints or more is a surface, not scattered noise.
+    static constexpr double kLeastSurfaceShare = 0.9;
 
     /// Depth (millimetres) below the cut, down to the floor's band, in which
     /// the top of what the goods stand on, a pallet's deck, is sought: deep
@@ -161,7 +176,12 @@ private:
     void CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& floor, double band);
     /// Counts the points of the slab above the cut and of the layer that lie
     /// off the footprints of what stands above each.
-    void CountLayersOff(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove);
+    void CountLayersOff(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove,
+                        const FloorZone& zone);
+    /// Whether the scan's points from `first` to `last` millimetres past the
+    /// floor lie on a surface (kLeastSurfaceShare of them in dense cells).
+    bool LayerIsSurface(const PointCloudRGB& scan, const FloorPlane& floor, double first,
+                        double last) const;
     /// Counts the surface the cut keeps at the lowest return (AtLowestReturn).
     void CountAtLowestReturn(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove);
     /// Counts the points the cut keeps that stand with others in their cell.
@@ -177,6 +197,8 @@ private:
     double keptMedianHeight = 0.0;
     std::size_t aboveSlab = 0;
     std::size_t layerPointsOff = 0;
+    bool layerTopsSampled = false;
+    bool zoned = false;
     std::size_t layerOffAtBorder = 0;
     std::size_t flying = 0;
     std::size_t onFloor = 0;

@@ -98,6 +98,10 @@ TEST_F(SceneCheckRun, ScenesTheStationCannotMeasureAreRefusedLeavingEverythingAl
         // the box's edges as goods, L 425 mm for a 300 mm box.
         {5221, ScanScene::SingleBox(0.3f, 0.3f, 0.3f, 1.1f, 0.0f, 0.0, false), Camera(0.00025), {{"-e", "0"}},
          "Goods of session <sid> show flying pixels: ", true},
+        // A scanner that drops the image, 20 mm nearer: the floor seen again
+        // round a mailer that stands no higher than its noise above it.
+        {5223, ScanScene::SingleBox(0.35f, 0.25f, 0.025f, 0.0f, 0.0f, 30.0, false), Camera(0.0005, 0.02),
+         {{"-e", "2"}}, "Floor of session <sid> seen 20 mm nearer the camera than its floor plane: ", true},
     };
     for (const Case& c : cases) {
         const fs::path scan = Seed(c.id, c.scene, c.camera, c.unorganized);
@@ -139,6 +143,29 @@ TEST_F(SceneCheckRun, TheStationsOwnNoiseBandLetsItsGoodScansThrough) {
     EXPECT_NEAR(std::stod(ReadObject(db, 5205).at("HPackage")), 0.5, 0.012);
 }
 
+// A cloud sampled on the goods' surfaces is no camera's image: the top of a
+// low box is the densest layer near the floor with nothing above it, and was
+// refused as the floor seen again by a moved camera.
+TEST_F(SceneCheckRun, LowGoodsInACloudNoCameraTookAreMeasured) {
+    const std::string sid = "scn5224";
+    SeedSession(db, cleanup, sid, {0.0, 0.0, 1.0, -ScanScene::kFloorZ});
+    SeedObject(db, cleanup, 5224, sid, 1, kPalletToRemove);
+    const fs::path scan = dir.DataFolder() / sid / "S1.pcd";
+    fs::create_directories(scan.parent_path());
+    const auto points = ScanScene::SingleBox(0.35f, 0.25f, 0.04f, 0.0f, 0.0f, 20.0, false)
+                            .Sample(kScanPoints, ScanScene::kDefaultNoise, 0.0, 7);
+    ASSERT_TRUE(ScanScene::WritePcd(scan.string(), points));
+    const RunResult run = RunTool(dir, {"-i", "5224", "-e", "2", "-p", dir.DataFolder().string()});
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NEAR(std::stod(ReadObject(db, 5224).at("LPackage")), 0.35, 0.01);
+    EXPECT_NEAR(std::stod(ReadObject(db, 5224).at("HPackage")), 0.038, 0.005);
+    // A camera's scan without an image of a 10 mm sheet: what its scanner
+    // left is scattered noise, no surface, and is not measured as goods.
+    const fs::path sheet = Seed(5225, ScanScene::SingleBox(0.35f, 0.25f, 0.01f, 0.0f, 0.0f, 30.0, false),
+                                Camera(0.00025), true);
+    ExpectRefused(5225, sheet, {"-e", "2"}, "");
+}
+
 // A station whose scanner drops the image: the floor calibration of its empty
 // station measures the zone its camera sees, and goods the view cuts off are
 // refused; goods within it measure as they did before the zone was set.
@@ -175,6 +202,22 @@ TEST_F(SceneCheckRun, AStationWithoutImagesRefusesGoodsBeyondItsMeasuringZone) {
     const auto measured = ReadObject(db, 5208);
     EXPECT_NEAR(std::stod(measured.at("LPackage")), 0.6, 0.015);
     EXPECT_NEAR(std::stod(measured.at("WPackage")), 0.4, 0.015);
+    // A 40 mm tray is the densest layer near the floor, and no floor: it
+    // reaches no edge of the zone. Was refused as a camera moved 38 mm.
+    Seed(5209, ScanScene::SingleBox(0.4f, 0.3f, 0.04f, 0.0f, 0.0f, 30.0, false), camera, true);
+    run = RunTool(dir, {"-i", "5209", "-e", "2", "-p", dir.DataFolder().string()});
+    EXPECT_EQ(run.out.find("Floor of session scn5209 seen"), std::string::npos) << run.out;
+    // The floor seen again, the camera 20 mm nearer, reaches them all.
+    DepthCamera::Settings moved = camera;
+    moved.moved = 0.02;
+    const fs::path tray = Seed(5210, ScanScene::SingleBox(0.4f, 0.3f, 0.04f, 0.0f, 0.0f, 30.0, false), moved, true);
+    ExpectRefused(5210, tray, {"-e", "2"}, "Floor of session scn5210 seen 20 mm nearer the camera than its floor plane: ");
+    // Of a 10 mm sheet the scanner leaves a few strays: the whole scan, and
+    // no goods. With the zone's edges clear of them they were measured.
+    DepthCamera::Settings quiet = camera;
+    quiet.sigma1 = 0.00025;
+    const fs::path sheet = Seed(5211, ScanScene::SingleBox(0.35f, 0.25f, 0.01f, 0.0f, 0.0f, 30.0, false), quiet, true);
+    ExpectRefused(5211, sheet, {"-e", "2"}, "Nothing of session scn5211 stands clear of the cut ");
 
     // Without the zone the same row is stored, and the goods the view cuts off go unchecked.
     db.Exec("UPDATE decode SET decactive = 0 WHERE deckey LIKE 'floor.zone.%'");
