@@ -21,27 +21,21 @@ constexpr float kNone = -std::numeric_limits<float>::max();
 
 OutlineReach::OutlineReach(const std::array<Vector2, 4>& base, float grow01, float grow12,
                            float pitch, const std::vector<Point>& beyond)
-    : pitch(pitch), radius(SurfaceSupport::kPitches * pitch) {
-    const float side01 = std::hypot(base[1][0] - base[0][0], base[1][1] - base[0][1]);
-    const float side12 = std::hypot(base[2][0] - base[1][0], base[2][1] - base[1][1]);
-    valid = side01 > 0.0f && side12 > 0.0f && pitch > 0.0f;
+    : box(base, grow01, grow12), pitch(pitch), radius(SurfaceSupport::kPitches * pitch) {
+    valid = box.Valid() && pitch > 0.0f;
     if (!valid) {
         return;
     }
-    centre = {(base[0][0] + base[2][0]) / 2, (base[0][1] + base[2][1]) / 2};
-    u = {(base[1][0] - base[0][0]) / side01, (base[1][1] - base[0][1]) / side01};
-    v = {(base[2][0] - base[1][0]) / side12, (base[2][1] - base[1][1]) / side12};
-    half = {(side01 + grow01) / 2, (side12 + grow12) / 2};
     for (int axis = 0; axis < 2; ++axis) {
         const auto bins =
-            static_cast<std::size_t>(std::ceil(2 * half[1 - axis] / (kBinPitches * pitch))) + 1;
+            static_cast<std::size_t>(std::ceil(2 * box.Half(1 - axis) / (kBinPitches * pitch))) + 1;
         outermost[2 * axis].assign(bins, kNone);
         outermost[2 * axis + 1].assign(bins, kNone);
     }
     // The grid spans the box and the farthest outline beyond it.
     for (int axis = 0; axis < 2; ++axis) {
         cells[axis] =
-            static_cast<long>(std::ceil(2 * (half[axis] + kFarthestOutline) / radius)) + 1;
+            static_cast<long>(std::ceil(2 * (box.Half(axis) + kFarthestOutline) / radius)) + 1;
     }
     for (const Point& p : beyond) {
         float out = 0.0f;
@@ -53,15 +47,14 @@ OutlineReach::OutlineReach(const std::array<Vector2, 4>& base, float grow01, flo
 }
 
 OutlineReach::Vector2 OutlineReach::Local(const Point& p, float& beyond) const {
-    const float dx = p[0] - centre[0], dy = p[1] - centre[1];
-    const Vector2 a = {dx * u[0] + dy * u[1], dx * v[0] + dy * v[1]};
-    beyond = std::max(std::fabs(a[0]) - half[0], std::fabs(a[1]) - half[1]);
+    const Vector2 a = box.Local(p[0], p[1]);
+    beyond = box.Beyond(a);
     return a;
 }
 
 long OutlineReach::Cell(const Vector2& a) const {
-    const long x = static_cast<long>(std::floor((a[0] + half[0] + kFarthestOutline) / radius));
-    const long y = static_cast<long>(std::floor((a[1] + half[1] + kFarthestOutline) / radius));
+    const long x = static_cast<long>(std::floor((a[0] + box.Half(0) + kFarthestOutline) / radius));
+    const long y = static_cast<long>(std::floor((a[1] + box.Half(1) + kFarthestOutline) / radius));
     if (x < 0 || x >= cells[0] || y < 0 || y >= cells[1]) return -1;
     return y * cells[0] + x;
 }
@@ -70,11 +63,12 @@ bool OutlineReach::Bound(const Vector2& a, bool test) {
     bool raises = false;
     for (int axis = 0; axis < 2; ++axis) {
         const float along = a[1 - axis];
-        if (std::fabs(along) > half[1 - axis]) continue;
-        const float out = std::fabs(a[axis]) - half[axis];
+        if (std::fabs(along) > box.Half(1 - axis)) continue;
+        const float out = std::fabs(a[axis]) - box.Half(axis);
         if (out <= -radius) continue;
         auto& side = outermost[2 * axis + (a[axis] > 0.0f ? 1 : 0)];
-        const auto bin = static_cast<std::size_t>((along + half[1 - axis]) / (kBinPitches * pitch));
+        const auto bin =
+            static_cast<std::size_t>((along + box.Half(1 - axis)) / (kBinPitches * pitch));
         if (bin >= side.size() || side[bin] >= out) continue;
         raises = true;
         if (!test) side[bin] = out;

@@ -6,6 +6,8 @@
 #include <functional>
 #include <vector>
 
+#include "measure/scene/BoxBase.h"
+
 /// How far the outline of the goods' surface reaches beyond the sides of a
 /// box fitted on what the outlier filter kept. Along each side the outermost
 /// point of a surface (kept, or taken by the filter, or below the cut) is
@@ -46,11 +48,8 @@ private:
     /// The flag cell of a point in the box's axes, or -1 outside the grid.
     long Cell(const Vector2& a) const;
 
+    BoxBase box;
     bool valid = false;
-    Vector2 centre{};
-    Vector2 u{};
-    Vector2 v{};
-    std::array<float, 2> half{};
     float pitch = 0.0f;
     float radius = 0.0f;
     // Per side (axis, sign): the outermost point of each bin along it.
