@@ -133,6 +133,9 @@ private:
     /// CheckScan's part for a run that cuts nothing: the scene against the
     /// floor plane, whose noise reaches band (metres) either side.
     std::string CheckUncut(const FloorPlane& floor, double band, bool storesWhole) const;
+    /// CheckEroded's part in the precise mode: the goods' foot below the cut
+    /// against the box's base (corners round it) at the points' pitch.
+    std::string CheckFootInBox(const std::array<std::array<float, 2>, 4>& base, float pitch) const;
     /// Writes one scene into folder (created one level deep when missing) under pattern.
     void SaveScene(const VRML& scene, const boost::filesystem::path& folder, const char* pattern,
                    bool requireBasePath) const;

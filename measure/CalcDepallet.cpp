@@ -17,7 +17,9 @@
 #include "measure/camera/KeptFlyingPixels.h"
 #include "measure/filter/StatisticalOutliers.h"
 #include "measure/goods/GoodsFoot.h"
+#include "measure/goods/ImageFloorNoise.h"
 #include "measure/goods/ImageFoot.h"
+#include "measure/scene/SceneChecks.h"
 
 namespace {
 
@@ -106,8 +108,17 @@ void Cloud::CalcDepallet() {
     // pixel, to a base too gently sloping to fill the cells above; today's
     // box is judged against it.
     goodsFoot.reset();
+    // Where the image shows a floor flatter than the correction allows for,
+    // the foot runs on down to that floor's own noise.
     if (onFloor) {
-        const ImageFoot foot(*cloud, floor, cutKeeps, least);
+        const ImageFloorNoise noise(*cloud, floor, cutKeeps, least);
+        const double quiet =
+            noise.Found() ? SceneChecks::CorrectionForNoiseMm(noise.Top()) / kMillimetresPerMetre
+                          : correction;
+        const double footLeast = static_cast<double>(palletHeight) + quiet / 2;
+        const ImageFoot lower =
+            footLeast < least ? ImageFoot(*cloud, floor, cutKeeps, footLeast) : ImageFoot();
+        const ImageFoot& foot = footLeast < least ? lower : noise.Foot();
         goodsFoot.reset(new PointCloudRGB);
         goodsFoot->points.reserve(foot.Points().size());
         for (const std::uint32_t i : foot.Points()) goodsFoot->points.push_back(cloud->points[i]);

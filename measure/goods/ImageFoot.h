@@ -26,6 +26,8 @@ public:
     /// height above the floor (metres) below which a point is the floor's own
     /// noise. Finds nothing in a scan without an image (one row).
     ImageFoot(const PointCloudRGB& scan, const FloorPlane& floor, const std::vector<bool>& kept, double least);
+    /// No foot.
+    ImageFoot() = default;
 
     /// Indices (in the scan) of the pixels below the cut that continue the
     /// goods, ascending.

@@ -36,6 +36,14 @@ constexpr float kSupportDepthRadii = SurfaceSupport::kDepthRadii;
 // camera returns several mixed pixels per column, a sheet dense enough to
 // hold the ten that suffice beside a flat face's edge.
 constexpr int kRoundedSideNeeded = kSupportNeeded + 4;
+// A point of the foot below the cut is joined pixel by pixel to the goods
+// already: on a flank seen at a grazing angle its outermost row holds half
+// the neighbours of a surface's.
+constexpr int kFootNeeded = kSupportNeeded / 2;
+// The mixed pixels below a flat top's edge join its foot below the cut
+// within a pitch or two beyond the edge; a foot that runs on further is the
+// goods' own surface.
+constexpr float kFootBeyondPitches = 3.0f;
 // What an outlier filter kept of a surface lies within this many pitches of
 // any point of it: the filter takes one to three pitches off an outline.
 constexpr float kFilteredPitches = 5.0f;
@@ -294,20 +302,29 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     // grazing angle those flanks are too sparse beyond a side to bear out a
     // surface of their own; beside the rest of the goods they do. The foot
     // below the cut is the goods' surface already, kept or not by the filter.
-    if (rounded) {
+    // Goods with a flat top go straight down below its outline, and their
+    // foot with them, but for the mixed pixels of its edge; where the foot
+    // runs on beyond a side by more than those (a wedge's thin end below the
+    // cut), the side moves out to it as to any surface beyond it.
+    if (rounded || !foot.empty()) {
         std::vector<Point> whole(points);
         whole.insert(whole.end(), foot.begin(), foot.end());
         const SurfaceSupport goods(whole, radius, kSupportDepthRadii * radius);
         for (int k = 0; k < 4; ++k) {
             float outermost = 0.0f;
-            for (std::size_t i = 0; i < whole.size(); ++i) {
+            for (std::size_t i = rounded ? 0 : points.size(); i < whole.size(); ++i) {
                 const Point& p = whole[i];
                 const float e = Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k];
-                if (e > outermost && goods.Supported(i, kSupportNeeded) &&
+                if (e > outermost &&
+                    goods.Supported(i, i < points.size() || !rounded ? kSupportNeeded : kFootNeeded) &&
                     (i >= points.size() || onKeptSurface(p)))
                     outermost = e;
             }
-            offset[k] += outermost;
+            if (rounded) {
+                offset[k] += outermost;
+            } else if (outermost > std::max(division / 2, kFootBeyondPitches * pitch)) {
+                offset[k] += outermost + sampled(k);
+            }
         }
     }
     // k = 4: above the face. Goods without a flat top reach up to the

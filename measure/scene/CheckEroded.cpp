@@ -10,13 +10,14 @@
 #include "cloud/Units.h"
 #include "config/Config.h"
 #include "measure/ConfigAccess.h"
+#include "measure/scene/BoxBase.h"
 #include "measure/scene/FilterErosion.h"
 #include "measure/scene/OutlineReach.h"
 #include "measure/scene/SceneChecks.h"
 
 std::string Cloud::CheckEroded() const {
     const Config& config = ConfigAccess::Get();
-    if (config.GetInboundPrecise() == 1 || goodsFiltered == 0) {
+    if (goodsFiltered == 0) {
         return std::string();
     }
     std::array<FilterErosion::Vector2, 4> base;
@@ -28,6 +29,9 @@ std::string Cloud::CheckEroded() const {
     const float side01 = std::hypot(base[1][0] - base[0][0], base[1][1] - base[0][1]);
     const float side12 = std::hypot(base[2][0] - base[1][0], base[2][1] - base[1][1]);
     const float pitch = std::sqrt(side01 * side12 / static_cast<float>(goodsFiltered));
+    if (config.GetInboundPrecise() == 1) {
+        return CheckFootInBox(base, pitch);
+    }
     const float division = static_cast<float>(SceneChecks::kErodedBeyondMm / kMillimetresPerMetre);
     const FilterErosion erosion(filterTaken, base, config.GetInboundCorrextionL(),
                                 config.GetInboundCorrextionW(), pitch, division);
@@ -53,4 +57,32 @@ std::string Cloud::CheckEroded() const {
     });
     return SceneChecks::ShortOfOutline(std::max(reach.Short01(), reach.Short12()),
                                        cloudInfo.GetSid());
+}
+
+std::string Cloud::CheckFootInBox(const std::array<std::array<float, 2>, 4>& base, float pitch) const {
+    if (!goodsFoot || goodsFoot->empty()) {
+        return std::string();
+    }
+    // The box of the precise mode is fitted to the goods as cut, and reaches
+    // below the cut where their top is rounded; a foot that runs on beyond it
+    // (a wedge's thin end) is goods the box leaves out. What the filter kept
+    // within the box bounds the sides and lends the foot its support; kept
+    // points beyond it (mixed pixels, strays) are no outline of the goods.
+    const Config& config = ConfigAccess::Get();
+    std::vector<OutlineReach::Point> foot;
+    foot.reserve(goodsFoot->points.size());
+    for (const pcl::PointXYZRGB& p : goodsFoot->points) foot.push_back({p.x, p.y, p.z});
+    OutlineReach reach(base, config.GetInboundCorrextionL(), config.GetInboundCorrextionW(), pitch,
+                       foot);
+    const BoxBase box(base, config.GetInboundCorrextionL(), config.GetInboundCorrextionW());
+    std::vector<std::size_t> inside;
+    for (std::size_t i = 0; i < std::min(goodsFiltered, cloud->points.size()); ++i) {
+        const pcl::PointXYZRGB& p = cloud->points[i];
+        if (box.Beyond(box.Local(p.x, p.y)) <= 0.0f) inside.push_back(i);
+    }
+    reach.Judge(inside.size(), [this, &inside](std::size_t i) {
+        const pcl::PointXYZRGB& p = cloud->points[inside[i]];
+        return OutlineReach::Point{p.x, p.y, p.z};
+    });
+    return SceneChecks::FootBeyondBox(std::max(reach.Short01(), reach.Short12()), cloudInfo.GetSid());
 }

@@ -268,6 +268,17 @@ std::string SceneChecks::ShortOfOutline(double shortBy, const std::string& sid) 
            "which fits the box to the goods as cut and below the cut";
 }
 
+std::string SceneChecks::FootBeyondBox(double shortBy, const std::string& sid) {
+    const double mm = shortBy * kMillimetresPerMetre;
+    if (!(mm > kErodedBeyondMm)) {
+        return std::string();
+    }
+    return "Goods of session " + sid + " run on below the cut beyond the box fitted to them: " +
+           "the outline of their surface below the cut is " + string_format("%.0f", mm) +
+           " mm longer than the box (at most " + string_format("%g", kErodedBeyondMm) +
+           " mm), and the box would be short of the goods";
+}
+
 std::string SceneChecks::MovedFloor(const SceneTally& tally, const std::string& sid) {
     const double share = Percent(tally.LayerPoints(), tally.Reference());
     const double offsetMm = tally.LayerOffset() * kMillimetresPerMetre;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <string>
+
+#include "cloud/Units.h"
 
 class FloorZone;
 class SceneTally;
@@ -81,6 +84,12 @@ public:
     /// the correction clears the noise of what they stand on. Lower goods
     /// show above the cut only their noisy top's upper half.
     static double LeastGoodsHeightMm(double cutMm, double correctionMm) { return cutMm + correctionMm / 2; }
+    /// The correction (whole millimetres) that clears a floor whose noise
+    /// reaches `noiseTop` metres above its plane (its 99.9th percentile): the
+    /// next whole millimetre above it, and one more.
+    static int CorrectionForNoiseMm(double noiseTop) {
+        return static_cast<int>(std::ceil(noiseTop * kMillimetresPerMetre)) + 1;
+    }
     /// A run that cuts (cutMm above the floor; onFloor: goods on the floor,
     /// else on a pallet palletMm high) and keeps next to nothing, or only
     /// goods lower than the least height: their median kept point lies below it.
@@ -118,6 +127,9 @@ public:
     /// surfaces (the rows the filter took and the foot below the cut
     /// included) by shortBy (metres).
     static std::string ShortOfOutline(double shortBy, const std::string& sid);
+    /// The box of the precise mode shorter than the outline of the goods'
+    /// foot below the cut by shortBy (metres).
+    static std::string FootBeyondBox(double shortBy, const std::string& sid);
     /// A dense layer parallel to the plane but off it: the floor, after the camera moved.
     static std::string MovedFloor(const SceneTally& tally, const std::string& sid);
 };

@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "measure/FloorPlane.h"
-#include "measure/ScanCloud.h"
+#include "measure/goods/TopDownImage.h"
 
 namespace {
 
@@ -21,22 +21,8 @@ constexpr float kSpacing = 0.0017f;
 constexpr double kCut = 0.012;
 constexpr double kLeast = 0.007;
 
-/// A camera looking straight down on goods of height(x, y) over the floor,
-/// kSide x kSide pixels.
 PointCloudRGBPtr Image(const std::function<float(float, float)>& height) {
-    std::vector<pcl::PointXYZRGB> points;
-    for (int row = 0; row < kSide; ++row) {
-        for (int column = 0; column < kSide; ++column) {
-            const float dx = (static_cast<float>(column) - kSide / 2.0f) * kSpacing;
-            const float dy = (static_cast<float>(row) - kSide / 2.0f) * kSpacing;
-            const float z = kFloorZ - height(dx * kFloorZ, dy * kFloorZ);
-            points.push_back(MakePoint(dx * z, dy * z, z));
-        }
-    }
-    PointCloudRGBPtr cloud = MakeCloud(points);
-    cloud->width = kSide;
-    cloud->height = kSide;
-    return cloud;
+    return TopDownImage(height, kSide, kFloorZ, kSpacing);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <limits>
 #include <vector>
 
+#include "measure/scene/SceneChecks.h"
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -112,9 +114,7 @@ FloorFit::FloorFit(const PointCloudRGB& scan) {
     }
 }
 
-int FloorFit::PalletCorrectionHeightMm() const {
-    return static_cast<int>(std::ceil(p999 * kMetresToMm)) + 1;
-}
+int FloorFit::PalletCorrectionHeightMm() const { return SceneChecks::CorrectionForNoiseMm(p999); }
 
 int FloorFit::FloorNoiseBandMm() const {
     return std::max(kLeastNoiseBandMm, PalletCorrectionHeightMm());
