@@ -25,7 +25,11 @@ SurfaceSupport::SurfaceSupport(const std::vector<Point>& points, float radius, f
         return pointKeys[a] < pointKeys[b];
     });
     keys.resize(order.size());
-    for (std::size_t i = 0; i < order.size(); ++i) keys[i] = pointKeys[order[i]];
+    for (int axis = 0; axis < 3; ++axis) coordinate[axis].resize(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        keys[i] = pointKeys[order[i]];
+        for (int axis = 0; axis < 3; ++axis) coordinate[axis][i] = points[order[i]][axis];
+    }
 }
 
 std::array<long, 2> SurfaceSupport::CellOf(const Point& p) const {
@@ -37,32 +41,50 @@ std::uint64_t SurfaceSupport::CellKey(long x, long y) {
     return (part(x) << 32) | part(y);
 }
 
-int SurfaceSupport::Neighbours(std::size_t i, int limit) const { return Count(points[i], i, limit); }
+int SurfaceSupport::Neighbours(std::size_t i, int limit) const {
+    return Count(points[i], i, limit);
+}
 
 int SurfaceSupport::Near(const Point& p, int limit) const { return Count(p, points.size(), limit); }
 
-template <class Visit>
-void SurfaceSupport::ForEachInCells(const Point& p, Visit&& visit) const {
+int SurfaceSupport::Count(const Point& p, std::size_t self, int limit) const {
     const auto cell = CellOf(p);
+    // The count stops at the limit, and at the first point found for a limit below one.
+    const int most = std::max(limit, 1);
+    int found = 0;
     for (long dx = -1; dx <= 1; ++dx) {
-        for (long dy = -1; dy <= 1; ++dy) {
-            const auto range =
-                std::equal_range(keys.begin(), keys.end(), CellKey(cell[0] + dx, cell[1] + dy));
-            for (auto it = range.first; it != range.second; ++it) {
-                if (!visit(order[static_cast<std::size_t>(it - keys.begin())])) return;
-            }
+        // The three cells of a column have consecutive keys unless the
+        // column wraps round the key's range: one run of the sorted keys.
+        const std::uint64_t lowest = CellKey(cell[0] + dx, cell[1] - 1);
+        const std::uint64_t highest = CellKey(cell[0] + dx, cell[1] + 1);
+        const bool consecutive = highest == lowest + 2;
+        for (long dy = -1; dy <= 1; dy += consecutive ? 3 : 1) {
+            const std::uint64_t from = consecutive ? lowest : CellKey(cell[0] + dx, cell[1] + dy);
+            const std::uint64_t to = consecutive ? highest : from;
+            const auto first = std::lower_bound(keys.begin(), keys.end(), from);
+            const auto last = std::upper_bound(first, keys.end(), to);
+            found += CountIn(static_cast<std::size_t>(first - keys.begin()),
+                             static_cast<std::size_t>(last - keys.begin()), p, self);
         }
+        // Counted up to the limit only: the rest of the cells cannot lower it.
+        if (found >= most) return most;
     }
+    return found;
 }
 
-int SurfaceSupport::Count(const Point& p, std::size_t self, int limit) const {
+int SurfaceSupport::CountIn(std::size_t from, std::size_t to, const Point& p,
+                            std::size_t self) const {
     const float r2 = radius * radius;
+    const float* x = coordinate[0].data();
+    const float* y = coordinate[1].data();
+    const float* z = coordinate[2].data();
+    const std::uint32_t* index = order.data();
+    // Without branches, so that the points of a run go side by side.
     int found = 0;
-    ForEachInCells(p, [&](std::uint32_t j) {
-        if (j == self) return true;
-        const Point& q = points[j];
-        const float ex = q[0] - p[0], ey = q[1] - p[1];
-        return !(ex * ex + ey * ey <= r2 && std::fabs(q[2] - p[2]) <= depth && ++found >= limit);
-    });
+    for (std::size_t k = from; k < to; ++k) {
+        const float ex = x[k] - p[0], ey = y[k] - p[1];
+        found += static_cast<int>((ex * ex + ey * ey <= r2) & (std::fabs(z[k] - p[2]) <= depth) &
+                                  (index[k] != self));
+    }
     return found;
 }
