@@ -9,26 +9,59 @@ namespace {
 // 32 bits per cell coordinate, offset to stay positive.
 constexpr long kKeyOffset = 1L << 31;
 constexpr std::uint64_t kKeyMask = 0xffffffffULL;
+// The points are counted into their cells when the box holds no more cells
+// than this many per point (and this many more).
+constexpr std::uint64_t kCellsPerPoint = 4;
+constexpr std::uint64_t kLeastCells = 4096;
 
 }  // namespace
 
 SurfaceSupport::SurfaceSupport(const std::vector<Point>& points, float radius, float depth)
     : points(points), radius(radius), depth(depth) {
-    order.resize(points.size());
-    std::iota(order.begin(), order.end(), 0U);
     std::vector<std::uint64_t> pointKeys(points.size());
     for (std::size_t i = 0; i < points.size(); ++i) {
         const auto cell = CellOf(points[i]);
         pointKeys[i] = CellKey(cell[0], cell[1]);
     }
-    std::sort(order.begin(), order.end(), [&pointKeys](std::uint32_t a, std::uint32_t b) {
-        return pointKeys[a] < pointKeys[b];
-    });
+    SortByKey(pointKeys);
     keys.resize(order.size());
     for (int axis = 0; axis < 3; ++axis) coordinate[axis].resize(order.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
         keys[i] = pointKeys[order[i]];
         for (int axis = 0; axis < 3; ++axis) coordinate[axis][i] = points[order[i]][axis];
+    }
+}
+
+void SurfaceSupport::SortByKey(const std::vector<std::uint64_t>& pointKeys) {
+    order.resize(pointKeys.size());
+    // The cells of the points' box, numbered in the keys' order, when there
+    // are not many more of them than points: counted into place. Within a
+    // cell the order is free (a count up to a limit is the same in any).
+    std::uint64_t lowX = kKeyMask, highX = 0, lowY = kKeyMask, highY = 0;
+    for (const std::uint64_t key : pointKeys) {
+        lowX = std::min(lowX, key >> 32);
+        highX = std::max(highX, key >> 32);
+        lowY = std::min(lowY, key & kKeyMask);
+        highY = std::max(highY, key & kKeyMask);
+    }
+    const std::uint64_t spanX = highX - lowX + 1;
+    const std::uint64_t spanY = highY - lowY + 1;
+    const std::uint64_t most = kCellsPerPoint * pointKeys.size() + kLeastCells;
+    if (pointKeys.empty() || spanX > most || spanY > most / spanX) {
+        std::iota(order.begin(), order.end(), 0U);
+        std::sort(order.begin(), order.end(), [&pointKeys](std::uint32_t a, std::uint32_t b) {
+            return pointKeys[a] < pointKeys[b];
+        });
+        return;
+    }
+    const auto cellOf = [&](std::uint64_t key) {
+        return static_cast<std::size_t>(((key >> 32) - lowX) * spanY + ((key & kKeyMask) - lowY));
+    };
+    std::vector<std::uint32_t> next(static_cast<std::size_t>(spanX * spanY) + 1, 0);
+    for (const std::uint64_t key : pointKeys) ++next[cellOf(key) + 1];
+    for (std::size_t c = 1; c < next.size(); ++c) next[c] += next[c - 1];
+    for (std::size_t i = 0; i < pointKeys.size(); ++i) {
+        order[next[cellOf(pointKeys[i])]++] = static_cast<std::uint32_t>(i);
     }
 }
 

@@ -44,6 +44,8 @@ private:
     /// Indexed points within reach of p other than point `self` among the
     /// places from..to of `order`.
     int CountIn(std::size_t from, std::size_t to, const Point& p, std::size_t self) const;
+    /// `order`: the point indices sorted by their cells' keys.
+    void SortByKey(const std::vector<std::uint64_t>& pointKeys);
     static std::uint64_t CellKey(long x, long y);
     std::array<long, 2> CellOf(const Point& p) const;
 
