@@ -434,20 +434,40 @@ private:
 
     // Convex polygon of extreme input points (counterclockwise) with, per edge, the margin
     // that a double-evaluated orientation must exceed to prove a point strictly inside.
+    // The interior filter's polygon has a vertex per direction at most.
+    static constexpr size_t kFilterEdges = 8;
+
     struct InteriorFilter {
         std::vector<std::array<double, 2>> vertex;
         std::vector<std::array<double, 2>> edge;
         std::vector<double> margin;
+        // The same edges side by side, filled up to kFilterEdges by repeating
+        // the first: every point is tested against all of them without a
+        // branch, a test the processor can run on several edges at once.
+        std::array<double, kFilterEdges> vertexX{}, vertexY{}, edgeX{}, edgeY{}, edgeMargin{};
 
         bool StrictlyInside(double x, double y) const {
-            for (size_t e = 0; e < vertex.size(); ++e) {
-                double const det =
-                    edge[e][0] * (y - vertex[e][1]) - edge[e][1] * (x - vertex[e][0]);
-                if (!(det > margin[e])) {
-                    return false;
-                }
+            if (vertex.empty()) {
+                return false;
             }
-            return !vertex.empty();
+            bool inside = true;
+            for (size_t e = 0; e < kFilterEdges; ++e) {
+                double const det = edgeX[e] * (y - vertexY[e]) - edgeY[e] * (x - vertexX[e]);
+                inside &= det > edgeMargin[e];
+            }
+            return inside;
+        }
+
+        // Lays the edges side by side, once they are all known.
+        void Pad() {
+            for (size_t e = 0; e < kFilterEdges && !vertex.empty(); ++e) {
+                size_t const from = e < vertex.size() ? e : 0;
+                vertexX[e] = vertex[from][0];
+                vertexY[e] = vertex[from][1];
+                edgeX[e] = edge[from][0];
+                edgeY[e] = edge[from][1];
+                edgeMargin[e] = margin[from];
+            }
         }
     };
 
@@ -504,6 +524,7 @@ private:
             filter.margin.push_back(kFilterErrorBound *
                                     (std::fabs(d[0]) * rangeY + std::fabs(d[1]) * rangeX));
         }
+        filter.Pad();
         return filter;
     }
 

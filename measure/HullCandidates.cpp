@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
+#include <utility>
 
 #include "measure/QhullRun.h"
 
@@ -25,9 +27,11 @@ struct Round {
 };
 constexpr Round kRounds[] = {{1, 8}, {2, 2}, {3, 1}};
 // Cells per axis of the grid that sorts the inner hull's planes by place.
-constexpr int kCells = 16;
+constexpr int kCells = 32;
 // Cells per axis of the blocks that sort the planes first.
 constexpr int kBlockCells = 4;
+// Floats from one point of the cloud to the next.
+constexpr std::size_t kCloudStep = 8;
 // A cell is widened by this share of its side, so that a point that the
 // rounding of its cell number puts beside its cell still lies within it.
 constexpr double kCellWidening = 1e-6;
@@ -51,26 +55,35 @@ std::vector<float> Directions(int steps) {
     return directions;
 }
 
-/// The points a round looks at: every point of the cloud, or those listed.
-class Among {
-public:
-    explicit Among(std::size_t count) : count(count) {}
-    explicit Among(const std::vector<std::uint32_t>& list) : list(&list), count(list.size()) {}
-    std::size_t size() const { return count; }
-    std::uint32_t operator[](std::size_t s) const {
-        return list ? (*list)[s] : static_cast<std::uint32_t>(s);
-    }
-
-private:
-    const std::vector<std::uint32_t>* list = nullptr;
+/// The points a round looks at: `count` points whose x, y and z start every
+/// `step` floats from `xyz` (the cloud itself, or a compact copy of the points
+/// a round kept), and their indices in the cloud (none: the same as their
+/// place).
+struct View {
+    const float* xyz;
+    std::size_t step;
     std::size_t count;
+    const std::vector<std::uint32_t>* index;
+
+    const float* At(std::size_t s) const { return xyz + s * step; }
+    std::uint32_t Index(std::size_t s) const {
+        return index ? (*index)[s] : static_cast<std::uint32_t>(s);
+    }
 };
 
-/// Of every stride-th point of `among`, those farthest along each direction,
-/// without repeats. Built twice, for 512-bit vectors and for any processor:
-/// the directions go side by side.
+/// The points that a round kept, their coordinates side by side.
+struct Kept {
+    std::vector<float> xyz;
+    std::vector<std::uint32_t> index;
+
+    View Points() const { return View{xyz.data(), 3, index.size(), &index}; }
+};
+
+/// Of every stride-th point of `among`, the places of those farthest along
+/// each direction, without repeats. Built twice, for 512-bit vectors and for
+/// any processor: the directions go side by side.
 __attribute__((target_clones("avx512f", "default"))) std::vector<std::uint32_t> Extremes(
-    const PointCloudRGB& cloud, const Among& among, int steps, std::size_t stride) {
+    const View& among, int steps, std::size_t stride) {
     const std::vector<float> directions = Directions(steps);
     const std::size_t m = directions.size() / 3;
     std::vector<float> dx(m), dy(m), dz(m);
@@ -81,12 +94,12 @@ __attribute__((target_clones("avx512f", "default"))) std::vector<std::uint32_t> 
     }
     std::vector<float> best(m, -INFINITY);
     std::vector<std::uint32_t> at(m, 0);
-    for (std::size_t s = 0; s < among.size(); s += stride) {
-        const std::uint32_t i = among[s];
-        const pcl::PointXYZRGB& p = cloud.points[i];
+    for (std::size_t s = 0; s < among.count; s += stride) {
+        const auto i = static_cast<std::uint32_t>(s);
+        const float* p = among.At(s);
         // Written without branches, so that the directions can go side by side.
         for (std::size_t d = 0; d < m; ++d) {
-            const float v = dx[d] * p.x + dy[d] * p.y + dz[d] * p.z;
+            const float v = dx[d] * p[0] + dy[d] * p[1] + dz[d] * p[2];
             const float b = best[d];
             const std::uint32_t further = 0u - static_cast<std::uint32_t>(v > b);
             best[d] = v > b ? v : b;
@@ -219,11 +232,10 @@ std::vector<std::uint32_t> All(std::size_t n) {
     return all;
 }
 
-/// Of the points `among`, into `outer`, those not inside the hull of
-/// `extremes` (which are kept themselves); false when that hull cannot be built.
-bool Outside(const PointCloudRGB& cloud, const Among& among,
-             const std::vector<std::uint32_t>& extremes, std::vector<std::uint32_t>& outer) {
-    const auto& points = cloud.points;
+/// Of the points `among`, into `outer`, those not inside the hull of the
+/// points at the places `extremes` (which are kept themselves); false when
+/// that hull cannot be built.
+bool Outside(const View& among, const std::vector<std::uint32_t>& extremes, Kept& outer) {
     auto* coords = static_cast<double*>(std::malloc(extremes.size() * 3 * sizeof(double)));
     if (coords == nullptr) {
         return false;
@@ -231,12 +243,11 @@ bool Outside(const PointCloudRGB& cloud, const Among& among,
     double lo[3] = {INFINITY, INFINITY, INFINITY};
     double hi[3] = {-INFINITY, -INFINITY, -INFINITY};
     for (std::size_t i = 0; i < extremes.size(); ++i) {
-        const pcl::PointXYZRGB& p = points[extremes[i]];
-        const double xyz[3] = {p.x, p.y, p.z};
+        const float* p = among.At(extremes[i]);
         for (int a = 0; a < 3; ++a) {
-            coords[3 * i + a] = xyz[a];
-            lo[a] = std::min(lo[a], xyz[a]);
-            hi[a] = std::max(hi[a], xyz[a]);
+            coords[3 * i + a] = p[a];
+            lo[a] = std::min(lo[a], coords[3 * i + a]);
+            hi[a] = std::max(hi[a], coords[3 * i + a]);
         }
     }
     const QhullRun inner(coords, extremes.size(), true);
@@ -244,13 +255,26 @@ bool Outside(const PointCloudRGB& cloud, const Among& among,
         return false;
     }
     const PlaneGrid grid(inner.Planes(), lo, hi);
-    for (std::size_t s = 0; s < among.size(); ++s) {
-        const std::uint32_t i = among[s];
-        const pcl::PointXYZRGB& p = points[i];
-        if (!grid.Inside(inner.Planes(), p.x, p.y, p.z) ||
-            std::binary_search(extremes.begin(), extremes.end(), i)) {
-            outer.push_back(i);
+    std::vector<std::uint32_t> places;
+    for (std::size_t s = 0; s < among.count; ++s) {
+        const float* p = among.At(s);
+        if (!grid.Inside(inner.Planes(), p[0], p[1], p[2])) {
+            places.push_back(static_cast<std::uint32_t>(s));
         }
+    }
+    // The extremes merged in after, so that the points inside need not be
+    // looked up among them one by one.
+    const auto inside = static_cast<std::ptrdiff_t>(places.size());
+    places.insert(places.end(), extremes.begin(), extremes.end());
+    std::inplace_merge(places.begin(), places.begin() + inside, places.end());
+    places.erase(std::unique(places.begin(), places.end()), places.end());
+    // Copied side by side: the next round reads them often.
+    outer.xyz.resize(3 * places.size());
+    outer.index.resize(places.size());
+    for (std::size_t k = 0; k < places.size(); ++k) {
+        const float* p = among.At(places[k]);
+        std::copy(p, p + 3, outer.xyz.begin() + static_cast<std::ptrdiff_t>(3 * k));
+        outer.index[k] = among.Index(places[k]);
     }
     return true;
 }
@@ -259,7 +283,12 @@ bool Outside(const PointCloudRGB& cloud, const Among& among,
 
 std::vector<std::uint32_t> HullCandidates::Of(const PointCloudRGB& cloud) {
     const std::size_t n = cloud.points.size();
-    std::vector<std::uint32_t> kept;
+    // x, y and z lead each point of the cloud, a point every kCloudStep floats.
+    static_assert(offsetof(pcl::PointXYZRGB, x) == 0 && offsetof(pcl::PointXYZRGB, y) == 4 &&
+                      offsetof(pcl::PointXYZRGB, z) == 8 &&
+                      sizeof(pcl::PointXYZRGB) == kCloudStep * sizeof(float),
+                  "the point layout read below");
+    Kept kept;
     bool every = true;  // no round has left out a point yet
     // A coarse inner hull leaves out most points cheaply; finer ones, from
     // and over what is left, most of the rest.
@@ -267,15 +296,14 @@ std::vector<std::uint32_t> HullCandidates::Of(const PointCloudRGB& cloud) {
         if (n < kLeastPoints) {
             break;
         }
-        const Among among = every ? Among(n) : Among(kept);
-        const std::vector<std::uint32_t> extremes =
-            Extremes(cloud, among, round.steps, round.stride);
-        std::vector<std::uint32_t> outer;
-        if (!Outside(cloud, among, extremes, outer)) {
+        const View among = every ? View{&cloud.points[0].x, kCloudStep, n, nullptr} : kept.Points();
+        const std::vector<std::uint32_t> extremes = Extremes(among, round.steps, round.stride);
+        Kept outer;
+        if (!Outside(among, extremes, outer)) {
             break;
         }
-        kept.swap(outer);
+        kept = std::move(outer);
         every = false;
     }
-    return every ? All(n) : kept;
+    return every ? All(n) : kept.index;
 }

@@ -41,10 +41,11 @@ public:
 private:
     /// Indexed points within reach of p other than point `self`, up to limit.
     int Count(const Point& p, std::size_t self, int limit) const;
-    /// Calls visit(j) for every indexed point j in p's cell and the eight
-    /// around it, until it returns false.
-    template <class Visit>
-    void ForEachInCells(const Point& p, Visit&& visit) const;
+    /// Indexed points within reach of p other than point `self` among the
+    /// places from..to of `order`.
+    int CountIn(std::size_t from, std::size_t to, const Point& p, std::size_t self) const;
+    /// `order`: the point indices sorted by their cells' keys.
+    void SortByKey(const std::vector<std::uint64_t>& pointKeys);
     static std::uint64_t CellKey(long x, long y);
     std::array<long, 2> CellOf(const Point& p) const;
 
@@ -54,4 +55,7 @@ private:
     // Point indices sorted by their cell's key, and the keys in the same order.
     std::vector<std::uint32_t> order;
     std::vector<std::uint64_t> keys;
+    // The coordinates of the points in that order, one array per axis, so
+    // that a cell's points are read side by side.
+    std::array<std::vector<float>, 3> coordinate;
 };

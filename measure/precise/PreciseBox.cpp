@@ -90,6 +90,13 @@ Vector2 Turned(const Vector2& v, float angle) {
 
 float Dot(const Vector2& a, float x, float y) { return a[0] * x + a[1] * y; }
 
+/// The points beyond a side of the box, how far each, and the farthest.
+struct Beyond {
+    std::vector<PreciseBox::Point> points;
+    std::vector<float> excess;
+    float farthest = 0.0f;
+};
+
 /// Median of the known turns of the sides, 0 when none is known.
 float MedianTurn(const RectangleSides& sides) {
     std::vector<float> turns;
@@ -182,20 +189,30 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     // Goods beyond a face by more than the limit, judged on their own: the
     // noise of the face itself, or its outline, must not lend support to a
     // mixed pixel or a stray just beyond it.
-    const auto reach = [&](int k, float least) {
-        const int needed = rounded && k < 4 ? kRoundedSideNeeded : kSupportNeeded;
-        std::vector<SurfaceSupport::Point> beyond;
-        std::vector<float> excess;
-        float farthest = least;
+    // The points beyond sides from..to-1 by more than `least` (k < 4 along
+    // the side's normal, k = 4 above the face) and how far, in one pass.
+    const auto collect = [&](int from, int to, float least) {
+        std::array<Beyond, 5> beyond;
+        for (int k = from; k < to; ++k) beyond[k].farthest = least;
         for (const Point& p : points) {
-            const float e = k < 4 ? Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k]
-                                  : (top - rise) - p[2];
-            if (e > least) {
-                beyond.push_back(p);
-                excess.push_back(e);
-                farthest = std::max(farthest, e);
+            for (int k = from; k < to; ++k) {
+                const float e = k < 4
+                                    ? Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k]
+                                    : (top - rise) - p[2];
+                if (e > least) {
+                    beyond[k].points.push_back(p);
+                    beyond[k].excess.push_back(e);
+                    beyond[k].farthest = std::max(beyond[k].farthest, e);
+                }
             }
         }
+        return beyond;
+    };
+    const auto reach = [&](int k, float least, const Beyond& found) {
+        const int needed = rounded && k < 4 ? kRoundedSideNeeded : kSupportNeeded;
+        const std::vector<SurfaceSupport::Point>& beyond = found.points;
+        const std::vector<float>& excess = found.excess;
+        const float farthest = found.farthest;
         // From the farthest down, one slice at a time: a point's neighbours
         // lie within the search radius of it along the normal too, so only
         // the slice and a radius around it need indexing. The farthest
@@ -245,17 +262,26 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     // How far the true outline lies beyond a fitted side: where a wall of the
     // goods is seen below it, the wall's own offset; otherwise the sampling
     // deficit (see kBaseDeficit).
-    const auto outline = [&](int k) {
+    // Below the face, per fitted side: the offsets of a wall under it and
+    // the points where mixed pixels would lie, in one pass.
+    std::array<std::vector<float>, 4> walls;
+    std::array<std::vector<SurfaceSupport::Point>, 4> belows;
+    {
         const float faceBottom = level.Level() + level.Band();
-        std::vector<SurfaceSupport::Point> below;
-        std::vector<float> wall;
         for (const Point& p : points) {
             if (p[2] <= faceBottom) continue;
-            const float e = Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k];
-            if (e > -pitch && e < kWallPitches * pitch && p[2] < faceBottom + kWallDepth)
-                wall.push_back(e);
-            if (e > kMixedFrom * pitch && e < kMixedReach) below.push_back(p);
+            for (int k = 0; k < 4; ++k) {
+                if (sides.Get(k).strips == 0) continue;
+                const float e = Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k];
+                if (e > -pitch && e < kWallPitches * pitch && p[2] < faceBottom + kWallDepth)
+                    walls[k].push_back(e);
+                if (e > kMixedFrom * pitch && e < kMixedReach) belows[k].push_back(p);
+            }
         }
+    }
+    const auto outline = [&](int k) {
+        std::vector<SurfaceSupport::Point>& below = belows[k];
+        std::vector<float>& wall = walls[k];
         const float rows = (k < 2 ? offset[2] + offset[3] : offset[0] + offset[1]) / pitch;
         // A face too narrow for a row of pixels (rows not above 0) has no wall to tell.
         if (!wall.empty() && static_cast<float>(wall.size()) >= kWallPerRow * rows) {
@@ -287,8 +313,9 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     // Goods without a flat top: a flank's base hidden under the sheet of
     // mixed pixels at its silhouette.
     const SilhouetteOutline silhouette(points, pitch);
+    const std::array<Beyond, 5> sidesBeyond = collect(0, 4, division / 2);
     for (int k = 0; k < 4; ++k) {
-        float further = reach(k, division / 2);
+        float further = reach(k, division / 2, sidesBeyond[k]);
         if (rounded)
             further =
                 std::max(further, silhouette.Beyond(origin, normal[k], offset[k], division / 2));
@@ -339,7 +366,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
         // division above its densest layer: that layer is no face.
         top = surface.Top();
     } else {
-        const float higher = reach(4, 0.0f);
+        const float higher = reach(4, 0.0f, collect(4, 5, 0.0f)[4]);
         if (higher > 0.0f) top = top - rise - higher;
     }
 

@@ -17,6 +17,40 @@ constexpr float kLiftSigmas = 6.0f;
 constexpr float kMadToSigma = 1.4826f;
 // Cells along the longer side at most.
 constexpr float kMostCellsPerSide = 2048.0f;
+// Cells of up to this many points are sorted: the median of the deviations
+// then comes from walking out from the middle, with no second selection.
+constexpr std::size_t kSortedCellPoints = 64;
+
+/// Median (the element at n / 2 in order) of a cell's heights and the same
+/// of their distances from it, the heights sorted in place. Both sides of
+/// the middle give distances in increasing order (a rounded difference grows
+/// with the height), so merging them finds the n / 2-th distance.
+void CellSpread(float* z, std::size_t n, float& median, float& deviation) {
+    for (std::size_t i = 1; i < n; ++i) {
+        const float v = z[i];
+        std::size_t j = i;
+        for (; j > 0 && v < z[j - 1]; --j) z[j] = z[j - 1];
+        z[j] = v;
+    }
+    const std::size_t mid = n / 2;
+    median = z[mid];
+    std::size_t below = mid;  // next candidate on the low side: z[below - 1]
+    std::size_t above = mid;  // next candidate on the high side: z[above]
+    for (std::size_t taken = 0;; ++taken) {
+        const bool low = below > 0 && (above == n || std::fabs(z[below - 1] - median) <
+                                                         std::fabs(z[above] - median));
+        const float d = low ? std::fabs(z[below - 1] - median) : std::fabs(z[above] - median);
+        if (taken == mid) {
+            deviation = d;
+            return;
+        }
+        if (low) {
+            --below;
+        } else {
+            ++above;
+        }
+    }
+}
 
 }  // namespace
 
@@ -35,19 +69,20 @@ SurfaceTop::SurfaceTop(const std::vector<Point>& points, float cell) {
     cell = std::max(cell, std::max(hi[0] - lo[0], hi[1] - lo[1]) / (kMostCellsPerSide - 1.0f));
     const auto nx = static_cast<std::size_t>((hi[0] - lo[0]) / cell) + 1;
     const auto ny = static_cast<std::size_t>((hi[1] - lo[1]) / cell) + 1;
-    const auto cellOf = [&](const Point& p) {
-        const auto ix = std::min(nx - 1, static_cast<std::size_t>((p[0] - lo[0]) / cell));
-        const auto iy = std::min(ny - 1, static_cast<std::size_t>((p[1] - lo[1]) / cell));
-        return iy * nx + ix;
-    };
     // The heights grouped by cell: counted, then placed.
+    std::vector<std::uint32_t> cellOf(points.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const auto ix = std::min(nx - 1, static_cast<std::size_t>((points[i][0] - lo[0]) / cell));
+        const auto iy = std::min(ny - 1, static_cast<std::size_t>((points[i][1] - lo[1]) / cell));
+        cellOf[i] = static_cast<std::uint32_t>(iy * nx + ix);
+    }
     std::vector<std::uint32_t> first(nx * ny + 1, 0);
-    for (const Point& p : points) ++first[cellOf(p) + 1];
+    for (const std::uint32_t c : cellOf) ++first[c + 1];
     for (std::size_t c = 1; c < first.size(); ++c) first[c] += first[c - 1];
     std::vector<float> z(points.size());
     {
         std::vector<std::uint32_t> next(first.begin(), first.end() - 1);
-        for (const Point& p : points) z[next[cellOf(p)]++] = p[2];
+        for (std::size_t i = 0; i < points.size(); ++i) z[next[cellOf[i]]++] = points[i][2];
     }
     // The noise from the flatter cells: on a dome's flanks a cell's spread
     // is its slope's as much as the camera's.
@@ -58,18 +93,25 @@ SurfaceTop::SurfaceTop(const std::vector<Point>& points, float cell) {
     for (std::size_t c = 0; c + 1 < first.size(); ++c) {
         const std::size_t n = first[c + 1] - first[c];
         if (n < kLeastCellPoints) continue;
-        const auto begin = z.begin() + first[c];
-        const auto mid = begin + static_cast<std::ptrdiff_t>(n / 2);
-        std::nth_element(begin, mid, begin + static_cast<std::ptrdiff_t>(n));
-        const float median = *mid;
-        top = std::min(top, median);
-        residual.clear();
-        for (auto it = begin; it != begin + static_cast<std::ptrdiff_t>(n); ++it) {
-            residual.push_back(std::fabs(*it - median));
+        float* const begin = z.data() + first[c];
+        float median;
+        float deviation;
+        if (n <= kSortedCellPoints) {
+            CellSpread(begin, n, median, deviation);
+        } else {
+            float* const mid = begin + n / 2;
+            std::nth_element(begin, mid, begin + n);
+            median = *mid;
+            residual.clear();
+            for (const float* it = begin; it != begin + n; ++it) {
+                residual.push_back(std::fabs(*it - median));
+            }
+            const auto half = residual.begin() + static_cast<std::ptrdiff_t>(n / 2);
+            std::nth_element(residual.begin(), half, residual.end());
+            deviation = *half;
         }
-        const auto half = residual.begin() + static_cast<std::ptrdiff_t>(n / 2);
-        std::nth_element(residual.begin(), half, residual.end());
-        spread.push_back(*half);
+        top = std::min(top, median);
+        spread.push_back(deviation);
         counts.push_back(n);
     }
     if (counts.empty()) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -67,4 +70,32 @@ TEST(SurfaceSupport, FarCoordinatesAndEmptySets) {
     const SurfaceSupport support(far, kRadius, 0.2f);
     EXPECT_EQ(support.Neighbours(0, 10), 1);
     EXPECT_EQ(support.Neighbours(2, 10), 0);
+}
+
+TEST(SurfaceSupport, CountsAgreeWithComparingEveryPair) {
+    // Cells counted into place (a compact cloud) and sorted (one point far
+    // off makes the box too large to count into): the same neighbours.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> across(-0.05f, 0.05f);
+    std::uniform_real_distribution<float> depth(0.0f, 0.05f);
+    std::vector<face_grid::Point> compact(600);
+    for (auto& p : compact) p = {across(random), across(random), 1.0f + depth(random)};
+    std::vector<face_grid::Point> spread = compact;
+    spread.push_back({5000.0f, -5000.0f, 1.0f});
+    const float depthReach = 0.02f;
+    for (const auto* points : {&compact, &spread}) {
+        const SurfaceSupport support(*points, kRadius, depthReach);
+        for (std::size_t i = 0; i < points->size(); ++i) {
+            int expected = 0;
+            for (std::size_t j = 0; j < points->size(); ++j) {
+                const auto& p = (*points)[i];
+                const auto& q = (*points)[j];
+                const float ex = q[0] - p[0], ey = q[1] - p[1];
+                expected += j != i && ex * ex + ey * ey <= kRadius * kRadius &&
+                            std::fabs(q[2] - p[2]) <= depthReach;
+            }
+            ASSERT_EQ(support.Neighbours(i, 1000), expected) << "point " << i;
+            ASSERT_EQ(support.Neighbours(i, 3), std::min(expected, 3)) << "point " << i;
+        }
+    }
 }

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+/// The value that std::nth_element would place at `rank` of the values, found
+/// by counting them into buckets of their bit patterns first: for the
+/// hundreds of thousands of heights of a scan's top face, a few linear
+/// passes instead of a partition per level. The values are reordered; they
+/// must be numbers and `rank` within them. Among equal values (0 and -0) any
+/// one may be returned, as nth_element may.
+float SelectFloat(std::vector<float>& values, std::size_t rank);

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "measure/FloatSelection.h"
+
+namespace {
+
+struct Family {
+    std::string name;
+    std::size_t count;
+    std::function<float(std::mt19937&)> draw;
+};
+
+// Each family at sizes on both sides of the counting pass's threshold, every
+// rank of interest checked against a full sort.
+TEST(FloatSelectionTest, AgreesWithSortingAtEveryRankOfInterest) {
+    const std::vector<Family> families = {
+        {"top face heights", 200000,
+         [](std::mt19937& r) { return std::normal_distribution<float>(1.2f, 0.002f)(r); }},
+        {"deviations from a level", 150000,
+         [](std::mt19937& r) {
+             return std::fabs(std::normal_distribution<float>(0.0f, 0.003f)(r));
+         }},
+        {"across zero and many binades", 100000,
+         [](std::mt19937& r) {
+             const float v = std::uniform_real_distribution<float>(-1.0f, 1.0f)(r);
+             return v * v * v * 1e3f;
+         }},
+        {"few distinct values with both zeros", 60000,
+         [](std::mt19937& r) {
+             const float choices[] = {-0.0f, 0.0f, 1.0f, -2.5f, 3e-30f};
+             return choices[std::uniform_int_distribution<int>(0, 4)(r)];
+         }},
+        {"all equal", 50000, [](std::mt19937&) { return 0.75f; }},
+        {"extremes of the range", 40000,
+         [](std::mt19937& r) {
+             return std::uniform_int_distribution<int>(0, 1)(r) ? 3.4e38f : -3.4e38f;
+         }},
+        {"small, sorted by nth_element alone", 1001,
+         [](std::mt19937& r) { return std::uniform_real_distribution<float>(0.0f, 1.0f)(r); }},
+    };
+    std::mt19937 random(7);
+    for (const Family& family : families) {
+        std::vector<float> values(family.count);
+        for (float& v : values) v = family.draw(random);
+        std::vector<float> sorted = values;
+        std::sort(sorted.begin(), sorted.end());
+        const std::size_t n = values.size();
+        for (const std::size_t rank : {std::size_t{0}, n / 4, n / 2, n / 2 + 1, n - 1}) {
+            std::vector<float> work = values;
+            EXPECT_EQ(SelectFloat(work, rank), sorted[rank]) << family.name << ", rank " << rank;
+            std::sort(work.begin(), work.end());
+            EXPECT_EQ(work, sorted) << family.name << ": the values are only reordered";
+        }
+    }
+}
+
+}  // namespace
