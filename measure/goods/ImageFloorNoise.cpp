@@ -23,27 +23,28 @@ constexpr int kGoodsNeighbours = 4;
 constexpr double kTopShare = 0.999;
 
 /// Marks every pixel within `margin` rows and columns of a marked one, in two
-/// passes of running counts (rows, then columns).
-std::vector<bool> Dilated(const std::vector<bool>& marked, std::size_t width, std::size_t height,
-                          std::size_t margin) {
-    std::vector<std::uint32_t> rows(marked.size(), 0);
+/// passes of running counts: along each row, then down the columns a row at
+/// a time.
+std::vector<std::uint8_t> Dilated(const std::vector<std::uint8_t>& marked, std::size_t width,
+                                  std::size_t height, std::size_t margin) {
+    std::vector<std::uint8_t> rows(marked.size(), 0);
     for (std::size_t r = 0; r < height; ++r) {
         const std::size_t base = r * width;
         std::uint32_t inWindow = 0;
         // The window of column c is [c - margin, c + margin].
         for (std::size_t c = 0; c < width + margin; ++c) {
-            if (c < width && marked[base + c]) ++inWindow;
-            if (c >= 2 * margin + 1 && marked[base + c - 2 * margin - 1]) --inWindow;
-            if (c >= margin) rows[base + c - margin] = inWindow;
+            if (c < width) inWindow += marked[base + c];
+            if (c >= 2 * margin + 1) inWindow -= marked[base + c - 2 * margin - 1];
+            if (c >= margin) rows[base + c - margin] = inWindow > 0;
         }
     }
-    std::vector<bool> dilated(marked.size(), false);
-    for (std::size_t c = 0; c < width; ++c) {
-        std::uint32_t inWindow = 0;
-        for (std::size_t r = 0; r < height + margin; ++r) {
-            if (r < height && rows[r * width + c] > 0) ++inWindow;
-            if (r >= 2 * margin + 1 && rows[(r - 2 * margin - 1) * width + c] > 0) --inWindow;
-            if (r >= margin) dilated[(r - margin) * width + c] = inWindow > 0;
+    std::vector<std::uint8_t> dilated(marked.size(), 0);
+    std::vector<std::uint32_t> inWindow(width, 0);
+    for (std::size_t r = 0; r < height + margin; ++r) {
+        for (std::size_t c = 0; c < width; ++c) {
+            if (r < height) inWindow[c] += rows[r * width + c];
+            if (r >= 2 * margin + 1) inWindow[c] -= rows[(r - 2 * margin - 1) * width + c];
+            if (r >= margin) dilated[(r - margin) * width + c] = inWindow[c] > 0;
         }
     }
     return dilated;
@@ -60,9 +61,19 @@ ImageFloorNoise::ImageFloorNoise(const PointCloudRGB& scan, const FloorPlane& fl
         kept.size() != scan.points.size()) {
         return;
     }
-    std::vector<bool> raised(kept);
-    for (const std::uint32_t i : foot.Points()) raised[i] = true;
-    std::vector<bool> goods(kept.size(), false);
+    std::vector<std::uint8_t> raised(kept.begin(), kept.end());
+    for (const std::uint32_t i : foot.Points()) raised[i] = 1;
+    // Too little floor in view (a scanner that drops the floor's returns):
+    // nothing to measure.
+    std::size_t floorPixels = 0;
+    for (std::size_t i = 0; i < scan.points.size(); ++i) {
+        floorPixels += raised[i] == 0 && pcl::isFinite(scan.points[i]);
+    }
+    if (floorPixels < kLeastFloorPixels) {
+        pixels = floorPixels;
+        return;
+    }
+    std::vector<std::uint8_t> goods(kept.size(), 0);
     for (std::size_t r = 1; r + 1 < height; ++r) {
         for (std::size_t c = 1; c + 1 < width; ++c) {
             const std::size_t i = r * width + c;
@@ -73,8 +84,9 @@ ImageFloorNoise::ImageFloorNoise(const PointCloudRGB& scan, const FloorPlane& fl
             goods[i] = around >= kGoodsNeighbours;
         }
     }
-    const std::vector<bool> near = Dilated(goods, width, height, kGoodsMarginPixels);
+    const std::vector<std::uint8_t> near = Dilated(goods, width, height, kGoodsMarginPixels);
     std::vector<float> heights;
+    heights.reserve(floorPixels);
     for (std::size_t i = 0; i < scan.points.size(); ++i) {
         const pcl::PointXYZRGB& p = scan.points[i];
         if (near[i] || !pcl::isFinite(p)) continue;
