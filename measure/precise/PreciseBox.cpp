@@ -333,23 +333,25 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     // foot with them, but for the mixed pixels of its edge; where the foot
     // runs on beyond a side by more than those (a wedge's thin end below the
     // cut), the side moves out to it as to any surface beyond it.
+    const float footBeyond = std::max(division / 2, kFootBeyondPitches * pitch);
     if (rounded || !foot.empty()) {
         std::vector<Point> whole(points);
         whole.insert(whole.end(), foot.begin(), foot.end());
         const SurfaceSupport goods(whole, radius, kSupportDepthRadii * radius);
+        const int footNeeded = rounded ? kFootNeeded : kSupportNeeded;
         for (int k = 0; k < 4; ++k) {
             float outermost = 0.0f;
             for (std::size_t i = rounded ? 0 : points.size(); i < whole.size(); ++i) {
                 const Point& p = whole[i];
                 const float e = Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k];
                 if (e > outermost &&
-                    goods.Supported(i, i < points.size() || !rounded ? kSupportNeeded : kFootNeeded) &&
+                    goods.Supported(i, i < points.size() ? kSupportNeeded : footNeeded) &&
                     (i >= points.size() || onKeptSurface(p)))
                     outermost = e;
             }
             if (rounded) {
                 offset[k] += outermost;
-            } else if (outermost > std::max(division / 2, kFootBeyondPitches * pitch)) {
+            } else if (outermost > footBeyond) {
                 offset[k] += outermost + sampled(k);
             }
         }

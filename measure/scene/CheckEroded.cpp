@@ -10,10 +10,15 @@
 #include "cloud/Units.h"
 #include "config/Config.h"
 #include "measure/ConfigAccess.h"
-#include "measure/scene/BoxBase.h"
 #include "measure/scene/FilterErosion.h"
 #include "measure/scene/OutlineReach.h"
 #include "measure/scene/SceneChecks.h"
+
+namespace {
+
+OutlineReach::Point AsPoint(const pcl::PointXYZRGB& p) { return {p.x, p.y, p.z}; }
+
+}  // namespace
 
 std::string Cloud::CheckEroded() const {
     const Config& config = ConfigAccess::Get();
@@ -46,15 +51,12 @@ std::string Cloud::CheckEroded() const {
     // judged together with what the filter kept.
     std::vector<OutlineReach::Point> beyond(filterTaken);
     if (goodsFoot) {
-        for (const pcl::PointXYZRGB& p : goodsFoot->points) beyond.push_back({p.x, p.y, p.z});
+        for (const pcl::PointXYZRGB& p : goodsFoot->points) beyond.push_back(AsPoint(p));
     }
     OutlineReach reach(base, config.GetInboundCorrextionL(), config.GetInboundCorrextionW(), pitch,
                        beyond);
     const std::size_t kept = std::min(goodsFiltered, cloud->points.size());
-    reach.Judge(kept, [this](std::size_t i) {
-        const pcl::PointXYZRGB& p = cloud->points[i];
-        return OutlineReach::Point{p.x, p.y, p.z};
-    });
+    reach.Judge(kept, [this](std::size_t i) { return AsPoint(cloud->points[i]); });
     return SceneChecks::ShortOfOutline(std::max(reach.Short01(), reach.Short12()),
                                        cloudInfo.GetSid());
 }
@@ -71,18 +73,15 @@ std::string Cloud::CheckFootInBox(const std::array<std::array<float, 2>, 4>& bas
     const Config& config = ConfigAccess::Get();
     std::vector<OutlineReach::Point> foot;
     foot.reserve(goodsFoot->points.size());
-    for (const pcl::PointXYZRGB& p : goodsFoot->points) foot.push_back({p.x, p.y, p.z});
+    for (const pcl::PointXYZRGB& p : goodsFoot->points) foot.push_back(AsPoint(p));
     OutlineReach reach(base, config.GetInboundCorrextionL(), config.GetInboundCorrextionW(), pitch,
                        foot);
-    const BoxBase box(base, config.GetInboundCorrextionL(), config.GetInboundCorrextionW());
+    const BoxBase& box = reach.Box();
     std::vector<std::size_t> inside;
     for (std::size_t i = 0; i < std::min(goodsFiltered, cloud->points.size()); ++i) {
         const pcl::PointXYZRGB& p = cloud->points[i];
         if (box.Beyond(box.Local(p.x, p.y)) <= 0.0f) inside.push_back(i);
     }
-    reach.Judge(inside.size(), [this, &inside](std::size_t i) {
-        const pcl::PointXYZRGB& p = cloud->points[inside[i]];
-        return OutlineReach::Point{p.x, p.y, p.z};
-    });
+    reach.Judge(inside.size(), [this, &inside](std::size_t i) { return AsPoint(cloud->points[inside[i]]); });
     return SceneChecks::FootBeyondBox(std::max(reach.Short01(), reach.Short12()), cloudInfo.GetSid());
 }

@@ -38,6 +38,8 @@ public:
     /// to 1 and from 1 to 2 (metres; negative where the box is the longer).
     float Short01() const { return short01; }
     float Short12() const { return short12; }
+    /// The box judged against, its sides lengthened.
+    const BoxBase& Box() const { return box; }
 
 private:
     /// The point in the box's axes, and how far beyond the outline it lies.
