@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <vector>
 
 #include "cloud/Cloud.h"
@@ -11,6 +12,7 @@
 #include "config/Config.h"
 #include "measure/ConfigAccess.h"
 #include "measure/scene/FilterErosion.h"
+#include "measure/scene/OutlineFall.h"
 #include "measure/scene/OutlineReach.h"
 #include "measure/scene/SceneChecks.h"
 
@@ -57,8 +59,23 @@ std::string Cloud::CheckEroded() const {
                        beyond);
     const std::size_t kept = std::min(goodsFiltered, cloud->points.size());
     reach.Judge(kept, [this](std::size_t i) { return AsPoint(cloud->points[i]); });
-    return SceneChecks::ShortOfOutline(std::max(reach.Short01(), reach.Short12()),
-                                       cloudInfo.GetSid());
+    if (std::string fault = SceneChecks::ShortOfOutline(
+            std::max(reach.Short01(), reach.Short12()), cloudInfo.GetSid());
+        !fault.empty()) {
+        return fault;
+    }
+    // The box's bottom lies at the largest z of its corners.
+    const float bottom = *std::max_element(std::begin(inboundCorners[2]), std::end(inboundCorners[2]));
+    const OutlineFall fall(base, pitch, bottom, kept,
+                           [this](std::size_t i) { return AsPoint(cloud->points[i]); });
+    for (int axis = 0; axis < 2; ++axis) {
+        if (std::string fault =
+                SceneChecks::FallsAtSides(fall.Slope(axis), fall.Height(axis), cloudInfo.GetSid());
+            !fault.empty()) {
+            return fault;
+        }
+    }
+    return std::string();
 }
 
 std::string Cloud::CheckFootInBox(const std::array<std::array<float, 2>, 4>& base, float pitch) const {

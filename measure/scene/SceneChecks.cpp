@@ -268,6 +268,21 @@ std::string SceneChecks::ShortOfOutline(double shortBy, const std::string& sid) 
            "which fits the box to the goods as cut and below the cut";
 }
 
+std::string SceneChecks::FallsAtSides(double slope, double height, const std::string& sid) {
+    const double mm = height * kMillimetresPerMetre;
+    if (!(slope > kSteepFall && mm > kSteepFallAboveMm)) {
+        return std::string();
+    }
+    return "Goods of session " + sid + " fall steeply where the points kept of them end: " +
+           "at two opposite sides of the box their surface drops " + string_format("%.1f", slope) +
+           " mm per mm outward, " + string_format("%.0f", mm) + " mm above its bottom (at most " +
+           string_format("%g", kSteepFall) + " mm per mm higher than " +
+           string_format("%g", kSteepFallAboveMm) +
+           " mm), and runs on beyond the box, which would be short of the goods; measure in the "
+           "precise mode (inbound.precise 1), which fits the box to the goods as cut and below "
+           "the cut";
+}
+
 std::string SceneChecks::FootBeyondBox(double shortBy, const std::string& sid) {
     const double mm = shortBy * kMillimetresPerMetre;
     if (!(mm > kErodedBeyondMm)) {

@@ -183,6 +183,10 @@ TEST_F(PreciseRun, GoodsThatAreNoTallBoxAreEnclosedOrRefusedNamingWhy) {
         // stored 20 to 40 mm short.
         {"a 600 x 450 x 300 mm dome on the pallet", goods(Shape::kDome, 0.6f, 0.45f, 0.3f, true), true, false, 600,
          450, 300, 5, 15, 10},
+        // The filter took its grazing flanks, too sparse for the outline
+        // check to see: today's mode stored it 7 to 10 mm narrow with exit 0.
+        {"an 800 x 200 x 200 mm cylinder lying on the pallet",
+         goods(Shape::kLyingCylinder, 0.8f, 0.2f, 0.2f, true), true, false, 800, 200, 200, 5, 15, 5},
     };
     int id = 5310;
     for (const GoodsCase& c : cases) {
