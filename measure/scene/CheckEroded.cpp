@@ -69,8 +69,10 @@ std::string Cloud::CheckEroded() const {
     const OutlineFall fall(base, pitch, bottom, kept,
                            [this](std::size_t i) { return AsPoint(cloud->points[i]); });
     for (int axis = 0; axis < 2; ++axis) {
-        if (std::string fault =
-                SceneChecks::FallsAtSides(fall.Slope(axis), fall.Height(axis), cloudInfo.GetSid());
+        const int s = 2 * axis;
+        if (std::string fault = SceneChecks::FallsAtSides({fall.Slope(s), fall.Slope(s + 1)},
+                                                          {fall.Height(s), fall.Height(s + 1)},
+                                                          cloudInfo.GetSid());
             !fault.empty()) {
             return fault;
         }

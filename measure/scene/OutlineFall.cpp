@@ -73,8 +73,6 @@ OutlineFall::OutlineFall(const std::array<Vector2, 4>& base, float pitch, float 
             ++bin.inward;
         }
     });
-    std::array<float, 4> sideSlope{};
-    std::array<float, 4> sideHeight{};
     for (int s = 0; s < 4; ++s) {
         std::vector<float> slopes;
         std::vector<float> heights;
@@ -86,11 +84,7 @@ OutlineFall::OutlineFall(const std::array<Vector2, 4>& base, float pitch, float 
             heights.push_back(bin.lowestNear);
         }
         if (slopes.empty()) continue;
-        sideSlope[s] = UpperMedian(slopes);
-        sideHeight[s] = UpperMedian(heights);
-    }
-    for (int axis = 0; axis < 2; ++axis) {
-        slope[axis] = std::min(sideSlope[2 * axis], sideSlope[2 * axis + 1]);
-        height[axis] = std::min(sideHeight[2 * axis], sideHeight[2 * axis + 1]);
+        slope[s] = UpperMedian(slopes);
+        height[s] = UpperMedian(heights);
     }
 }

@@ -26,14 +26,14 @@ public:
     OutlineFall(const std::array<Vector2, 4>& base, float pitch, float bottom, std::size_t count,
                 const std::function<Point(std::size_t)>& at);
 
-    /// Of the two sides across an axis (0: the sides from corner 1 to 2 and
-    /// 3 to 0, 1: those from corner 0 to 1 and 2 to 3), the lesser slope
-    /// (height lost per length outward; 0 where a side has no bins) and the
-    /// lesser height above the bottom (metres).
-    float Slope(int axis) const { return slope[axis]; }
-    float Height(int axis) const { return height[axis]; }
+    /// Side s = 2 * axis + (0 or 1): the two sides across axis 0 run from
+    /// corner 1 to 2 and from 3 to 0, those across axis 1 from 0 to 1 and
+    /// from 2 to 3. Its slope (height lost per length outward; 0 where the
+    /// side has no bins) and its height above the bottom (metres).
+    float Slope(int side) const { return slope[side]; }
+    float Height(int side) const { return height[side]; }
 
 private:
-    std::array<float, 2> slope{};
-    std::array<float, 2> height{};
+    std::array<float, 4> slope{};
+    std::array<float, 4> height{};
 };

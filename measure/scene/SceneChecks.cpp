@@ -268,11 +268,16 @@ std::string SceneChecks::ShortOfOutline(double shortBy, const std::string& sid) 
            "which fits the box to the goods as cut and below the cut";
 }
 
-std::string SceneChecks::FallsAtSides(double slope, double height, const std::string& sid) {
-    const double mm = height * kMillimetresPerMetre;
-    if (!(slope > kSteepFall && mm > kSteepFallAboveMm)) {
-        return std::string();
+std::string SceneChecks::FallsAtSides(const std::array<double, 2>& slopes,
+                                      const std::array<double, 2>& heights, const std::string& sid) {
+    for (int s = 0; s < 2; ++s) {
+        if (!(slopes[s] > kSteepFall && slopes[s] <= kWallSlope &&
+              heights[s] * kMillimetresPerMetre > kSteepFallAboveMm)) {
+            return std::string();
+        }
     }
+    const double slope = std::min(slopes[0], slopes[1]);
+    const double mm = std::min(heights[0], heights[1]) * kMillimetresPerMetre;
     return "Goods of session " + sid + " fall steeply where the points kept of them end: " +
            "at two opposite sides of the box their surface drops " + string_format("%.1f", slope) +
            " mm per mm outward, " + string_format("%.0f", mm) + " mm above its bottom (at most " +

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <string>
@@ -127,15 +128,20 @@ public:
     /// surfaces (the rows the filter took and the foot below the cut
     /// included) by shortBy (metres).
     static std::string ShortOfOutline(double shortBy, const std::string& sid);
-    /// Goods of today's mode whose surface still falls steeper than this
-    /// (height per length outward) at two opposite sides of the box, higher
-    /// than this (millimetres) above its bottom, run on beyond what the scan
-    /// shows of them. The edge of a box, blurred by mixed pixels and its foot,
-    /// falls no higher than some 45 mm (boxes 70 to 80 mm tall on the floor).
+    /// Goods of today's mode whose surface still falls steeper than
+    /// kSteepFall (height per length outward) at two opposite sides of the
+    /// box, higher than kSteepFallAboveMm above its bottom, run on beyond what
+    /// the scan shows of them. The edge of a box, blurred by mixed pixels and
+    /// its foot, falls no higher than some 45 mm (boxes 70 to 80 mm tall on
+    /// the floor). Steeper than kWallSlope the side is a wall, which goes
+    /// straight down from where its points end (the rounded goods of the
+    /// benches fall 4 in 1 at most, a box's side seen below its top 9 in 1).
     static constexpr double kSteepFall = 1.0;
+    static constexpr double kWallSlope = 5.0;
     static constexpr double kSteepFallAboveMm = 50.0;
-    /// slope, height (metres): the lesser of two opposite sides (OutlineFall).
-    static std::string FallsAtSides(double slope, double height, const std::string& sid);
+    /// The slopes and heights (metres) of two opposite sides (OutlineFall).
+    static std::string FallsAtSides(const std::array<double, 2>& slope,
+                                    const std::array<double, 2>& height, const std::string& sid);
     /// The box of the precise mode shorter than the outline of the goods'
     /// foot below the cut by shortBy (metres).
     static std::string FootBeyondBox(double shortBy, const std::string& sid);
