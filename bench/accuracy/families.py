@@ -6,7 +6,8 @@ families.py cases CAMERA [--quick] [--family NAME]
                                      that camera's cases (of that family only), one a line:
                                      id family box angle offset support mode param
                                      (goods: param is the shape, flat, flat-kept (the scan
-                                     keeps its floor), dome, lying-cylinder, bag or wedge)
+                                     keeps its floor), dome, lying-cylinder, bag, wedge or
+                                     standing-cylinder)
 families.py report RESULTS           the figures of a results.tsv written by families.sh
 """
 import itertools
@@ -47,10 +48,11 @@ SHAPED = [("dome", "0.6x0.45x0.3", "pallet"), ("dome", "0.3x0.2x0.15", "floor"),
           ("lying-cylinder", "0.5x0.12x0.12", "floor"), ("lying-cylinder", "0.8x0.2x0.2", "pallet"),
           ("bag", "0.4x0.3x0.15", "floor"), ("bag", "0.5x0.35x0.2", "pallet"),
           ("wedge", "0.4x0.25x0.1", "floor"), ("wedge", "0.4x0.25x0.1", "pallet"),
-          ("wedge", "0.172x0.043x0.023", "floor")]
+          ("wedge", "0.172x0.043x0.023", "floor"),
+          ("standing-cylinder", "0.3x0.3x0.4", "pallet"), ("standing-cylinder", "0.1x0.1x0.2", "floor")]
 # The floor kept in the scan (no removal by the scanner): flat goods at this noise.
 KEPT_FLOOR_SIGMA = "0.25"
-SHAPES = ("flat", "flat-kept", "dome", "lying-cylinder", "bag", "wedge")
+SHAPES = ("flat", "flat-kept", "dome", "lying-cylinder", "bag", "wedge", "standing-cylinder")
 UNDER_MM = 5.0
 OVER_MM = 15.0
 

@@ -233,6 +233,10 @@ double OffSurface(const std::string& shape, double L, double W, double H, double
             H - (H / 4) * (u * u / (a * a) + v * v / (b * b));  // --bulge defaults to a quarter
         return std::min(std::fabs(top - h), std::max(wall, 0.0));
     }
+    if (shape == "standing-cylinder") {
+        const double wall = (1 - std::hypot(u / a, v / b)) * std::min(a, b);
+        return std::min(std::fabs(H - h), std::max(wall, 0.0));
+    }
     return std::min(std::fabs(H - h), std::max(side, 0.0));  // a box
 }
 
@@ -248,7 +252,8 @@ TEST(ScanGenGoods, EachShapeLiesOnItsSurfaceWithinThePrintedEnclosingBoxAndFills
              {"dome", "0.2x0.3x0.15", 0.3, 0.2},
              {"lying-cylinder", "0.5x0.12x0.12", 0.5, 0.12},
              {"bag", "0.4x0.3x0.1", 0.4, 0.3},
-             {"wedge", "0.172x0.043x0.023", 0.172, 0.043}}) {
+             {"wedge", "0.172x0.043x0.023", 0.172, 0.043},
+             {"standing-cylinder", "0.1x0.12x0.2", 0.12, 0.1}}) {
         for (const std::string support : {"floor", "pallet"}) {
             const std::string scene = shape + "-on-" + support, what = scene + " " + box;
             const Scan s = Generate(dir, scene,

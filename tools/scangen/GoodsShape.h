@@ -7,7 +7,7 @@
 #include "tools/scangen/ScanScene.h"
 
 /// Where a ray enters goods that are no plain box (ScanScene::Shape): a dome,
-/// a cylinder lying down, a bag, a wedge. Each is a convex solid inside its
+/// a cylinder lying down or standing on its end, a bag, a wedge. Each is a convex solid inside its
 /// box L × W × H, written as the points where a few functions are all >= 0,
 /// each concave or linear along any ray; the ray's stretch inside each is one
 /// interval, and the solid's is their common part, so the entry is exact.
@@ -58,6 +58,12 @@ public:
                                             -fall * u.slope - h.slope}));
                 break;
             }
+            case ScanScene::Shape::kStandingCylinder:
+                // 1 − (u/(L/2))² − (v/(W/2))² >= 0, h <= H.
+                s.Keep(Quadratic{1.0, 0.0, 0.0} - Square(u.Scaled(1 / halfL)) -
+                       Square(v.Scaled(1 / halfW)));
+                s.Keep(Quadratic::Of(Linear{height - h.at0, -h.slope}));
+                break;
             case ScanScene::Shape::kBlock:
                 KeepSlab(u, halfL, s);
                 KeepSlab(v, halfW, s);

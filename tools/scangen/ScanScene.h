@@ -22,6 +22,7 @@ public:
         kLyingCylinder,  // a cylinder lying along L, its cross-section an ellipse W wide and H high (round: W = H)
         kBag,            // a box with vertical edges rounded by corner and a top rising by bulge to H at its centre
         kWedge,          // a box whose top slopes along L from H down to low
+        kStandingCylinder,  // a cylinder standing on its end, its section an ellipse L long and W wide (round: L = W)
     };
 
     /// One upright box, turned about the vertical by angle (radians) around its centre.
@@ -159,7 +160,7 @@ public:
         return s;
     }
 
-    /// The shape of that name ("dome", "lying-cylinder", "bag", "wedge"; "box" the box
+    /// The shape of that name ("dome", "lying-cylinder", "bag", "wedge", "standing-cylinder"; "box" the box
     /// itself); false for another name.
     static bool ShapeByName(const std::string& name, Shape& shape) {
         if (name == "box") shape = Shape::kBlock;
@@ -167,6 +168,7 @@ public:
         else if (name == "lying-cylinder") shape = Shape::kLyingCylinder;
         else if (name == "bag") shape = Shape::kBag;
         else if (name == "wedge") shape = Shape::kWedge;
+        else if (name == "standing-cylinder") shape = Shape::kStandingCylinder;
         else return false;
         return true;
     }

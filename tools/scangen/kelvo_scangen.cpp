@@ -34,6 +34,8 @@ const char* const kUsage =
     "           bag             a box with its vertical edges rounded by a fifth of its smaller side\n"
     "                           and a top that rises by --bulge to H at its centre\n"
     "           wedge           a box whose top slopes along L from H down to --low\n"
+    "           standing-cylinder  a cylinder standing on its end, its section an ellipse L long and\n"
+    "                           W wide (a round one: L = W)\n"
     "         For these the printed box1 is the smallest upright box holding them (L >= W, H over\n"
     "         the support), which is what a run should measure; shape1 names the goods.\n"
     "  --points N        about N points (default 60000)\n"
