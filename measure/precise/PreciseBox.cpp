@@ -9,6 +9,7 @@
 #include "measure/Median.h"
 #include "measure/goods/SurfaceSupport.h"
 #include "measure/precise/RectangleSides.h"
+#include "measure/precise/RoundFace.h"
 #include "measure/precise/SilhouetteOutline.h"
 #include "measure/precise/SurfaceTop.h"
 #include "measure/precise/TopLevel.h"
@@ -161,6 +162,17 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
                 offset[k] = std::max(offset[k], Dot(normal[k], p[0] - origin[0], p[1] - origin[1]));
             }
         }
+    }
+    // A round face reaches the sides fitted along its many points in their
+    // middle strips only: its outermost samples bound it.
+    std::array<float, 4> outermost{};
+    bool fourSides = true;
+    for (int k = 0; k < 4; ++k) {
+        outermost[k] = sides.Get(k).outermost;
+        fourSides = fourSides && sides.Get(k).strips > 0;
+    }
+    if (fourSides && RoundFace(face, axis[0], axis[1], outermost).Round()) {
+        for (int k = 0; k < 4; ++k) offset[k] = std::max(offset[k], outermost[k]);
     }
     top = level.Level();
 

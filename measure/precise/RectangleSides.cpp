@@ -127,6 +127,7 @@ RectangleSides::Side FitSide(const std::vector<RectangleSides::Point>& points,
     }
     if (stripOuter.empty()) return side;
     side.strips = static_cast<int>(stripOuter.size());
+    side.outermost = *std::max_element(stripOuter.begin(), stripOuter.end());
 
     std::vector<float> outer = stripOuter;
     const auto at =

@@ -28,6 +28,9 @@ public:
         float turn = 0.0f;
         // Strips that held enough points; 0 when the side could not be fitted.
         int strips = 0;
+        // The outermost of the strips' outermost offsets: the face's own
+        // farthest sample along the normal, strays passed over.
+        float outermost = 0.0f;
     };
 
     /// Fits the sides of the points around the origin with the unit axes

@@ -187,6 +187,14 @@ TEST_F(PreciseRun, GoodsThatAreNoTallBoxAreEnclosedOrRefusedNamingWhy) {
         // check to see: today's mode stored it 7 to 10 mm narrow with exit 0.
         {"an 800 x 200 x 200 mm cylinder lying on the pallet",
          goods(Shape::kLyingCylinder, 0.8f, 0.2f, 0.2f, true), true, false, 800, 200, 200, 5, 15, 5},
+        // The sides fitted along its lid's many points lay 6 mm inside it,
+        // and the precise mode stored it 10 mm narrow. Today's mode stores
+        // it 10 to 11 mm narrow at this station without a box calibration
+        // (4 to 7 mm at the benches' calibrated ones): the filter takes the
+        // lid's rim, and the sampled lid is thinnest across the rectangle of
+        // least area. Not mended yet.
+        {"a 100 mm jar standing on the pallet", goods(Shape::kStandingCylinder, 0.1f, 0.1f, 0.2f, true), true,
+         false, 100, 100, 200, 5, 15, 12},
     };
     int id = 5310;
     for (const GoodsCase& c : cases) {
