@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "measure/FloatSelection.h"
 #include "measure/Median.h"
 
 namespace {
@@ -34,7 +35,7 @@ TopLevel::TopLevel(const std::vector<float>& z) {
         if (std::isfinite(v)) heights.push_back(v);
     }
     if (heights.empty()) return;
-    const float top = *std::min_element(heights.begin(), heights.end());
+    const float top = FloatRange(heights.data(), heights.size()).first;
     const auto bins = static_cast<std::size_t>(kSpan / kBin) + 1;
     std::vector<std::size_t> histogram(bins, 0);
     for (float v : heights) {
