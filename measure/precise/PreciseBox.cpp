@@ -241,8 +241,13 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
             const auto lessFar = [&](std::size_t a, std::size_t b) {
                 return sliceExcess[a] < sliceExcess[b];
             };
-            std::make_heap(order.begin(), order.end(), lessFar);
             const SurfaceSupport support(slice, radius, kSupportDepthRadii * radius);
+            // The farthest of all is tried before any heap is built.
+            const auto farthestAt = std::max_element(order.begin(), order.end(), lessFar);
+            if (farthestAt != order.end() && support.Supported(*farthestAt, needed) &&
+                onKeptSurface(slice[*farthestAt]))
+                return sliceExcess[*farthestAt];
+            std::make_heap(order.begin(), order.end(), lessFar);
             for (auto last = order.end(); last != order.begin(); --last) {
                 std::pop_heap(order.begin(), last, lessFar);
                 const std::size_t i = *(last - 1);
