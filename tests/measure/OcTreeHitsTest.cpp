@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
+#include <limits>
+#include <memory>
 #include <random>
 #include <tuple>
 #include <vector>
@@ -89,6 +92,45 @@ TEST(OcTreeHitsTest, PointsBeyondTheTreeAreRefused) {
     EXPECT_FALSE(hits.add(0.0f, -1e30f, 0.0f));
     hits.applyTo(tree);
     EXPECT_EQ(tree.getNumLeafNodes(), 1u);
+}
+
+// Points given side by side are recorded, or refused, as one by one: the
+// same cells and values in the tree.
+TEST(OcTreeHitsTest, PointsSideBySideAsOneByOne) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Point {
+        float x, y, z;
+    };
+    std::vector<Point> points = {{327.0f, -327.0f, 0.0f}, {328.0f, 0.0f, 0.0f},
+                                 {0.0f, -1e30f, 0.0f},    {nan, 0.0f, 0.0f},
+                                 {0.0f, 0.0f, inf},       {-327.68f, 0.0f, 327.67f},
+                                 {-0.0f, 0.005f, -0.005f}};
+    // A run longer than the batch's own, over the cells of a small block.
+    for (int i = 0; i < 600; ++i) {
+        points.push_back({0.001f * static_cast<float>(i % 37), 0.002f * static_cast<float>(i % 11),
+                          -0.003f * static_cast<float>(i % 7)});
+    }
+    std::vector<float> x, y, z;
+    for (const Point& p : points) {
+        x.push_back(p.x);
+        y.push_back(p.y);
+        z.push_back(p.z);
+    }
+    octomap::OcTree single(0.01);
+    octomap::OcTree batched(0.01);
+    OcTreeHits one(single);
+    OcTreeHits all(batched);
+    std::vector<char> expected;
+    for (const Point& p : points) expected.push_back(one.add(p.x, p.y, p.z));
+    std::unique_ptr<bool[]> recorded(new bool[points.size()]);
+    all.add(x.data(), y.data(), z.data(), points.size(), recorded.get());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        EXPECT_EQ(recorded[i], expected[i] != 0) << "point " << i;
+    }
+    one.applyTo(single);
+    all.applyTo(batched);
+    EXPECT_EQ(Leaves(batched), Leaves(single));
 }
 
 }  // namespace
