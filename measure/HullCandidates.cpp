@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
+#include <limits>
 #include <utility>
 
 #include "measure/QhullRun.h"
@@ -29,6 +30,10 @@ constexpr Round kRounds[] = {{1, 8}, {2, 2}, {3, 1}};
 // Points weighed against the inner hull's planes at a time: their
 // coordinates stay in the first-level cache while every plane passes.
 constexpr std::size_t kBlockPoints = 256;
+// The planes' scale for the first, single-precision look at a block: a
+// float evaluation of a plane's distance lies within five float roundings
+// (3e-7) of the sum of its terms' sizes, well inside this share of it.
+constexpr double kRoughShare = 1e-6;
 // Floats from one point of the cloud to the next.
 constexpr std::size_t kCloudStep = 8;
 
@@ -109,51 +114,107 @@ __attribute__((target_clones("avx512f", "default"))) std::vector<std::uint32_t> 
 
 /// The inner hull's planes, each coefficient side by side with the same one
 /// of the other planes, so that the points of a block fill the vector lanes.
+template <typename T>
 struct PlaneRows {
-    explicit PlaneRows(const Planes& planes) {
-        for (const QhullRun::Plane& plane : planes) {
-            nx.push_back(plane.normal[0]);
-            ny.push_back(plane.normal[1]);
-            nz.push_back(plane.normal[2]);
-            offset.push_back(plane.offset);
-        }
-    }
-
-    std::vector<double> nx, ny, nz, offset;
+    std::vector<T> nx, ny, nz, offset;
 };
 
+PlaneRows<double> Rows(const Planes& planes) {
+    PlaneRows<double> rows;
+    for (const QhullRun::Plane& plane : planes) {
+        rows.nx.push_back(plane.normal[0]);
+        rows.ny.push_back(plane.normal[1]);
+        rows.nz.push_back(plane.normal[2]);
+        rows.offset.push_back(plane.offset);
+    }
+    return rows;
+}
+
+/// The planes in single precision, each divided by kRoughShare of the largest
+/// sum of its terms' sizes over the box lo..hi: a point of the box is beyond
+/// a plane for certain where this plane's distance exceeds 1, and within it
+/// where the distance is below -1. False when some plane has no such scale.
+bool RoughRows(const Planes& planes, const double lo[3], const double hi[3],
+               PlaneRows<float>& rows) {
+    double most[3];
+    for (int a = 0; a < 3; ++a) {
+        most[a] = std::max(std::fabs(lo[a]), std::fabs(hi[a]));
+    }
+    for (const QhullRun::Plane& plane : planes) {
+        const double scale =
+            kRoughShare *
+            (std::fabs(plane.normal[0]) * most[0] + std::fabs(plane.normal[1]) * most[1] +
+             std::fabs(plane.normal[2]) * most[2] + std::fabs(plane.offset));
+        if (!(scale > 0.0) || !std::isfinite(scale)) {
+            return false;
+        }
+        const float row[4] = {static_cast<float>(plane.normal[0] / scale),
+                              static_cast<float>(plane.normal[1] / scale),
+                              static_cast<float>(plane.normal[2] / scale),
+                              static_cast<float>(plane.offset / scale)};
+        for (const float v : row) {
+            if (!std::isfinite(v)) {
+                return false;
+            }
+        }
+        rows.nx.push_back(row[0]);
+        rows.ny.push_back(row[1]);
+        rows.nz.push_back(row[2]);
+        rows.offset.push_back(row[3]);
+    }
+    return true;
+}
+
 /// A block of points, their coordinates side by side.
+template <typename T>
 struct Block {
-    double x[kBlockPoints];
-    double y[kBlockPoints];
-    double z[kBlockPoints];
+    T x[kBlockPoints];
+    T y[kBlockPoints];
+    T z[kBlockPoints];
     /// The farthest any point lies above a plane; above 0 outside the hull.
-    double above[kBlockPoints];
+    T above[kBlockPoints];
 };
 
 /// Fills `above` for the first `count` points of `block`: beyond the box
 /// `lo`..`hi` of the inner hull's points is beyond the hull, else the most any
-/// plane's distance reaches. Built twice, for 512-bit vectors and for any
-/// processor: the points go side by side.
-__attribute__((target_clones("avx512f", "default"))) void Weigh(Block& block, std::size_t count,
-                                                                const PlaneRows& planes,
-                                                                const double lo[3],
-                                                                const double hi[3]) {
+/// plane's distance reaches.
+template <typename T>
+__attribute__((always_inline)) inline void WeighBlock(Block<T>& block, std::size_t count,
+                                                      const PlaneRows<T>& planes, const T lo[3],
+                                                      const T hi[3]) {
+    const T far = std::numeric_limits<T>::infinity();
     for (std::size_t j = 0; j < count; ++j) {
         const bool within = block.x[j] >= lo[0] && block.x[j] <= hi[0] && block.y[j] >= lo[1] &&
                             block.y[j] <= hi[1] && block.z[j] >= lo[2] && block.z[j] <= hi[2];
-        block.above[j] = within ? -INFINITY : INFINITY;
+        block.above[j] = within ? -far : far;
     }
     for (std::size_t f = 0; f < planes.offset.size(); ++f) {
-        const double nx = planes.nx[f];
-        const double ny = planes.ny[f];
-        const double nz = planes.nz[f];
-        const double offset = planes.offset[f];
+        const T nx = planes.nx[f];
+        const T ny = planes.ny[f];
+        const T nz = planes.nz[f];
+        const T offset = planes.offset[f];
         for (std::size_t j = 0; j < count; ++j) {
-            const double v = nx * block.x[j] + ny * block.y[j] + nz * block.z[j] + offset;
+            const T v = nx * block.x[j] + ny * block.y[j] + nz * block.z[j] + offset;
             block.above[j] = v > block.above[j] ? v : block.above[j];
         }
     }
+}
+
+// Both built twice, for 512-bit vectors and for any processor: the points go
+// side by side, sixteen floats or eight doubles to a vector.
+__attribute__((target_clones("avx512f", "default"))) void Weigh(Block<double>& block,
+                                                                std::size_t count,
+                                                                const PlaneRows<double>& planes,
+                                                                const double lo[3],
+                                                                const double hi[3]) {
+    WeighBlock(block, count, planes, lo, hi);
+}
+__attribute__((target_clones("avx512f", "default"))) void Weigh(Block<float>& block,
+                                                                std::size_t count,
+                                                                const PlaneRows<float>& planes,
+                                                                const float lo[3],
+                                                                const float hi[3]) {
+    WeighBlock(block, count, planes, lo, hi);
 }
 
 std::vector<std::uint32_t> All(std::size_t n) {
@@ -186,20 +247,51 @@ bool Outside(const View& among, const std::vector<std::uint32_t>& extremes, Kept
     if (!inner.Built() || inner.Planes().empty()) {
         return false;
     }
-    const PlaneRows planes(inner.Planes());
+    const PlaneRows<double> planes = Rows(inner.Planes());
+    // Each block in floats first; only the points that lie too near a plane
+    // for the floats to tell go through the doubles.
+    PlaneRows<float> rough;
+    const bool roughly = RoughRows(inner.Planes(), lo, hi, rough);
+    const float roughLo[3] = {static_cast<float>(lo[0]), static_cast<float>(lo[1]),
+                              static_cast<float>(lo[2])};
+    const float roughHi[3] = {static_cast<float>(hi[0]), static_cast<float>(hi[1]),
+                              static_cast<float>(hi[2])};
     std::vector<std::uint32_t> places;
-    Block block;
+    Block<float> first;
+    Block<double> exact;
+    std::uint32_t near[kBlockPoints];
     for (std::size_t from = 0; from < among.count; from += kBlockPoints) {
         const std::size_t count = std::min(kBlockPoints, among.count - from);
-        for (std::size_t j = 0; j < count; ++j) {
-            const float* p = among.At(from + j);
-            block.x[j] = p[0];
-            block.y[j] = p[1];
-            block.z[j] = p[2];
+        std::size_t nearCount = 0;
+        if (roughly) {
+            for (std::size_t j = 0; j < count; ++j) {
+                const float* p = among.At(from + j);
+                first.x[j] = p[0];
+                first.y[j] = p[1];
+                first.z[j] = p[2];
+            }
+            Weigh(first, count, rough, roughLo, roughHi);
+            for (std::size_t j = 0; j < count; ++j) {
+                if (!(first.above[j] > 1.0f) && !(first.above[j] < -1.0f)) {
+                    near[nearCount++] = static_cast<std::uint32_t>(j);
+                }
+            }
+        } else {
+            for (std::size_t j = 0; j < count; ++j)
+                near[nearCount++] = static_cast<std::uint32_t>(j);
         }
-        Weigh(block, count, planes, lo, hi);
+        for (std::size_t k = 0; k < nearCount; ++k) {
+            const float* p = among.At(from + near[k]);
+            exact.x[k] = p[0];
+            exact.y[k] = p[1];
+            exact.z[k] = p[2];
+        }
+        Weigh(exact, nearCount, planes, lo, hi);
+        std::size_t k = 0;
         for (std::size_t j = 0; j < count; ++j) {
-            if (block.above[j] > 0) {
+            const bool decided = k == nearCount || near[k] != j;
+            const bool out = decided ? first.above[j] > 1.0f : exact.above[k++] > 0;
+            if (out) {
                 places.push_back(static_cast<std::uint32_t>(from + j));
             }
         }
