@@ -292,9 +292,29 @@ private:
         return (static_cast<uint64_t>(OrderedBits(p[0])) << 32) | OrderedBits(p[1]);
     }
 
+    // The number of distinct keys in [first, last). A small bucket compares each key with
+    // those before it, which costs less than sorting it; a larger one is sorted in place.
+    static int32_t DistinctKeys(uint64_t* first, uint64_t* last) {
+        int32_t const n = static_cast<int32_t>(last - first);
+        if (n <= kComparedBucket) {
+            int32_t repeats = 0;
+            for (int32_t i = 1; i < n; ++i) {
+                bool seen = false;
+                for (int32_t j = 0; j < i; ++j) {
+                    seen |= first[j] == first[i];
+                }
+                repeats += seen ? 1 : 0;
+            }
+            return n - repeats;
+        }
+        std::sort(first, last);
+        return static_cast<int32_t>(std::unique(first, last) - first);
+    }
+
     // The median of the distinct points in lexicographic order. The keys are distributed
     // into buckets by a monotone function of the leading coordinate, so the buckets are
-    // already in order and only each small bucket needs sorting.
+    // already in order: each bucket's distinct keys are counted, and only the bucket that
+    // holds the median is sorted.
     uint64_t MedianDistinctKey() {
         int32_t const lead = (minCoordinate[0] < maxCoordinate[0] ? 0 : 1);
         double const low = minCoordinate[lead];
@@ -320,17 +340,24 @@ private:
             }
         }
 
+        std::vector<int32_t> distinct(numBuckets);
         numUniquePoints = 0;
         for (int32_t b = 0; b < numBuckets; ++b) {
-            uint64_t* first = keys.get() + offset[b];
-            uint64_t* last = keys.get() + offset[b + 1];
-            std::sort(first, last);
-            uint64_t* end = std::unique(first, last);
-            // Compact the distinct keys to the front as they are found.
-            std::copy(first, end, keys.get() + numUniquePoints);
-            numUniquePoints += static_cast<int32_t>(end - first);
+            distinct[b] = DistinctKeys(keys.get() + offset[b], keys.get() + offset[b + 1]);
+            numUniquePoints += distinct[b];
         }
-        return keys[(numUniquePoints - 1) / 2];
+        int32_t rank = (numUniquePoints - 1) / 2;
+        int32_t b = 0;
+        while (rank >= distinct[b]) {
+            rank -= distinct[b];
+            ++b;
+        }
+        uint64_t* first = keys.get() + offset[b];
+        uint64_t* last = keys.get() + offset[b + 1];
+        std::sort(first, last);
+        // The bucket's distinct keys in order at its front.
+        static_cast<void>(std::unique(first, last));
+        return first[rank];
     }
 
     // Sign of DotPerp(b - a, c - a) for doubles holding float values: +1 when c lies left of
@@ -620,6 +647,8 @@ private:
     static constexpr int32_t kMaxIntegerSpanBits = 61;
     static constexpr int32_t kMaxBuckets = 1 << 16;
     static constexpr int32_t kPointsPerBucket = 8;
+    // Buckets of up to this many keys count their distinct keys without sorting.
+    static constexpr int32_t kComparedBucket = 32;
     // Four times the rounding error of the double orientation formula, in units of the sum
     // of the magnitudes of its two products (unit roundoff 2^-53).
     static constexpr double kOrientationErrorBound = 1.0 / (1ull << 50);

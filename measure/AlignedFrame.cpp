@@ -9,17 +9,26 @@
 #include <cmath>
 #include <cstdint>
 #include <iterator>
+#include <vector>
 
 AlignedFrame::AlignedFrame(const Eigen::Matrix4f& shift, const Eigen::Matrix4f& turn)
     : moves(true), shift(shift), turn(turn) {}
 
-void AlignedFrame::ForEach(const PointCloudRGB& cloud,
-                           const std::function<void(const pcl::PointXYZRGB&)>& visit) const {
+void AlignedFrame::ForEachBlock(
+    const PointCloudRGB& cloud,
+    const std::function<void(const pcl::PointXYZRGB* points, std::size_t count)>& visit) const {
+    const std::size_t n = cloud.points.size();
     if (!moves) {
-        for (const pcl::PointXYZRGB& p : cloud.points) {
-            if (pcl::isFinite(p)) {
-                visit(p);
+        // The cloud's own runs of points with coordinates.
+        for (std::size_t i = 0; i < n;) {
+            if (!pcl::isFinite(cloud.points[i])) {
+                ++i;
+                continue;
             }
+            std::size_t end = i + 1;
+            while (end < n && end - i < kBlockPoints && pcl::isFinite(cloud.points[end])) ++end;
+            visit(&cloud.points[i], end - i);
+            i = end;
         }
         return;
     }
@@ -29,11 +38,14 @@ void AlignedFrame::ForEach(const PointCloudRGB& cloud,
     const auto finite = [](const float* v) {
         return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]);
     };
+    std::vector<pcl::PointXYZRGB, Eigen::aligned_allocator<pcl::PointXYZRGB>> block(kBlockPoints);
+    std::size_t count = 0;
     for (const pcl::PointXYZRGB& p : cloud.points) {
         if (!pcl::isFinite(p)) {
             continue;
         }
-        pcl::PointXYZRGB q = p;
+        pcl::PointXYZRGB& q = block[count++];
+        q = p;
         alignas(16) float shifted[4];
         first.se3(p.data, shifted);
         if (!cloud.is_dense && !finite(shifted)) {
@@ -41,7 +53,13 @@ void AlignedFrame::ForEach(const PointCloudRGB& cloud,
         } else {
             second.se3(shifted, q.data);
         }
-        visit(q);
+        if (count == kBlockPoints) {
+            visit(block.data(), count);
+            count = 0;
+        }
+    }
+    if (count > 0) {
+        visit(block.data(), count);
     }
 }
 
@@ -51,7 +69,9 @@ void AlignedFrame::CopyInto(const PointCloudRGB& cloud, PointCloudRGB& out) cons
     out.sensor_origin_ = cloud.sensor_origin_;
     out.points.clear();
     out.points.reserve(cloud.size());
-    ForEach(cloud, [&out](const pcl::PointXYZRGB& q) { out.points.push_back(q); });
+    ForEachBlock(cloud, [&out](const pcl::PointXYZRGB* points, std::size_t count) {
+        out.points.insert(out.points.end(), points, points + count);
+    });
     out.width = static_cast<std::uint32_t>(out.points.size());
     out.height = 1;
     out.is_dense = cloud.is_dense;

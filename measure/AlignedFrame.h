@@ -2,6 +2,7 @@
 #pragma once
 
 #include <Eigen/Core>
+#include <cstddef>
 #include <functional>
 
 #include "cloud/PointClouds.h"
@@ -17,14 +18,19 @@ public:
     /// The shift, then the turn (both rigid 4x4 transforms).
     AlignedFrame(const Eigen::Matrix4f& shift, const Eigen::Matrix4f& turn);
 
-    /// Calls `visit` with every point of `cloud` that has coordinates, in
-    /// order, moved into the frame (colour kept). A point that the shift takes
-    /// out of range stays where the shift left it, as the point-cloud
-    /// library's transform of a cloud that is not dense leaves it.
-    void ForEach(const PointCloudRGB& cloud,
-                 const std::function<void(const pcl::PointXYZRGB&)>& visit) const;
+    /// Most points a block that ForEachBlock visits holds.
+    static constexpr std::size_t kBlockPoints = 512;
 
-    /// The moved copy of `cloud` that ForEach visits, as a cloud of its own in `out`.
+    /// Calls `visit` with the points of `cloud` that have coordinates, in
+    /// order and a block of at most kBlockPoints at a time, moved into the
+    /// frame (colour kept). A point that the shift takes out of range stays
+    /// where the shift left it, as the point-cloud library's transform of a
+    /// cloud that is not dense leaves it.
+    void ForEachBlock(
+        const PointCloudRGB& cloud,
+        const std::function<void(const pcl::PointXYZRGB* points, std::size_t count)>& visit) const;
+
+    /// The moved copy of `cloud` that ForEachBlock visits, as a cloud of its own in `out`.
     void CopyInto(const PointCloudRGB& cloud, PointCloudRGB& out) const;
 
 private:

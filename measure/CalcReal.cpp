@@ -1,10 +1,11 @@
 #include <octomap/OcTree.h>
-#include <pcl/common/point_tests.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <sstream>
 #include <stdexcept>
 
@@ -97,15 +98,24 @@ void Cloud::CalcReal() {
         // The footprint's hits are the volume's at z = 0: one list serves both trees.
         OcTreeHits hits(volumeTree);
         hits.reserve(cloud->size());
-        alignedFrame.ForEach(*cloud, [&](const pcl::PointXYZRGB& p) {
+        std::array<std::array<float, AlignedFrame::kBlockPoints>, 3> xyz;
+        std::array<bool, AlignedFrame::kBlockPoints> recorded;
+        alignedFrame.ForEachBlock(*cloud, [&](const pcl::PointXYZRGB* points, std::size_t count) {
+            for (std::size_t i = 0; i < count; ++i) {
+                xyz[0][i] = points[i].x;
+                xyz[1][i] = points[i].y;
+                xyz[2][i] = points[i].z;
+            }
             // Points without coordinates, or beyond the grid's reach, take no
             // part: they would only stretch the searches below over empty space.
-            if (!pcl::isFinite(p) || !hits.add(p.x, p.y, p.z)) {
-                return;
+            hits.add(xyz[0].data(), xyz[1].data(), xyz[2].data(), count, recorded.data());
+            for (std::size_t i = 0; i < count; ++i) {
+                if (recorded[i]) {
+                    const Eigen::Vector3f v(xyz[0][i], xyz[1][i], xyz[2][i]);
+                    minP = minP.cwiseMin(v);
+                    maxP = maxP.cwiseMax(v);
+                }
             }
-            const Eigen::Vector3f v(p.x, p.y, p.z);
-            minP = minP.cwiseMin(v);
-            maxP = maxP.cwiseMax(v);
         });
         hits.applyTo(volumeTree);
         hits.applyFlatTo(footprintTree);

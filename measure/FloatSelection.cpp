@@ -12,6 +12,9 @@ constexpr std::size_t kLeastValues = 16384;
 // fastest cache.
 constexpr int kBucketBits = 12;
 constexpr std::uint32_t kSignBit = 0x80000000u;
+// Running extremes kept side by side: independent comparisons the processor
+// overlaps or does at once.
+constexpr std::size_t kLanes = 8;
 
 /// A key whose unsigned order is the order of the float; both zeros alike.
 std::uint32_t OrderedKey(float value) {
@@ -23,15 +26,38 @@ std::uint32_t OrderedKey(float value) {
 
 }  // namespace
 
+std::pair<float, float> FloatRange(const float* values, std::size_t count) {
+    float low[kLanes];
+    float high[kLanes];
+    std::fill(low, low + kLanes, values[0]);
+    std::fill(high, high + kLanes, values[0]);
+    std::size_t i = 0;
+    for (; i + kLanes <= count; i += kLanes) {
+        for (std::size_t k = 0; k < kLanes; ++k) {
+            low[k] = values[i + k] < low[k] ? values[i + k] : low[k];
+            high[k] = high[k] < values[i + k] ? values[i + k] : high[k];
+        }
+    }
+    for (; i < count; ++i) {
+        low[0] = values[i] < low[0] ? values[i] : low[0];
+        high[0] = high[0] < values[i] ? values[i] : high[0];
+    }
+    for (std::size_t k = 1; k < kLanes; ++k) {
+        low[0] = low[k] < low[0] ? low[k] : low[0];
+        high[0] = high[0] < high[k] ? high[k] : high[0];
+    }
+    return {low[0], high[0]};
+}
+
 float SelectFloat(std::vector<float>& values, std::size_t rank) {
     const auto nth = values.begin() + static_cast<std::ptrdiff_t>(rank);
     if (values.size() < kLeastValues) {
         std::nth_element(values.begin(), nth, values.end());
         return *nth;
     }
-    const auto [lowest, highest] = std::minmax_element(values.begin(), values.end());
-    const std::uint32_t low = OrderedKey(*lowest);
-    const std::uint32_t span = OrderedKey(*highest) - low;
+    const auto [lowest, highest] = FloatRange(values.data(), values.size());
+    const std::uint32_t low = OrderedKey(lowest);
+    const std::uint32_t span = OrderedKey(highest) - low;
     int shift = 0;
     while ((span >> shift) >= (1u << kBucketBits)) ++shift;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 /// The value that std::nth_element would place at `rank` of the values, found
@@ -10,3 +11,8 @@
 /// must be numbers and `rank` within them. Among equal values (0 and -0) any
 /// one may be returned, as nth_element may.
 float SelectFloat(std::vector<float>& values, std::size_t rank);
+
+/// The smallest and the largest of `count` values (at least one, all
+/// numbers), as std::minmax_element finds them, from several running extremes
+/// side by side instead of one chain of comparisons through them all.
+std::pair<float, float> FloatRange(const float* values, std::size_t count);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
+#include <limits>
 #include <utility>
 
 #include "measure/QhullRun.h"
@@ -26,15 +27,15 @@ struct Round {
     std::size_t stride;
 };
 constexpr Round kRounds[] = {{1, 8}, {2, 2}, {3, 1}};
-// Cells per axis of the grid that sorts the inner hull's planes by place.
-constexpr int kCells = 32;
-// Cells per axis of the blocks that sort the planes first.
-constexpr int kBlockCells = 4;
+// Points weighed against the inner hull's planes at a time: their
+// coordinates stay in the first-level cache while every plane passes.
+constexpr std::size_t kBlockPoints = 256;
+// The planes' scale for the first, single-precision look at a block: a
+// float evaluation of a plane's distance lies within five float roundings
+// (3e-7) of the sum of its terms' sizes, well inside this share of it.
+constexpr double kRoughShare = 1e-6;
 // Floats from one point of the cloud to the next.
 constexpr std::size_t kCloudStep = 8;
-// A cell is widened by this share of its side, so that a point that the
-// rounding of its cell number puts beside its cell still lies within it.
-constexpr double kCellWidening = 1e-6;
 
 using Planes = std::vector<QhullRun::Plane>;
 
@@ -111,118 +112,110 @@ __attribute__((target_clones("avx512f", "default"))) std::vector<std::uint32_t> 
     return at;
 }
 
-/// The largest value of a plane's distance over a box.
-double MostAbove(const QhullRun::Plane& plane, const double lo[3], const double hi[3]) {
-    double v = plane.offset;
-    for (int a = 0; a < 3; ++a) {
-        v += plane.normal[a] * (plane.normal[a] > 0 ? hi[a] : lo[a]);
+/// The inner hull's planes, each coefficient side by side with the same one
+/// of the other planes, so that the points of a block fill the vector lanes.
+template <typename T>
+struct PlaneRows {
+    std::vector<T> nx, ny, nz, offset;
+};
+
+PlaneRows<double> Rows(const Planes& planes) {
+    PlaneRows<double> rows;
+    for (const QhullRun::Plane& plane : planes) {
+        rows.nx.push_back(plane.normal[0]);
+        rows.ny.push_back(plane.normal[1]);
+        rows.nz.push_back(plane.normal[2]);
+        rows.offset.push_back(plane.offset);
     }
-    return v;
+    return rows;
 }
 
-/// The inner hull's planes that cut each cell of a grid over the box of the
-/// hull's points: a point of a cell lies inside the hull when it lies inside those.
-class PlaneGrid {
-public:
-    PlaneGrid(const Planes& planes, const double lo[3], const double hi[3]) {
-        for (int a = 0; a < 3; ++a) {
-            origin[a] = lo[a];
-            end[a] = hi[a];
-            side[a] = (hi[a] - lo[a]) / kCells;
-            scale[a] = side[a] > 0 ? 1.0 / side[a] : 0.0;
-        }
-        // The blocks of cells first, against every plane; then each cell of
-        // a block against the planes that cut the block.
-        std::vector<std::uint32_t> every(planes.size());
-        for (std::size_t f = 0; f < planes.size(); ++f) {
-            every[f] = static_cast<std::uint32_t>(f);
-        }
-        constexpr int kBlocks = kCells / kBlockCells;
-        std::vector<std::vector<std::uint32_t>> blockCutting(kBlocks * kBlocks * kBlocks);
-        std::vector<bool> blockOutside(blockCutting.size(), false);
-        for (int b = 0; b < kBlocks * kBlocks * kBlocks; ++b) {
-            const int at[3] = {kBlockCells * (b % kBlocks), kBlockCells * ((b / kBlocks) % kBlocks),
-                               kBlockCells * (b / (kBlocks * kBlocks))};
-            blockOutside[b] = Classify(planes, every, at, kBlockCells, blockCutting[b]);
-        }
-        first.assign(kCells * kCells * kCells + 1, 0);
-        outside.assign(kCells * kCells * kCells, false);
-        for (int c = 0; c < kCells * kCells * kCells; ++c) {
-            const int at[3] = {c % kCells, (c / kCells) % kCells, c / (kCells * kCells)};
-            const int b = at[0] / kBlockCells +
-                          kBlocks * (at[1] / kBlockCells + kBlocks * (at[2] / kBlockCells));
-            outside[c] = blockOutside[b] || Classify(planes, blockCutting[b], at, 1, cutting);
-            first[c + 1] = static_cast<std::uint32_t>(cutting.size());
-        }
+/// The planes in single precision, each divided by kRoughShare of the largest
+/// sum of its terms' sizes over the box lo..hi: a point of the box is beyond
+/// a plane for certain where this plane's distance exceeds 1, and within it
+/// where the distance is below -1. False when some plane has no such scale.
+bool RoughRows(const Planes& planes, const double lo[3], const double hi[3],
+               PlaneRows<float>& rows) {
+    double most[3];
+    for (int a = 0; a < 3; ++a) {
+        most[a] = std::max(std::fabs(lo[a]), std::fabs(hi[a]));
     }
-
-    /// True when (x, y, z) lies inside or on every plane of its cell.
-    bool Inside(const Planes& planes, float x, float y, float z) const {
-        const double p[3] = {x, y, z};
-        int c = 0;
-        int stride = 1;
-        for (int a = 0; a < 3; ++a) {
-            // Beyond the box of the inner hull's points is beyond the hull;
-            // within it, the cell number is never negative.
-            if (!(p[a] >= origin[a] && p[a] <= end[a])) {
-                return false;
-            }
-            const int k = static_cast<int>((p[a] - origin[a]) * scale[a]);
-            c += stride * std::min(k, kCells - 1);
-            stride *= kCells;
-        }
-        if (outside[c]) {
+    for (const QhullRun::Plane& plane : planes) {
+        const double scale =
+            kRoughShare *
+            (std::fabs(plane.normal[0]) * most[0] + std::fabs(plane.normal[1]) * most[1] +
+             std::fabs(plane.normal[2]) * most[2] + std::fabs(plane.offset));
+        if (!(scale > 0.0) || !std::isfinite(scale)) {
             return false;
         }
-        for (std::uint32_t i = first[c]; i < first[c + 1]; ++i) {
-            const QhullRun::Plane& plane = planes[cutting[i]];
-            if (plane.normal[0] * p[0] + plane.normal[1] * p[1] + plane.normal[2] * p[2] +
-                    plane.offset >
-                0) {
+        const float row[4] = {static_cast<float>(plane.normal[0] / scale),
+                              static_cast<float>(plane.normal[1] / scale),
+                              static_cast<float>(plane.normal[2] / scale),
+                              static_cast<float>(plane.offset / scale)};
+        for (const float v : row) {
+            if (!std::isfinite(v)) {
                 return false;
             }
         }
-        return true;
+        rows.nx.push_back(row[0]);
+        rows.ny.push_back(row[1]);
+        rows.nz.push_back(row[2]);
+        rows.offset.push_back(row[3]);
     }
+    return true;
+}
 
-private:
-    /// Whether the box of `cells` cells from cell `at` lies beyond one of
-    /// the `candidates` planes; if not, appends those that cut it to `cut`.
-    bool Classify(const Planes& planes, const std::vector<std::uint32_t>& candidates,
-                  const int at[3], int cells, std::vector<std::uint32_t>& cut) const {
-        double boxLo[3];
-        double boxHi[3];
-        for (int a = 0; a < 3; ++a) {
-            const double widen = kCellWidening * side[a];
-            boxLo[a] = origin[a] + at[a] * side[a] - widen;
-            boxHi[a] = origin[a] + (at[a] + cells) * side[a] + widen;
-        }
-        const std::size_t from = cut.size();
-        for (const std::uint32_t f : candidates) {
-            const QhullRun::Plane& plane = planes[f];
-            // The box's lowest point on the plane's normal: above the
-            // plane, the whole box lies outside the hull.
-            const QhullRun::Plane flipped = {{-plane.normal[0], -plane.normal[1], -plane.normal[2]},
-                                             -plane.offset};
-            if (-MostAbove(flipped, boxLo, boxHi) > 0) {
-                cut.resize(from);
-                return true;
-            }
-            if (MostAbove(plane, boxLo, boxHi) >= 0) {
-                cut.push_back(f);
-            }
-        }
-        return false;
-    }
-
-    double origin[3];
-    double end[3];
-    double side[3];
-    double scale[3];
-    std::vector<std::uint32_t> first;
-    std::vector<bool> outside;
-    std::vector<std::uint32_t> cutting;
+/// A block of points, their coordinates side by side.
+template <typename T>
+struct Block {
+    T x[kBlockPoints];
+    T y[kBlockPoints];
+    T z[kBlockPoints];
+    /// The farthest any point lies above a plane; above 0 outside the hull.
+    T above[kBlockPoints];
 };
+
+/// Fills `above` for the first `count` points of `block`: beyond the box
+/// `lo`..`hi` of the inner hull's points is beyond the hull, else the most any
+/// plane's distance reaches.
+template <typename T>
+__attribute__((always_inline)) inline void WeighBlock(Block<T>& block, std::size_t count,
+                                                      const PlaneRows<T>& planes, const T lo[3],
+                                                      const T hi[3]) {
+    const T far = std::numeric_limits<T>::infinity();
+    for (std::size_t j = 0; j < count; ++j) {
+        const bool within = block.x[j] >= lo[0] && block.x[j] <= hi[0] && block.y[j] >= lo[1] &&
+                            block.y[j] <= hi[1] && block.z[j] >= lo[2] && block.z[j] <= hi[2];
+        block.above[j] = within ? -far : far;
+    }
+    for (std::size_t f = 0; f < planes.offset.size(); ++f) {
+        const T nx = planes.nx[f];
+        const T ny = planes.ny[f];
+        const T nz = planes.nz[f];
+        const T offset = planes.offset[f];
+        for (std::size_t j = 0; j < count; ++j) {
+            const T v = nx * block.x[j] + ny * block.y[j] + nz * block.z[j] + offset;
+            block.above[j] = v > block.above[j] ? v : block.above[j];
+        }
+    }
+}
+
+// Both built twice, for 512-bit vectors and for any processor: the points go
+// side by side, sixteen floats or eight doubles to a vector.
+__attribute__((target_clones("avx512f", "default"))) void Weigh(Block<double>& block,
+                                                                std::size_t count,
+                                                                const PlaneRows<double>& planes,
+                                                                const double lo[3],
+                                                                const double hi[3]) {
+    WeighBlock(block, count, planes, lo, hi);
+}
+__attribute__((target_clones("avx512f", "default"))) void Weigh(Block<float>& block,
+                                                                std::size_t count,
+                                                                const PlaneRows<float>& planes,
+                                                                const float lo[3],
+                                                                const float hi[3]) {
+    WeighBlock(block, count, planes, lo, hi);
+}
 
 std::vector<std::uint32_t> All(std::size_t n) {
     std::vector<std::uint32_t> all(n);
@@ -254,12 +247,53 @@ bool Outside(const View& among, const std::vector<std::uint32_t>& extremes, Kept
     if (!inner.Built() || inner.Planes().empty()) {
         return false;
     }
-    const PlaneGrid grid(inner.Planes(), lo, hi);
+    const PlaneRows<double> planes = Rows(inner.Planes());
+    // Each block in floats first; only the points that lie too near a plane
+    // for the floats to tell go through the doubles.
+    PlaneRows<float> rough;
+    const bool roughly = RoughRows(inner.Planes(), lo, hi, rough);
+    const float roughLo[3] = {static_cast<float>(lo[0]), static_cast<float>(lo[1]),
+                              static_cast<float>(lo[2])};
+    const float roughHi[3] = {static_cast<float>(hi[0]), static_cast<float>(hi[1]),
+                              static_cast<float>(hi[2])};
     std::vector<std::uint32_t> places;
-    for (std::size_t s = 0; s < among.count; ++s) {
-        const float* p = among.At(s);
-        if (!grid.Inside(inner.Planes(), p[0], p[1], p[2])) {
-            places.push_back(static_cast<std::uint32_t>(s));
+    Block<float> first;
+    Block<double> exact;
+    std::uint32_t near[kBlockPoints];
+    for (std::size_t from = 0; from < among.count; from += kBlockPoints) {
+        const std::size_t count = std::min(kBlockPoints, among.count - from);
+        std::size_t nearCount = 0;
+        if (roughly) {
+            for (std::size_t j = 0; j < count; ++j) {
+                const float* p = among.At(from + j);
+                first.x[j] = p[0];
+                first.y[j] = p[1];
+                first.z[j] = p[2];
+            }
+            Weigh(first, count, rough, roughLo, roughHi);
+            for (std::size_t j = 0; j < count; ++j) {
+                if (!(first.above[j] > 1.0f) && !(first.above[j] < -1.0f)) {
+                    near[nearCount++] = static_cast<std::uint32_t>(j);
+                }
+            }
+        } else {
+            for (std::size_t j = 0; j < count; ++j)
+                near[nearCount++] = static_cast<std::uint32_t>(j);
+        }
+        for (std::size_t k = 0; k < nearCount; ++k) {
+            const float* p = among.At(from + near[k]);
+            exact.x[k] = p[0];
+            exact.y[k] = p[1];
+            exact.z[k] = p[2];
+        }
+        Weigh(exact, nearCount, planes, lo, hi);
+        std::size_t k = 0;
+        for (std::size_t j = 0; j < count; ++j) {
+            const bool decided = k == nearCount || near[k] != j;
+            const bool out = decided ? first.above[j] > 1.0f : exact.above[k++] > 0;
+            if (out) {
+                places.push_back(static_cast<std::uint32_t>(from + j));
+            }
         }
     }
     // The extremes merged in after, so that the points inside need not be

@@ -25,6 +25,10 @@ public:
     void reserve(std::size_t hits) { keys.reserve(hits); }
     /// Records a hit at (x, y, z); false (nothing recorded) when the point lies outside the tree.
     bool add(float x, float y, float z);
+    /// Records a hit at each of `count` points, their x, y and z side by side
+    /// in three arrays, as add() records them one by one; recorded[i] tells
+    /// whether point i was.
+    void add(const float* x, const float* y, const float* z, std::size_t count, bool* recorded);
     /// Writes every recorded cell into the tree with the value its hits give;
     /// the hits stay recorded.
     void applyTo(octomap::OcTree& tree);

@@ -37,6 +37,8 @@ constexpr std::size_t kBuckets = 64;
 constexpr double kHintWidening = 1.2;
 // Values the wide gathering may store beyond the last distance it keeps.
 constexpr std::size_t kWideSlack = 16;
+// Queries whose means are summed side by side.
+constexpr std::size_t kQueriesAtOnce = 4;
 // Gatherings of up to this many distances are narrowed for the wide sort,
 // to this share of what it takes.
 constexpr std::size_t kNarrowedMost = 4 * kWideSortMost;
@@ -109,23 +111,16 @@ public:
         }
     }
 
-    /// The mean of the square roots of the k nearest squared distances
-    /// (the query itself, first at 0, left out), summed in ascending order.
-    float Mean() {
-        // The roots first, side by side; then their sum in order.
-        roots.resize(static_cast<std::size_t>(k) + 1);
+    /// Writes to roots[1..k] the square roots of the k nearest squared
+    /// distances in ascending order (the query itself, first at 0, left out).
+    void Roots(double* roots) const {
         if (wide) {
-            WideRoots(dist.data() + 1, static_cast<std::size_t>(k), roots.data() + 1);
+            WideRoots(dist.data() + 1, static_cast<std::size_t>(k), roots + 1);
         } else {
             for (int j = 1; j <= k; ++j) {
                 roots[j] = std::sqrt(static_cast<double>(dist[j]));
             }
         }
-        double sum = 0.0;
-        for (int j = 1; j <= k; ++j) {
-            sum += roots[j];
-        }
-        return static_cast<float>(sum / k);
     }
 
     std::vector<float> dist;  // the first `found` entries are the gathered distances
@@ -228,7 +223,6 @@ private:
     const Grid& grid;
     int k;
     bool wide;  // the wide kernels run here
-    std::vector<double> roots;
     std::size_t found = 0;
     double gathered = 0.0;  // the limit of the last gathering
     std::uint32_t bucketStart[kBuckets + 1];
@@ -274,6 +268,10 @@ void MeansOfCells(const Grid& grid, int k, std::vector<float>& means, bool wide)
     std::atomic<std::size_t> nextChunk{0};
     auto work = [&]() {
         NearestSearch search(grid, k, wide);
+        // The roots of a few queries, whose sums (each in ascending order) run
+        // side by side; a query missing from a group sums zeros.
+        const std::size_t rootCount = static_cast<std::size_t>(k) + 1;
+        std::vector<double> roots(kQueriesAtOnce * rootCount, 0.0);
         for (;;) {
             const std::size_t first = nextChunk.fetch_add(kCellsPerChunk);
             if (first >= cells) {
@@ -293,15 +291,32 @@ void MeansOfCells(const Grid& grid, int k, std::vector<float>& means, bool wide)
                 const std::vector<std::uint32_t> repeats = to - from > kCrowdedCell
                                                                ? Repeats(grid, from, to)
                                                                : std::vector<std::uint32_t>();
-                for (std::uint32_t s = from; s < to; ++s) {
-                    // A point repeated more than k times has only zeros among
-                    // its nearest distances; searching would read the whole crowd.
-                    if (!repeats.empty() && repeats[s - from] > static_cast<std::uint32_t>(k)) {
-                        means[s] = 0.0f;
-                        continue;
+                for (std::uint32_t s = from; s < to;) {
+                    std::array<std::uint32_t, kQueriesAtOnce> slot;
+                    std::size_t queries = 0;
+                    for (; s < to && queries < kQueriesAtOnce; ++s) {
+                        // A point repeated more than k times has only zeros among
+                        // its nearest distances; searching would read the whole crowd.
+                        if (!repeats.empty() && repeats[s - from] > static_cast<std::uint32_t>(k)) {
+                            means[s] = 0.0f;
+                            continue;
+                        }
+                        search.Search(grid.xs[s], grid.ys[s], grid.zs[s], cell, 1);
+                        search.Roots(roots.data() + queries * rootCount);
+                        slot[queries++] = s;
                     }
-                    search.Search(grid.xs[s], grid.ys[s], grid.zs[s], cell, 1);
-                    means[s] = search.Mean();
+                    std::fill(roots.begin() + static_cast<std::ptrdiff_t>(queries * rootCount),
+                              roots.end(), 0.0);
+                    std::array<double, kQueriesAtOnce> sum;
+                    sum.fill(0.0);
+                    for (std::size_t j = 1; j < rootCount; ++j) {
+                        for (std::size_t q = 0; q < kQueriesAtOnce; ++q) {
+                            sum[q] += roots[q * rootCount + j];
+                        }
+                    }
+                    for (std::size_t q = 0; q < queries; ++q) {
+                        means[slot[q]] = static_cast<float>(sum[q] / k);
+                    }
                 }
             }
         }

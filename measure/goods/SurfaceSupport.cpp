@@ -37,7 +37,10 @@ void SurfaceSupport::SortByKey(const std::vector<std::uint64_t>& pointKeys) {
     // The cells of the points' box, numbered in the keys' order, when there
     // are not many more of them than points: counted into place. Within a
     // cell the order is free (a count up to a limit is the same in any).
-    std::uint64_t lowX = kKeyMask, highX = 0, lowY = kKeyMask, highY = 0;
+    lowX = kKeyMask;
+    highX = 0;
+    lowY = kKeyMask;
+    highY = 0;
     for (const std::uint64_t key : pointKeys) {
         lowX = std::min(lowX, key >> 32);
         highX = std::max(highX, key >> 32);
@@ -45,7 +48,7 @@ void SurfaceSupport::SortByKey(const std::vector<std::uint64_t>& pointKeys) {
         highY = std::max(highY, key & kKeyMask);
     }
     const std::uint64_t spanX = highX - lowX + 1;
-    const std::uint64_t spanY = highY - lowY + 1;
+    spanY = highY - lowY + 1;
     const std::uint64_t most = kCellsPerPoint * pointKeys.size() + kLeastCells;
     if (pointKeys.empty() || spanX > most || spanY > most / spanX) {
         std::iota(order.begin(), order.end(), 0U);
@@ -60,6 +63,7 @@ void SurfaceSupport::SortByKey(const std::vector<std::uint64_t>& pointKeys) {
     std::vector<std::uint32_t> next(static_cast<std::size_t>(spanX * spanY) + 1, 0);
     for (const std::uint64_t key : pointKeys) ++next[cellOf(key) + 1];
     for (std::size_t c = 1; c < next.size(); ++c) next[c] += next[c - 1];
+    cellStart = next;
     for (std::size_t i = 0; i < pointKeys.size(); ++i) {
         order[next[cellOf(pointKeys[i])]++] = static_cast<std::uint32_t>(i);
     }
@@ -91,6 +95,19 @@ int SurfaceSupport::Count(const Point& p, std::size_t self, int limit) const {
         const std::uint64_t lowest = CellKey(cell[0] + dx, cell[1] - 1);
         const std::uint64_t highest = CellKey(cell[0] + dx, cell[1] + 1);
         const bool consecutive = highest == lowest + 2;
+        if (consecutive && !cellStart.empty()) {
+            // The column's cells within the box, numbered one after another.
+            const std::uint64_t x = lowest >> 32;
+            const std::uint64_t from = std::max(lowest & kKeyMask, lowY);
+            const std::uint64_t to = std::min(highest & kKeyMask, highY);
+            if (x >= lowX && x <= highX && from <= to) {
+                const std::uint64_t column = (x - lowX) * spanY;
+                found += CountIn(cellStart[column + (from - lowY)],
+                                 cellStart[column + (to - lowY) + 1], p, self);
+            }
+            if (found >= most) return most;
+            continue;
+        }
         for (long dy = -1; dy <= 1; dy += consecutive ? 3 : 1) {
             const std::uint64_t from = consecutive ? lowest : CellKey(cell[0] + dx, cell[1] + dy);
             const std::uint64_t to = consecutive ? highest : from;

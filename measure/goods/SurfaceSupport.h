@@ -55,6 +55,12 @@ private:
     // Point indices sorted by their cell's key, and the keys in the same order.
     std::vector<std::uint32_t> order;
     std::vector<std::uint64_t> keys;
+    // When the points were counted into the cells of their box (SortByKey):
+    // that box, its height in cells, and where each of its cells starts in
+    // `order` (one more: the end), so that a query finds a column's run
+    // without searching the keys.
+    std::uint64_t lowX = 0, highX = 0, lowY = 0, highY = 0, spanY = 0;
+    std::vector<std::uint32_t> cellStart;
     // The coordinates of the points in that order, one array per axis, so
     // that a cell's points are read side by side.
     std::array<std::vector<float>, 3> coordinate;

@@ -142,7 +142,8 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     // rows of a sparse scan too.
     RectangleSides sides(face, axis[0], axis[1], kStrip);
     const float strip = std::max(kStrip, kStripPitches * Pitch(sides, face.size()));
-    sides = RectangleSides(face, axis[0], axis[1], strip);
+    // A dense scan keeps the narrowest strips: the sides are fitted already.
+    if (strip != kStrip) sides = RectangleSides(face, axis[0], axis[1], strip);
     const float turn = MedianTurn(sides);
     if (turn != 0.0f && std::fabs(turn) <= kMaxTurn) {
         axis = {Turned(axis0, turn), Turned(axis1, turn)};
@@ -252,8 +253,13 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
             const auto lessFar = [&](std::size_t a, std::size_t b) {
                 return sliceExcess[a] < sliceExcess[b];
             };
-            std::make_heap(order.begin(), order.end(), lessFar);
             const SurfaceSupport support(slice, radius, kSupportDepthRadii * radius);
+            // The farthest of all is tried before any heap is built.
+            const auto farthestAt = std::max_element(order.begin(), order.end(), lessFar);
+            if (farthestAt != order.end() && support.Supported(*farthestAt, needed) &&
+                onKeptSurface(slice[*farthestAt]))
+                return sliceExcess[*farthestAt];
+            std::make_heap(order.begin(), order.end(), lessFar);
             for (auto last = order.end(); last != order.begin(); --last) {
                 std::pop_heap(order.begin(), last, lessFar);
                 const std::size_t i = *(last - 1);
@@ -271,34 +277,50 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
         return pitch * (kBaseDeficit + kAlignedDeficit * aligned);
     };
     std::array<bool, 4> mixedEdge = {false, false, false, false};
-    // How far the true outline lies beyond a fitted side: where a wall of the
-    // goods is seen below it, the wall's own offset; otherwise the sampling
-    // deficit (see kBaseDeficit).
-    // Below the face, per fitted side: the offsets of a wall under it and
-    // the points where mixed pixels would lie, in one pass.
+    // Below the face, per fitted side: the offsets of a wall under it; then,
+    // only for the sides that show no wall, the points where mixed pixels
+    // would lie.
+    const float faceBottom = level.Level() + level.Band();
+    const auto excess = [&](int k, const Point& p) {
+        return Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k];
+    };
     std::array<std::vector<float>, 4> walls;
+    for (const Point& p : points) {
+        if (p[2] <= faceBottom || !(p[2] < faceBottom + kWallDepth)) continue;
+        for (int k = 0; k < 4; ++k) {
+            if (sides.Get(k).strips == 0) continue;
+            const float e = excess(k, p);
+            if (e > -pitch && e < kWallPitches * pitch) walls[k].push_back(e);
+        }
+    }
+    const auto rowsAlong = [&](int k) {
+        return (k < 2 ? offset[2] + offset[3] : offset[0] + offset[1]) / pitch;
+    };
+    // A face too narrow for a row of pixels (rows not above 0) has no wall to tell.
+    const auto showsWall = [&](int k) {
+        return !walls[k].empty() &&
+               static_cast<float>(walls[k].size()) >= kWallPerRow * rowsAlong(k);
+    };
+    std::array<bool, 4> wallless;
+    for (int k = 0; k < 4; ++k) wallless[k] = sides.Get(k).strips > 0 && !showsWall(k);
     std::array<std::vector<SurfaceSupport::Point>, 4> belows;
-    {
-        const float faceBottom = level.Level() + level.Band();
+    if (std::find(wallless.begin(), wallless.end(), true) != wallless.end()) {
         for (const Point& p : points) {
             if (p[2] <= faceBottom) continue;
             for (int k = 0; k < 4; ++k) {
-                if (sides.Get(k).strips == 0) continue;
-                const float e = Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k];
-                if (e > -pitch && e < kWallPitches * pitch && p[2] < faceBottom + kWallDepth)
-                    walls[k].push_back(e);
+                if (!wallless[k]) continue;
+                const float e = excess(k, p);
                 if (e > kMixedFrom * pitch && e < kMixedReach) belows[k].push_back(p);
             }
         }
     }
+    // How far the true outline lies beyond a fitted side: where a wall of the
+    // goods is seen below it, the wall's own offset; otherwise the sampling
+    // deficit (see kBaseDeficit).
     const auto outline = [&](int k) {
         std::vector<SurfaceSupport::Point>& below = belows[k];
-        std::vector<float>& wall = walls[k];
-        const float rows = (k < 2 ? offset[2] + offset[3] : offset[0] + offset[1]) / pitch;
-        // A face too narrow for a row of pixels (rows not above 0) has no wall to tell.
-        if (!wall.empty() && static_cast<float>(wall.size()) >= kWallPerRow * rows) {
-            return UpperMedian(wall);
-        }
+        const float rows = rowsAlong(k);
+        if (showsWall(k)) return UpperMedian(walls[k]);
         bool mixed = false;
         if (static_cast<float>(below.size()) >= kMixedPerRow * rows) {
             // Counted on a sample where a surface (a pallet's deck) lies beyond.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "measure/FloatSelection.h"
 #include "measure/Median.h"
 
 namespace {
@@ -22,6 +23,9 @@ constexpr float kMinBand = 0.002f;
 constexpr float kMaxBand = 0.02f;
 constexpr float kStartBand = 0.01f;
 constexpr int kRefinements = 3;
+// Each round moves the level by no more than the band it searched, so every
+// layer lies within this of the first level (a centimetre to spare).
+constexpr float kLayerReach = kStartBand + kRefinements * kMaxBand + 0.01f;
 // Median absolute deviation to standard deviation of a normal distribution.
 constexpr float kMadToSigma = 1.4826f;
 
@@ -34,7 +38,7 @@ TopLevel::TopLevel(const std::vector<float>& z) {
         if (std::isfinite(v)) heights.push_back(v);
     }
     if (heights.empty()) return;
-    const float top = *std::min_element(heights.begin(), heights.end());
+    const float top = FloatRange(heights.data(), heights.size()).first;
     const auto bins = static_cast<std::size_t>(kSpan / kBin) + 1;
     std::vector<std::size_t> histogram(bins, 0);
     for (float v : heights) {
@@ -61,10 +65,15 @@ TopLevel::TopLevel(const std::vector<float>& z) {
 
     level = top + (static_cast<float>(peak) + 0.5f) * kBin;
     band = kStartBand;
+    // The heights the rounds can reach, read once from all of them.
+    std::vector<float> reach;
+    for (float v : heights) {
+        if (std::fabs(v - level) <= kLayerReach) reach.push_back(v);
+    }
     std::vector<float> layer;
     for (int round = 0; round < kRefinements; ++round) {
         layer.clear();
-        for (float v : heights) {
+        for (float v : reach) {
             if (std::fabs(v - level) <= band) layer.push_back(v);
         }
         if (layer.empty()) break;
@@ -74,7 +83,7 @@ TopLevel::TopLevel(const std::vector<float>& z) {
         band = std::min(kMaxBand, std::max(kMinBand, kBandSigmas * sigma));
     }
     count = 0;
-    for (float v : heights) {
+    for (float v : reach) {
         if (std::fabs(v - level) <= band) ++count;
     }
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "measure/FloatSelection.h"
@@ -53,6 +54,8 @@ TEST(FloatSelectionTest, AgreesWithSortingAtEveryRankOfInterest) {
         std::vector<float> sorted = values;
         std::sort(sorted.begin(), sorted.end());
         const std::size_t n = values.size();
+        EXPECT_EQ(FloatRange(values.data(), n), std::make_pair(sorted.front(), sorted.back()))
+            << family.name;
         for (const std::size_t rank : {std::size_t{0}, n / 4, n / 2, n / 2 + 1, n - 1}) {
             std::vector<float> work = values;
             EXPECT_EQ(SelectFloat(work, rank), sorted[rank]) << family.name << ", rank " << rank;

@@ -97,5 +97,19 @@ TEST(SurfaceSupport, CountsAgreeWithComparingEveryPair) {
             ASSERT_EQ(support.Neighbours(i, 1000), expected) << "point " << i;
             ASSERT_EQ(support.Neighbours(i, 3), std::min(expected, 3)) << "point " << i;
         }
+        // Places anywhere: on the edges of the points' box, beyond it, far off.
+        const std::vector<face_grid::Point> probes = {
+            {-0.05f, -0.05f, 1.01f},        {0.05f, 0.05f, 1.04f},
+            {0.05f + kRadius, 0.0f, 1.02f}, {0.0f, -0.05f - kRadius / 2, 1.0f},
+            {-0.06f, 0.06f, 1.03f},         {40.0f, -40.0f, 1.0f}};
+        for (const auto& p : probes) {
+            int expected = 0;
+            for (const auto& q : *points) {
+                const float ex = q[0] - p[0], ey = q[1] - p[1];
+                expected +=
+                    ex * ex + ey * ey <= kRadius * kRadius && std::fabs(q[2] - p[2]) <= depthReach;
+            }
+            EXPECT_EQ(support.Near(p, 1000), expected) << p[0] << ", " << p[1];
+        }
     }
 }
