@@ -165,16 +165,15 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
         }
     }
     // A round face reaches the sides fitted along its many points in their
-    // middle strips only: its outermost samples bound it.
+    // middle strips only, and the crescent beyond holds too few points to
+    // bear out a surface: its outermost samples bound the box (below).
     std::array<float, 4> outermost{};
     bool fourSides = true;
     for (int k = 0; k < 4; ++k) {
         outermost[k] = sides.Get(k).outermost;
         fourSides = fourSides && sides.Get(k).strips > 0;
     }
-    if (fourSides && RoundFace(face, axis[0], axis[1], outermost).Round()) {
-        for (int k = 0; k < 4; ++k) offset[k] = std::max(offset[k], outermost[k]);
-    }
+    const bool roundFace = fourSides && RoundFace(face, axis[0], axis[1], outermost).Round();
     top = level.Level();
 
     const float pitch = Pitch(sides, face.size());
@@ -404,6 +403,13 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     } else {
         const float higher = reach(4, 0.0f, collect(4, 5, 0.0f)[4]);
         if (higher > 0.0f) top = top - rise - higher;
+    }
+
+    if (roundFace) {
+        for (int k = 0; k < 4; ++k) {
+            const float deficit = sampled(k) + (mixedEdge[k] ? kMixedDeficit * pitch : 0.0f);
+            offset[k] = std::max(offset[k], outermost[k] + deficit);
+        }
     }
 
     extent = {(offset[0] + offset[1]) / 2, (offset[2] + offset[3]) / 2};
