@@ -175,6 +175,7 @@ void SceneTally::CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& 
     // The footprint in the scan's x and y: the plane is level within half a
     // degree, so they span the floor.
     std::vector<FootprintGrid::Point> above;
+    above.reserve(finite);
     for (const pcl::PointXYZRGB& p : scan.points) {
         if (pcl::isFinite(p) && -pastFloor(p) > band) {
             above.push_back({static_cast<double>(p.x), static_cast<double>(p.y)});
@@ -197,8 +198,12 @@ void SceneTally::CountLayersOff(const PointCloudRGB& scan, const FloorPlane& flo
     const double layerFirst = std::round(layerOffset * kMillimetresPerMetre - kLayerHalfMm - 0.5);
     const double layerLast = layerFirst + 2 * kLayerHalfMm + 1;
     const double aboveLayer = (layerFirst - kAboveLayerMm) / kMillimetresPerMetre;
+    // Room for every point each may take, reserved at once: the points above
+    // the slab are among those kept, the points above the layer among the finite.
     std::vector<FootprintGrid::Point> overSlab;
     std::vector<FootprintGrid::Point> overLayer;
+    overSlab.reserve(cuts ? kept : 0);
+    overLayer.reserve(layerPoints > 0 ? finite : 0);
     for (const pcl::PointXYZRGB& p : scan.points) {
         if (!pcl::isFinite(p)) {
             continue;
