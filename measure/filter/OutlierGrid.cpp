@@ -3,6 +3,8 @@
 // computed alike wherever the grid is read.
 #include "measure/filter/OutlierGrid.h"
 
+#include "measure/FloatSelection.h"
+
 namespace outliers {
 
 namespace {
@@ -69,13 +71,13 @@ Box CoreBox(const std::vector<float>& px, const std::vector<float>& py,
     const std::size_t skip = n / kStrayShare;
     Box box;
     const std::vector<float>* axes[3] = {&px, &py, &pz};
+    // A zero found as -0 or +0 gives the same cells and faces: the box's
+    // corner is only ever subtracted from or added to other values.
     std::vector<float> values;
     for (int a = 0; a < 3; ++a) {
         values = *axes[a];
-        std::nth_element(values.begin(), values.begin() + skip, values.end());
-        box.lo[a] = values[skip];
-        std::nth_element(values.begin(), values.end() - 1 - skip, values.end());
-        box.hi[a] = values[n - 1 - skip];
+        box.lo[a] = SelectFloat(values, skip);
+        box.hi[a] = SelectFloat(values, n - 1 - skip);
     }
     return box;
 }

@@ -20,20 +20,41 @@ constexpr float kMostCellsPerSide = 2048.0f;
 // Cells of up to this many points are sorted: the median of the deviations
 // then comes from walking out from the middle, with no second selection.
 constexpr std::size_t kSortedCellPoints = 64;
+// Cells of up to this many points are sorted by insertion, larger ones by
+// partitions, where insertion's moves grow with the square of the points.
+constexpr std::size_t kInsertedCellPoints = 16;
 
 /// Median (the element at n / 2 in order) of a cell's heights and the same
 /// of their distances from it, the heights sorted in place. Both sides of
 /// the middle give distances in increasing order (a rounded difference grows
 /// with the height), so merging them finds the n / 2-th distance.
 void CellSpread(float* z, std::size_t n, float& median, float& deviation) {
-    for (std::size_t i = 1; i < n; ++i) {
-        const float v = z[i];
-        std::size_t j = i;
-        for (; j > 0 && v < z[j - 1]; --j) z[j] = z[j - 1];
-        z[j] = v;
-    }
     const std::size_t mid = n / 2;
-    median = z[mid];
+    if (n <= kInsertedCellPoints) {
+        for (std::size_t i = 1; i < n; ++i) {
+            const float v = z[i];
+            std::size_t j = i;
+            for (; j > 0 && v < z[j - 1]; --j) z[j] = z[j - 1];
+            z[j] = v;
+        }
+        median = z[mid];
+    } else {
+        float given[kSortedCellPoints];
+        std::copy(z, z + n, given);
+        std::sort(z, z + n);
+        median = z[mid];
+        if (median == 0.0f) {
+            // Of equal heights only the zeros differ (in sign): the median
+            // is the zero that keeps its place among them in the cell's order.
+            std::size_t rank = mid - static_cast<std::size_t>(std::lower_bound(z, z + n, 0.0f) - z);
+            for (std::size_t i = 0; i < n; ++i) {
+                if (given[i] == 0.0f && rank-- == 0) {
+                    median = given[i];
+                    break;
+                }
+            }
+        }
+    }
     std::size_t below = mid;  // next candidate on the low side: z[below - 1]
     std::size_t above = mid;  // next candidate on the high side: z[above]
     for (std::size_t taken = 0;; ++taken) {

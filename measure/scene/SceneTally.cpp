@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cloud/Units.h"
+#include "measure/FloatSelection.h"
 #include "measure/FloorPlane.h"
 #include "measure/goods/FootprintGrid.h"
 #include "measure/camera/FlyingPixel.h"
@@ -174,6 +175,7 @@ void SceneTally::CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& 
     // The footprint in the scan's x and y: the plane is level within half a
     // degree, so they span the floor.
     std::vector<FootprintGrid::Point> above;
+    above.reserve(finite);
     for (const pcl::PointXYZRGB& p : scan.points) {
         if (pcl::isFinite(p) && -pastFloor(p) > band) {
             above.push_back({static_cast<double>(p.x), static_cast<double>(p.y)});
@@ -196,8 +198,12 @@ void SceneTally::CountLayersOff(const PointCloudRGB& scan, const FloorPlane& flo
     const double layerFirst = std::round(layerOffset * kMillimetresPerMetre - kLayerHalfMm - 0.5);
     const double layerLast = layerFirst + 2 * kLayerHalfMm + 1;
     const double aboveLayer = (layerFirst - kAboveLayerMm) / kMillimetresPerMetre;
+    // Room for every point each may take, reserved at once: the points above
+    // the slab are among those kept, the points above the layer among the finite.
     std::vector<FootprintGrid::Point> overSlab;
     std::vector<FootprintGrid::Point> overLayer;
+    overSlab.reserve(cuts ? kept : 0);
+    overLayer.reserve(layerPoints > 0 ? finite : 0);
     for (const pcl::PointXYZRGB& p : scan.points) {
         if (!pcl::isFinite(p)) {
             continue;
@@ -330,17 +336,19 @@ void SceneTally::CountKeptOnSurface(const PointCloudRGB& scan, const FloorPlane&
         const auto iy = std::min(ny - 1, static_cast<std::size_t>((p.y - lo[1]) / cell));
         return iy * nx + ix;
     };
-    std::vector<double> heights;
-    heights.reserve(kept);
+    // The height falls as the coordinate along the normal grows, so the
+    // median height is the floor's coordinate less the coordinate of that
+    // rank counted from the top: selected among the floats themselves.
+    std::vector<float> along;
+    along.reserve(kept);
     for (const pcl::PointXYZRGB& p : scan.points) {
         if (isKept(p)) {
             ++count[cellOf(p)];
-            heights.push_back(static_cast<double>(floor.Floor()) - static_cast<double>(floor.Along(p.x, p.y, p.z)));
+            along.push_back(floor.Along(p.x, p.y, p.z));
         }
     }
-    const auto middle = heights.begin() + static_cast<std::ptrdiff_t>(heights.size() / 2);
-    std::nth_element(heights.begin(), middle, heights.end());
-    keptMedianHeight = *middle;
+    const float median = SelectFloat(along, along.size() - 1 - along.size() / 2);
+    keptMedianHeight = static_cast<double>(floor.Floor()) - static_cast<double>(median);
     for (const std::uint32_t c : count) {
         keptOnSurface += c >= kLeastGoodsCellPoints ? c : 0;
     }
