@@ -276,6 +276,11 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
         return pitch * (kBaseDeficit + kAlignedDeficit * aligned);
     };
     std::array<bool, 4> mixedEdge = {false, false, false, false};
+    // The deficit of the outline along side k: sampled, and half a pitch
+    // more where mixed pixels stand on its edge (see kMixedDeficit).
+    const auto edgeDeficit = [&](int k) {
+        return sampled(k) + (mixedEdge[k] ? kMixedDeficit * pitch : 0.0f);
+    };
     // Below the face, per fitted side: the offsets of a wall under it; then,
     // only for the sides that show no wall, the points where mixed pixels
     // would lie.
@@ -332,7 +337,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
             mixed = static_cast<float>(strays * stride) >= kMixedPerRow * rows;
         }
         mixedEdge[k] = mixed;
-        return sampled(k) + (mixed ? kMixedDeficit * pitch : 0.0f);
+        return edgeDeficit(k);
     };
     // The sides on the outline, then out to the goods wherever a surface of
     // them stands beyond it by more than half the division (plus the
@@ -353,7 +358,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
             further =
                 std::max(further, silhouette.Beyond(origin, normal[k], offset[k], division / 2));
         if (further > 0.0f)
-            moved[k] += further + sampled(k) + (mixedEdge[k] ? kMixedDeficit * pitch : 0.0f);
+            moved[k] += further + edgeDeficit(k);
     }
     offset = moved;
     // Goods without a flat top: their outline is where their surface ends.
@@ -406,10 +411,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     }
 
     if (roundFace) {
-        for (int k = 0; k < 4; ++k) {
-            const float deficit = sampled(k) + (mixedEdge[k] ? kMixedDeficit * pitch : 0.0f);
-            offset[k] = std::max(offset[k], outermost[k] + deficit);
-        }
+        for (int k = 0; k < 4; ++k) offset[k] = std::max(offset[k], outermost[k] + edgeDeficit(k));
     }
 
     extent = {(offset[0] + offset[1]) / 2, (offset[2] + offset[3]) / 2};

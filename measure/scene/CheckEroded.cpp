@@ -58,7 +58,8 @@ std::string Cloud::CheckEroded() const {
     OutlineReach reach(base, config.GetInboundCorrextionL(), config.GetInboundCorrextionW(), pitch,
                        beyond);
     const std::size_t kept = std::min(goodsFiltered, cloud->points.size());
-    reach.Judge(kept, [this](std::size_t i) { return AsPoint(cloud->points[i]); });
+    const auto keptAt = [this](std::size_t i) { return AsPoint(cloud->points[i]); };
+    reach.Judge(kept, keptAt);
     if (std::string fault = SceneChecks::ShortOfOutline(
             std::max(reach.Short01(), reach.Short12()), cloudInfo.GetSid());
         !fault.empty()) {
@@ -66,8 +67,7 @@ std::string Cloud::CheckEroded() const {
     }
     // The box's bottom lies at the largest z of its corners.
     const float bottom = *std::max_element(std::begin(inboundCorners[2]), std::end(inboundCorners[2]));
-    const OutlineFall fall(base, pitch, bottom, kept,
-                           [this](std::size_t i) { return AsPoint(cloud->points[i]); });
+    const OutlineFall fall(base, pitch, bottom, kept, keptAt);
     for (int axis = 0; axis < 2; ++axis) {
         const int s = 2 * axis;
         if (std::string fault = SceneChecks::FallsAtSides({fall.Slope(s), fall.Slope(s + 1)},

@@ -14,6 +14,11 @@
 
 namespace {
 
+// The end of a refusal of today's box as short of the goods, cut and below the cut.
+const char* const kMeasurePrecise =
+    "measure in the precise mode (inbound.precise 1), which fits the box to the goods as cut and "
+    "below the cut";
+
 double Percent(std::size_t count, std::size_t of) {
     return of == 0 ? 0.0 : 100.0 * static_cast<double>(count) / static_cast<double>(of);
 }
@@ -263,9 +268,7 @@ std::string SceneChecks::ShortOfOutline(double shortBy, const std::string& sid) 
            " reach beyond the box measured on what the cut and the outlier filter " +
            "kept of them: the outline of their surfaces is " + string_format("%.0f", mm) +
            " mm longer than the box (at most " + string_format("%g", kErodedBeyondMm) +
-           " mm), and the box would be short of the goods; measure in the precise mode "
-           "(inbound.precise 1), " +
-           "which fits the box to the goods as cut and below the cut";
+           " mm), and the box would be short of the goods; " + kMeasurePrecise;
 }
 
 std::string SceneChecks::FallsAtSides(const std::array<double, 2>& slopes,
@@ -283,9 +286,8 @@ std::string SceneChecks::FallsAtSides(const std::array<double, 2>& slopes,
            " mm per mm outward, " + string_format("%.0f", mm) + " mm above its bottom (at most " +
            string_format("%g", kSteepFall) + " mm per mm higher than " +
            string_format("%g", kSteepFallAboveMm) +
-           " mm), and runs on beyond the box, which would be short of the goods; measure in the "
-           "precise mode (inbound.precise 1), which fits the box to the goods as cut and below "
-           "the cut";
+           " mm), and runs on beyond the box, which would be short of the goods; " +
+           kMeasurePrecise;
 }
 
 std::string SceneChecks::FootBeyondBox(double shortBy, const std::string& sid) {
