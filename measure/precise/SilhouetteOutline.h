@@ -17,7 +17,9 @@
 /// lying cylinder) the goods go straight down from there; below a flank that
 /// rises toward the goods about as steeply as the rays (a dome's base) they
 /// go on outward, hidden under the sheet, by about half its width (a sphere's
-/// base lies half-way between its silhouette and the rays' reach).
+/// base lies half-way between its silhouette and the rays' reach). The base
+/// is taken three quarters of the way out, because the highest point seen on
+/// the outermost rays may stand well above the true silhouette.
 class SilhouetteOutline {
 public:
     using Point = std::array<float, 3>;
