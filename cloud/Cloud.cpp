@@ -81,6 +81,7 @@ void Cloud::Load() {
     Apply(PcdReader::Read(path.string()), *cloud);
     goodsAsCut.reset();
     goodsFoot.reset();
+    bottomAboveFloor = 0.0f;
 }
 
 void Cloud::Load(std::string filename) {
@@ -91,6 +92,7 @@ void Cloud::Load(std::string filename) {
     Apply(PcdReader::Read(filename), *cloud);
     goodsAsCut.reset();
     goodsFoot.reset();
+    bottomAboveFloor = 0.0f;
 }
 
 void Cloud::Save() {
@@ -125,12 +127,14 @@ void Cloud::setCloud(const PointCloudRGBPtr& src) {
     pcl::copyPointCloud(*src, *cloud);
     goodsAsCut.reset();
     goodsFoot.reset();
+    bottomAboveFloor = 0.0f;
 }
 
 void Cloud::setCloud(const PointCloudXYZPtr& src) {
     pcl::copyPointCloud(*src, *cloud);
     goodsAsCut.reset();
     goodsFoot.reset();
+    bottomAboveFloor = 0.0f;
 }
 
 std::ostream& operator<<(std::ostream& os, const Cloud& c) {

@@ -123,6 +123,8 @@ public:
     const VRML& GetVrmlSurface() const { return vrmlSurface; }
     const VRML& GetVrmlVolSurface() const { return vrmlVolSurface; }
     const VRML& GetVrmlVolVShape() const { return vrmlVolVShape; }
+    /// A part split off `parent` stands where the parent stood.
+    void StandAs(const Cloud& parent) { bottomAboveFloor = parent.bottomAboveFloor; }
 
     /// Identity, point count, inbound corners, sizes and volumes, one per line.
     friend std::ostream& operator<<(std::ostream& os, const Cloud& c);
@@ -165,6 +167,11 @@ private:
     // precise box reaches a gently sloping base through them, and today's
     // box is refused when they run on beyond it (CheckEroded).
     PointCloudRGBPtr goodsFoot;
+    // Where the cut took only the floor's band (the lowest height that cuts,
+    // goods on the floor), how far above the floor it closed the goods'
+    // bottom, along z (metres): the precise box stands on the floor itself,
+    // so that its H is the goods' height above it. 0 otherwise.
+    float bottomAboveFloor = 0.0f;
     // Flying pixels the outlier filter of the last cut kept far off the
     // goods' edges (see KeptFlyingPixels), and the farthest off (metres).
     std::size_t keptFlying = 0;

@@ -187,6 +187,9 @@ void Cloud::CalcDepallet() {
     if (!kept->points.empty()) {
         PlaneProjection(floor.A(), floor.B(), floor.C(), -top).AppendTo(*kept);
     }
+    bottomAboveFloor = std::trunc(palletHeightMm) == kMinPalletHeightMm && floor.C() > 0.0f
+                           ? palletHeight / floor.C()
+                           : 0.0f;
 
     cloud->swap(*kept);
 }

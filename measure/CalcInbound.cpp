@@ -203,7 +203,7 @@ void Cloud::CalcInbound() {
         const PointCloudRGB& goods = asCut ? *goodsAsCut : *cloud;
         const PointCloudRGB none;
         const PointCloudRGB& foot = asCut && goodsFoot ? *goodsFoot : none;
-        if (PreciseCorners(goods, rectangle, zMax, inboundCorners, *cloud,
+        if (PreciseCorners(goods, rectangle, zMax + bottomAboveFloor, inboundCorners, *cloud,
                            asCut ? goodsFiltered : 0, foot)) {
             StoreSizes(inboundCorners, config, inboundSize, volInbound);
         }

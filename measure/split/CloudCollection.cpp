@@ -44,6 +44,7 @@ void CloudCollection::split(Cloud c) {
         // A cluster is part of the parent's shipment.
         info.SetAwb(parent.GetAwb());
         auto child = std::make_unique<Cloud>(info);
+        child->StandAs(c);
         // The cluster's points go straight into the child's own cloud.
         PointCloudRGB& points = *child->getCloud();
         points.points.reserve(cluster.size());

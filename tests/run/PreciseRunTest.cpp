@@ -89,10 +89,10 @@ TEST_F(PreciseRun, OffIsTodayPreciseFitsTheGoodsAndKeepsTheVolumes) {
         // pitch either way, L and W to a pitch (some 4.8 mm at this range).
         {"box on the floor, on the axes, no mixed pixels",
          ScanScene::SingleBox(1.2f, 0.8f, 0.4f, 0.0f, 0.0f, 0.0, false), false, false, 1200, 800,
-         398, 5.0},
+         400, 5.0},
         {"a 0.4 x 0.3 x 0.3 box on a 0.6 x 0.5 x 0.3 one", ScanScene::Stacked(20.0), false, true,
-         600, 500, 598, 5.0},
-        {"an upright cylinder 0.4 m across", ScanScene::Cylinder(0.0), false, true, 400, 400, 498,
+         600, 500, 600, 5.0},
+        {"an upright cylinder 0.4 m across", ScanScene::Cylinder(0.0), false, true, 400, 400, 500,
          5.0},
     };
     int id = 5201;
@@ -120,7 +120,10 @@ TEST_F(PreciseRun, OffIsTodayPreciseFitsTheGoodsAndKeepsTheVolumes) {
         const auto row = ReadObject(db, id);
         EXPECT_NEAR(Column(row, "LPackage"), c.l, c.tolerance);
         EXPECT_NEAR(Column(row, "WPackage"), c.w, c.tolerance);
-        EXPECT_NEAR(Column(row, "HPackage"), c.h, c.tolerance);
+        // On the floor as on the pallet, H from what the goods stand on: the
+        // box on the floor stood on the band the cut takes, 2 mm up, and was
+        // stored 2 mm low.
+        EXPECT_NEAR(Column(row, "HPackage"), c.h, 1.0);
         // Never inside the goods by more than the division.
         EXPECT_GE(Column(row, "LPackage"), c.l - 5.0);
         EXPECT_GE(Column(row, "WPackage"), c.w - 5.0);
@@ -158,27 +161,27 @@ TEST_F(PreciseRun, GoodsThatAreNoTallBoxAreEnclosedOrRefusedNamingWhy) {
     const std::vector<GoodsCase> cases = {
         // The mailer of the report: a layer within 10 mm above the cut, refused before.
         {"a 350 x 250 x 25 mm mailer on the floor", goods(Shape::kBlock, 0.35f, 0.25f, 0.025f, false), false, false,
-         350, 250, 23, 5, 5, 5},
+         350, 250, 25, 5, 5, 5},
         // A quiet camera: the filter took the outer rows of the face, and
         // today's mode stored the mailer 10 to 18 mm short with exit 0.
         {"the mailer, floor kept, at a quiet camera", goods(Shape::kBlock, 0.35f, 0.25f, 0.025f, false), false,
-         true, 350, 250, 23, 5, 5, 5},
+         true, 350, 250, 25, 5, 5, 5},
         {"a 400 x 300 x 40 mm tray on the floor", goods(Shape::kBlock, 0.4f, 0.3f, 0.04f, false), false, false, 400,
-         300, 38, 5, 5, 5},
+         300, 40, 5, 5, 5},
         // A wedge whose thin end (8 mm) lies below the 12 mm cut, the floor in
         // the scan of a quiet camera: the fragment above the cut, 37 mm short,
         // was stored as the goods.
         // Today's mode erodes its outline by a few pitches as it does a box's,
         // but stores no fragment.
         {"a 300 x 120 x 40 mm wedge, floor kept", goods(Shape::kWedge, 0.3f, 0.12f, 0.04f, false, 0.008f), false, true,
-         300, 120, 38, 5, 15, 25},
+         300, 120, 40, 5, 15, 25},
         // A wedge at a camera whose floor is quieter than the correction
         // clears: its thin half lies below the cut, and the precise mode
         // stored it 7 to 15 mm short with exit 0, as far down as the least
         // height the correction gives. Its foot is followed down to the
         // floor's own noise, as the image shows it.
         {"a 172 x 43 x 30 mm wedge, 5 mm at its thin end, floor kept",
-         goods(Shape::kWedge, 0.172f, 0.043f, 0.03f, false, 0.005f), false, true, 172, 43, 28, 5, 15, 5},
+         goods(Shape::kWedge, 0.172f, 0.043f, 0.03f, false, 0.005f), false, true, 172, 43, 30, 5, 15, 5},
         // Its base, under the sheet of mixed pixels at its silhouette, was
         // stored 20 to 40 mm short.
         {"a 600 x 450 x 300 mm dome on the pallet", goods(Shape::kDome, 0.6f, 0.45f, 0.3f, true), true, false, 600,
@@ -198,7 +201,7 @@ TEST_F(PreciseRun, GoodsThatAreNoTallBoxAreEnclosedOrRefusedNamingWhy) {
         // Six floor strays beyond the cut were 1.8 % of the few hundred
         // points it keeps, and the scan was refused for the floor's noise.
         {"the jar standing on the floor", goods(Shape::kStandingCylinder, 0.1f, 0.1f, 0.2f, false), false, false,
-         100, 100, 198, 5, 15, 12},
+         100, 100, 200, 5, 15, 12},
     };
     int id = 5310;
     for (const GoodsCase& c : cases) {
