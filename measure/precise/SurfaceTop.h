@@ -8,8 +8,9 @@
 /// bulge, a lying cylinder, a wedge): the floor's x and y cut into square
 /// cells, the surface's height in each is the median of its points, so
 /// range noise, strays and the flying pixels of a depth edge do not lift
-/// it; the top is the highest of those heights. Noise alone lifts the
-/// highest of many medians a little above a flat face: Lift() bounds that.
+/// it; the top is the highest of those heights that a neighbouring cell's
+/// bears out (the lower of the two). Noise alone lifts it a little above a
+/// flat face: Lift() bounds that.
 class SurfaceTop {
 public:
     using Point = std::array<float, 3>;
@@ -19,7 +20,7 @@ public:
 
     /// False when no cell holds enough points for a median.
     bool Found() const { return found; }
-    /// z of the highest cell's median.
+    /// z of the highest cell's median, as far as a neighbouring cell's bears it out.
     float Top() const { return top; }
     /// How far above a flat face noise alone may put Top() (metres).
     float Lift() const { return lift; }
