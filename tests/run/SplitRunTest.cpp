@@ -105,6 +105,25 @@ TEST_F(SplitRun, SplitAfterDepalletCutsTheGoodsWithoutThePallet) {
     ExpectBox(ExpectCluster(folder, 2, 5103), goods[1], goods[1].height, "cluster 2");
 }
 
+// In the precise mode goods on the floor stand on the floor itself, not on
+// the 2 mm band the cut takes, and so do the parts a split makes of them:
+// they came out 2 mm low.
+TEST_F(SplitRun, PreciseSplitOnTheFloorMeasuresFromTheFloor) {
+    SeedRunSettings(db, cleanup);
+    SeedDecode(db, cleanup, "CONFIG", "inbound.precise", "1", "I");
+    const ScanScene scene = ScanScene::SideBySide(30.0);
+    const fs::path scan = SeedScan(db, cleanup, dir, 5106, "spl5106", 1, scene, kPalletToRemove);
+
+    const RunResult run = RunTool(dir, Args({"-i", "5106", "-e", "2", "-z"}, dir));
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    const fs::path folder = scan.parent_path() / "5106";
+    const auto goods = scene.Goods();
+    for (int k = 1; k <= 2; ++k) {
+        const Json::Value part = ExpectCluster(folder, k, 5106);
+        EXPECT_NEAR(part["cloud_info"]["H"].asDouble(), goods[k - 1].height, 0.001) << k;
+    }
+}
+
 TEST_F(SplitRun, SmallClustersAreDroppedWithoutGapsInTheNumbering) {
     SeedRunSettings(db, cleanup);
     const fs::path scan = SeedScan(db, cleanup, dir, 5104, "spl5104", 1, ScanScene::SideBySideWithSpecks(0.0));
