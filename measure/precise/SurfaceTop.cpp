@@ -161,7 +161,8 @@ SurfaceTop::SurfaceTop(const std::vector<Point>& points, float cell) {
                     if (x != ix || y != iy) neighbour = std::min(neighbour, medians[y * nx + x]);
                 }
             }
-            if (neighbour != std::numeric_limits<float>::max()) top = std::min(top, std::max(median, neighbour));
+            if (neighbour != std::numeric_limits<float>::max())
+                top = std::min(top, std::max(median, neighbour));
         }
     }
     // Cells that stand apart, each alone: the highest of them.
