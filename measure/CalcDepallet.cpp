@@ -145,10 +145,6 @@ void Cloud::CalcDepallet() {
     const std::vector<int> inliers =
         StatisticalOutliers(config->GetPalletMeanK(), config->GetPalletStdDevMulThresh())
             .Inliers(*kept);
-    PointCloudRGB filtered;
-    // Room for the projection appended below: the points are not moved again.
-    filtered.points.reserve(2 * inliers.size());
-    pcl::copyPointCloud(*kept, inliers, filtered);
     keptFlying = 0;
     keptFlyingWidest = 0.0;
     filterTaken.clear();
@@ -159,9 +155,6 @@ void Cloud::CalcDepallet() {
             const pcl::PointXYZRGB& p = kept->points[k];
             if (!inlier[k]) filterTaken.push_back({p.x, p.y, p.z});
         }
-        // What the cut kept is read no more in this mode: freed before the
-        // flying-pixel search builds its grids.
-        PointCloudRGB().swap(*kept);
     }
     if (checksFlying) {
         std::vector<bool> survivors(cloud->points.size(), false);
@@ -172,6 +165,16 @@ void Cloud::CalcDepallet() {
         keptFlying = flying.Count();
         keptFlyingWidest = flying.Widest();
     }
+    // The scan is read no more: its storage, resident already, takes the
+    // filtered points and their projection appended below wherever it has
+    // room for both, instead of fresh pages that would be zeroed first.
+    PointCloudRGB filtered;
+    if (2 * inliers.size() <= cloud->points.capacity()) {
+        filtered.points.swap(cloud->points);
+    } else {
+        filtered.points.reserve(2 * inliers.size());
+    }
+    pcl::copyPointCloud(*kept, inliers, filtered);
     // The precise inbound box rejects strays by itself and needs the outline
     // the filter erodes: it keeps the goods as cut.
     goodsAsCut.reset();

@@ -49,31 +49,85 @@ std::pair<float, float> FloatRange(const float* values, std::size_t count) {
     return {low[0], high[0]};
 }
 
-float SelectFloat(std::vector<float>& values, std::size_t rank) {
-    const auto nth = values.begin() + static_cast<std::ptrdiff_t>(rank);
-    if (values.size() < kLeastValues) {
-        std::nth_element(values.begin(), nth, values.end());
-        return *nth;
+namespace {
+
+/// The values' buckets of bit patterns, counted: bucket b holds the values
+/// whose key less the lowest key, shifted right by `shift`, is b.
+class KeyBuckets {
+public:
+    explicit KeyBuckets(const std::vector<float>& values) {
+        const auto [lowest, highest] = FloatRange(values.data(), values.size());
+        low = OrderedKey(lowest);
+        const std::uint32_t span = OrderedKey(highest) - low;
+        while ((span >> shift) >= (1u << kBucketBits)) ++shift;
+        count.assign(1u << kBucketBits, 0);
+        for (const float v : values) ++count[Of(v)];
     }
-    const auto [lowest, highest] = FloatRange(values.data(), values.size());
-    const std::uint32_t low = OrderedKey(lowest);
-    const std::uint32_t span = OrderedKey(highest) - low;
+
+    std::uint32_t Of(float v) const { return (OrderedKey(v) - low) >> shift; }
+
+    /// The bucket holding `rank`, and how many values lie in the buckets before it.
+    std::pair<std::uint32_t, std::size_t> Holding(std::size_t rank) const {
+        std::uint32_t bucket = 0;
+        std::size_t below = 0;
+        while (below + count[bucket] <= rank) below += count[bucket++];
+        return {bucket, below};
+    }
+
+private:
+    std::uint32_t low = 0;
     int shift = 0;
-    while ((span >> shift) >= (1u << kBucketBits)) ++shift;
+    std::vector<std::uint32_t> count;
+};
 
-    std::vector<std::uint32_t> count(1u << kBucketBits, 0);
-    for (const float v : values) ++count[(OrderedKey(v) - low) >> shift];
-    std::uint32_t bucket = 0;
-    std::size_t below = 0;
-    while (below + count[bucket] <= rank) below += count[bucket++];
-
-    // The bucket's values to the front, then the rank among them.
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (((OrderedKey(values[i]) - low) >> shift) == bucket)
-            std::swap(values[kept++], values[i]);
+/// Moves the values of `bucket` from `from` on to the front of that part;
+/// returns where they end.
+std::size_t Gather(std::vector<float>& values, std::size_t from, const KeyBuckets& buckets,
+                   std::uint32_t bucket) {
+    std::size_t kept = from;
+    for (std::size_t i = from; i < values.size(); ++i) {
+        if (buckets.Of(values[i]) == bucket) std::swap(values[kept++], values[i]);
     }
-    const auto at = values.begin() + static_cast<std::ptrdiff_t>(rank - below);
-    std::nth_element(values.begin(), at, values.begin() + static_cast<std::ptrdiff_t>(kept));
+    return kept;
+}
+
+/// The value at `rank` among values[from, to), by a partition.
+float NthOf(std::vector<float>& values, std::size_t from, std::size_t to, std::size_t rank) {
+    const auto begin = values.begin() + static_cast<std::ptrdiff_t>(from);
+    const auto at = begin + static_cast<std::ptrdiff_t>(rank);
+    std::nth_element(begin, at, values.begin() + static_cast<std::ptrdiff_t>(to));
     return *at;
+}
+
+}  // namespace
+
+float SelectFloat(std::vector<float>& values, std::size_t rank) {
+    if (values.size() < kLeastValues) {
+        return NthOf(values, 0, values.size(), rank);
+    }
+    const KeyBuckets buckets(values);
+    const auto [bucket, below] = buckets.Holding(rank);
+    // The bucket's values to the front, then the rank among them.
+    const std::size_t kept = Gather(values, 0, buckets, bucket);
+    return NthOf(values, 0, kept, rank - below);
+}
+
+std::pair<float, float> SelectFloats(std::vector<float>& values, std::size_t low,
+                                     std::size_t high) {
+    if (values.size() < kLeastValues) {
+        const float first = NthOf(values, 0, values.size(), low);
+        // Everything after `low` is at least its value: `high` is among them.
+        return {first, high == low ? first : NthOf(values, low + 1, values.size(), high - low - 1)};
+    }
+    const KeyBuckets buckets(values);
+    const auto [lowBucket, lowBelow] = buckets.Holding(low);
+    const auto [highBucket, highBelow] = buckets.Holding(high);
+    const std::size_t lowEnd = Gather(values, 0, buckets, lowBucket);
+    const float first = NthOf(values, 0, lowEnd, low - lowBelow);
+    if (highBucket == lowBucket) {
+        return {first, NthOf(values, 0, lowEnd, high - highBelow)};
+    }
+    // The second bucket's values right after the first's.
+    const std::size_t highEnd = Gather(values, lowEnd, buckets, highBucket);
+    return {first, NthOf(values, lowEnd, highEnd, high - highBelow)};
 }

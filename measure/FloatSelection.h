@@ -12,6 +12,10 @@
 /// one may be returned, as nth_element may.
 float SelectFloat(std::vector<float>& values, std::size_t rank);
 
+/// The values SelectFloat would give at ranks `low` and `high` (low <= high),
+/// both from one counting pass: the two ends of the bulk of a cloud.
+std::pair<float, float> SelectFloats(std::vector<float>& values, std::size_t low, std::size_t high);
+
 /// The smallest and the largest of `count` values (at least one, all
 /// numbers), as std::minmax_element finds them, from several running extremes
 /// side by side instead of one chain of comparisons through them all.

@@ -3,6 +3,8 @@
 // computed alike wherever the grid is read.
 #include "measure/filter/OutlierGrid.h"
 
+#include <tuple>
+
 #include "measure/FloatSelection.h"
 
 namespace outliers {
@@ -76,8 +78,7 @@ Box CoreBox(const std::vector<float>& px, const std::vector<float>& py,
     std::vector<float> values;
     for (int a = 0; a < 3; ++a) {
         values = *axes[a];
-        box.lo[a] = SelectFloat(values, skip);
-        box.hi[a] = SelectFloat(values, n - 1 - skip);
+        std::tie(box.lo[a], box.hi[a]) = SelectFloats(values, skip, n - 1 - skip);
     }
     return box;
 }

@@ -39,6 +39,10 @@ constexpr double kHintWidening = 1.2;
 constexpr std::size_t kWideSlack = 16;
 // Queries whose means are summed side by side.
 constexpr std::size_t kQueriesAtOnce = 4;
+// Cells of at least this many points gather their queries' distances from
+// one copy of their block: the copy costs about as much as a few queries'
+// reading the block's rows where they lie apart in the grid.
+constexpr std::uint32_t kLeastCopiedCellPoints = 4;
 // Gatherings of up to this many distances are narrowed for the wide sort,
 // to this share of what it takes.
 constexpr std::size_t kNarrowedMost = 4 * kWideSortMost;
@@ -123,12 +127,80 @@ public:
         }
     }
 
+    /// Whether the searches that follow, all in one cell, read their block
+    /// of cells from one copy of its points, in the grid's order.
+    void CopyBlocks(bool copy) { copiesBlocks = copy; }
+
     std::vector<float> dist;  // the first `found` entries are the gathered distances
 
 private:
+    /// The points of the cells lo..hi, row after row as Gather reads them,
+    /// in the block's copy (unless they are there already).
+    void CopyBlock(const int lo[3], const int hi[3]) {
+        if (std::equal(lo, lo + 3, copiedLo) && std::equal(hi, hi + 3, copiedHi) && copied > 0) {
+            return;
+        }
+        std::copy(lo, lo + 3, copiedLo);
+        std::copy(hi, hi + 3, copiedHi);
+        copied = 0;
+        for (int iz = lo[2]; iz <= hi[2]; ++iz) {
+            for (int iy = lo[1]; iy <= hi[1]; ++iy) {
+                copied +=
+                    grid.start[grid.Id(hi[0], iy, iz) + 1] - grid.start[grid.Id(lo[0], iy, iz)];
+            }
+        }
+        if (blockX.size() < copied) {
+            blockX.resize(copied);
+            blockY.resize(copied);
+            blockZ.resize(copied);
+        }
+        std::size_t at = 0;
+        for (int iz = lo[2]; iz <= hi[2]; ++iz) {
+            for (int iy = lo[1]; iy <= hi[1]; ++iy) {
+                const std::uint32_t from = grid.start[grid.Id(lo[0], iy, iz)];
+                const std::uint32_t to = grid.start[grid.Id(hi[0], iy, iz) + 1];
+                std::copy(grid.xs.begin() + from, grid.xs.begin() + to, blockX.begin() + at);
+                std::copy(grid.ys.begin() + from, grid.ys.begin() + to, blockY.begin() + at);
+                std::copy(grid.zs.begin() + from, grid.zs.begin() + to, blockZ.begin() + at);
+                at += to - from;
+            }
+        }
+    }
+
+    /// The squared distances from (x, y, z) to the points from..to of the
+    /// coordinates xs, ys, zs that do not exceed `limit`, appended to `out`.
+    std::size_t GatherRange(const float* xs, const float* ys, const float* zs, std::uint32_t from,
+                            std::uint32_t to, float x, float y, float z, double limit,
+                            float* out) const {
+        if (wide) {
+            return WideGather(xs, ys, zs, from, to, x, y, z, FloatAtMost(limit), out);
+        }
+        std::size_t m = 0;
+        for (std::uint32_t j = from; j < to; ++j) {
+            const float dx = x - xs[j];
+            const float dy = y - ys[j];
+            const float dz = z - zs[j];
+            const float d = dx * dx + dy * dy + dz * dz;
+            out[m] = d;
+            m += static_cast<double>(d) <= limit ? 1 : 0;
+        }
+        return m;
+    }
+
     /// The squared distances from (x, y, z) to the points of the cells
     /// lo..hi that do not exceed `limit`, in `dist`.
     void Gather(float x, float y, float z, const int lo[3], const int hi[3], double limit) {
+        if (copiesBlocks) {
+            CopyBlock(lo, hi);
+            // Room for the wide kernel's last whole store.
+            if (dist.size() < copied + kWideSlack) {
+                dist.resize(copied + kWideSlack);
+            }
+            found = GatherRange(blockX.data(), blockY.data(), blockZ.data(), 0,
+                                static_cast<std::uint32_t>(copied), x, y, z, limit, dist.data());
+            gathered = limit;
+            return;
+        }
         std::size_t total = 0;
         for (int iz = lo[2]; iz <= hi[2]; ++iz) {
             for (int iy = lo[1]; iy <= hi[1]; ++iy) {
@@ -142,34 +214,12 @@ private:
         }
         float* out = dist.data();
         std::size_t m = 0;
-        const float* gx = grid.xs.data();
-        const float* gy = grid.ys.data();
-        const float* gz = grid.zs.data();
-        if (wide) {
-            const float most = FloatAtMost(limit);
-            for (int iz = lo[2]; iz <= hi[2]; ++iz) {
-                for (int iy = lo[1]; iy <= hi[1]; ++iy) {
-                    const std::uint32_t from = grid.start[grid.Id(lo[0], iy, iz)];
-                    const std::uint32_t to = grid.start[grid.Id(hi[0], iy, iz) + 1];
-                    m += WideGather(gx, gy, gz, from, to, x, y, z, most, out + m);
-                }
-            }
-            found = m;
-            gathered = limit;
-            return;
-        }
         for (int iz = lo[2]; iz <= hi[2]; ++iz) {
             for (int iy = lo[1]; iy <= hi[1]; ++iy) {
                 const std::uint32_t from = grid.start[grid.Id(lo[0], iy, iz)];
                 const std::uint32_t to = grid.start[grid.Id(hi[0], iy, iz) + 1];
-                for (std::uint32_t j = from; j < to; ++j) {
-                    const float dx = x - gx[j];
-                    const float dy = y - gy[j];
-                    const float dz = z - gz[j];
-                    const float d = dx * dx + dy * dy + dz * dz;
-                    out[m] = d;
-                    m += static_cast<double>(d) <= limit ? 1 : 0;
-                }
+                m += GatherRange(grid.xs.data(), grid.ys.data(), grid.zs.data(), from, to, x, y, z,
+                                 limit, out + m);
             }
         }
         found = m;
@@ -229,6 +279,12 @@ private:
     std::vector<std::uint32_t> key;
     std::vector<float> spread;
     double hint = 0.0;  // the k-th squared distance of the last query
+    bool copiesBlocks = false;
+    // The block last copied: its cells and their points' coordinates.
+    int copiedLo[3] = {0, 0, 0};
+    int copiedHi[3] = {0, 0, 0};
+    std::size_t copied = 0;
+    std::vector<float> blockX, blockY, blockZ;
 };
 
 /// For each slot from..to of one cell, how many points of the cell lie at
@@ -288,6 +344,7 @@ void MeansOfCells(const Grid& grid, int k, std::vector<float>& means, bool wide)
                     static_cast<int>(c % grid.dim[0]),
                     static_cast<int>((c / grid.dim[0]) % grid.dim[1]),
                     static_cast<int>(c / (static_cast<std::size_t>(grid.dim[0]) * grid.dim[1]))};
+                search.CopyBlocks(to - from >= kLeastCopiedCellPoints);
                 const std::vector<std::uint32_t> repeats = to - from > kCrowdedCell
                                                                ? Repeats(grid, from, to)
                                                                : std::vector<std::uint32_t>();

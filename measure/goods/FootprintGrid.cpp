@@ -19,8 +19,8 @@ FootprintGrid::FootprintGrid(const std::vector<Point>& points, double edge, int 
     lo[0] = lo[1] = std::numeric_limits<double>::max();
     for (const Point& p : points) {
         for (int k = 0; k < 2; ++k) {
-            lo[k] = std::min(lo[k], p[k]);
-            hi[k] = std::max(hi[k], p[k]);
+            lo[k] = std::min(lo[k], static_cast<double>(p[k]));
+            hi[k] = std::max(hi[k], static_cast<double>(p[k]));
         }
     }
     cell = edge;

@@ -51,7 +51,7 @@ GoodsFoot::GoodsFoot(const PointCloudRGB& scan, const FloorPlane& floor, const s
         hi[0] = std::max(hi[0], static_cast<double>(p.x));
         hi[1] = std::max(hi[1], static_cast<double>(p.y));
         if (kept[i]) {
-            goods.push_back({static_cast<double>(p.x), static_cast<double>(p.y)});
+            goods.push_back({p.x, p.y});
         }
     }
     if (goods.empty()) {

@@ -203,14 +203,26 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     // mixed pixel or a stray just beyond it.
     // The points beyond sides from..to-1 by more than `least` (k < 4 along
     // the side's normal, k = 4 above the face) and how far, in one pass.
+    // Counted first and then stored in room made once: beside a pallet or a
+    // lower part of the goods, hundreds of thousands of points lie beyond.
     const auto collect = [&](int from, int to, float least) {
+        const auto beyondBy = [&](int k, const Point& p) {
+            return k < 4 ? Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k]
+                         : (top - rise) - p[2];
+        };
+        std::array<std::size_t, 5> count{};
+        for (const Point& p : points) {
+            for (int k = from; k < to; ++k) count[k] += beyondBy(k, p) > least ? 1 : 0;
+        }
         std::array<Beyond, 5> beyond;
-        for (int k = from; k < to; ++k) beyond[k].farthest = least;
+        for (int k = from; k < to; ++k) {
+            beyond[k].farthest = least;
+            beyond[k].points.reserve(count[k]);
+            beyond[k].excess.reserve(count[k]);
+        }
         for (const Point& p : points) {
             for (int k = from; k < to; ++k) {
-                const float e = k < 4
-                                    ? Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k]
-                                    : (top - rise) - p[2];
+                const float e = beyondBy(k, p);
                 if (e > least) {
                     beyond[k].points.push_back(p);
                     beyond[k].excess.push_back(e);

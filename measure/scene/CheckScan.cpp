@@ -67,19 +67,19 @@ FloorZone StationZone(const Config& config) {
 std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
     const std::string session = "session " + cloudInfo.GetSid();
     std::size_t finite = 0;
-    double farthest = 0.0;
+    // The root grows with its argument: the farthest range is the root of
+    // the largest square, taken once.
+    double farthestSquared = 0.0;
     for (const pcl::PointXYZRGB& p : cloud->points) {
         if (!pcl::isFinite(p)) {
             continue;
         }
         ++finite;
-        const double range = std::sqrt(static_cast<double>(p.x) * p.x +
-                                       static_cast<double>(p.y) * p.y +
-                                       static_cast<double>(p.z) * p.z);
-        if (range > farthest) {
-            farthest = range;
-        }
+        const double squared = static_cast<double>(p.x) * p.x + static_cast<double>(p.y) * p.y +
+                               static_cast<double>(p.z) * p.z;
+        farthestSquared = std::max(farthestSquared, squared);
     }
+    const double farthest = std::sqrt(farthestSquared);
     if (farthest > kFarthestReturn) {
         return "Scan of " + session + " is not plausible: a point lies " + Metres(farthest) +
                " m from the camera (at most " + Fixed(kFarthestReturn, 0) +

@@ -45,6 +45,12 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
     const bool inZone = !organized && zone.IsSet();
     zoned = inZone;
     const double slab = kAboveCutMm / kMillimetresPerMetre;
+    // The later passes' first parts gathered here: the box of the points the
+    // cut keeps, and the points that far above the slab (CountLayersOff).
+    const double overSlabAbove = keepAbove + slab + kAboveLayerMm / kMillimetresPerMetre;
+    std::vector<FootprintGrid::Point> overSlab;
+    overSlab.reserve(cuts ? scan.points.size() : 0);
+    Box keptBox;
     for (std::size_t i = 0; i < scan.points.size(); ++i) {
         const pcl::PointXYZRGB& p = scan.points[i];
         if (!pcl::isFinite(p)) {
@@ -69,6 +75,13 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
         if (cuts && -pastFloor > keepAbove) {
             ++kept;
             justAboveCut += -pastFloor <= keepAbove + slab;
+            keptBox.lo[0] = std::min(keptBox.lo[0], static_cast<double>(p.x));
+            keptBox.lo[1] = std::min(keptBox.lo[1], static_cast<double>(p.y));
+            keptBox.hi[0] = std::max(keptBox.hi[0], static_cast<double>(p.x));
+            keptBox.hi[1] = std::max(keptBox.hi[1], static_cast<double>(p.y));
+            if (-pastFloor > overSlabAbove) {
+                overSlab.push_back({p.x, p.y});
+            }
         } else if (cuts) {
             justBelowCut += -pastFloor > keepAbove - slab;
             const double down = std::floor((keepAbove + pastFloor) * kMillimetresPerMetre);
@@ -94,7 +107,7 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
         }
     }
     FindLayer();
-    CountLayersOff(scan, floor, keepAbove, zone);
+    CountLayersOff(scan, floor, keepAbove, zone, overSlab, keptBox);
     if (organized) {
         FindBorderRuns(scan, floor, cuts ? keepAbove : band);
     }
@@ -178,7 +191,7 @@ void SceneTally::CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& 
     above.reserve(finite);
     for (const pcl::PointXYZRGB& p : scan.points) {
         if (pcl::isFinite(p) && -pastFloor(p) > band) {
-            above.push_back({static_cast<double>(p.x), static_cast<double>(p.y)});
+            above.push_back({p.x, p.y});
         }
     }
     const FootprintGrid footprint(above, kFootprintCell, kFootprintMargin);
@@ -190,7 +203,9 @@ void SceneTally::CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& 
 }
 
 void SceneTally::CountLayersOff(const PointCloudRGB& scan, const FloorPlane& floor,
-                                double keepAbove, const FloorZone& zone) {
+                                double keepAbove, const FloorZone& zone,
+                                const std::vector<FootprintGrid::Point>& overSlab,
+                                const Box& keptBox) {
     const bool cuts = keepAbove >= 0.0;
     const double slab = kAboveCutMm / kMillimetresPerMetre;
     // The layer's slab in millimetres past the floor (FindLayer), and what
@@ -198,24 +213,38 @@ void SceneTally::CountLayersOff(const PointCloudRGB& scan, const FloorPlane& flo
     const double layerFirst = std::round(layerOffset * kMillimetresPerMetre - kLayerHalfMm - 0.5);
     const double layerLast = layerFirst + 2 * kLayerHalfMm + 1;
     const double aboveLayer = (layerFirst - kAboveLayerMm) / kMillimetresPerMetre;
-    // Room for every point each may take, reserved at once: the points above
-    // the slab are among those kept, the points above the layer among the finite.
-    std::vector<FootprintGrid::Point> overSlab;
+    // Room for every point it may take, reserved at once: the points above
+    // the layer are among the finite.
     std::vector<FootprintGrid::Point> overLayer;
-    overSlab.reserve(cuts ? kept : 0);
     overLayer.reserve(layerPoints > 0 ? finite : 0);
+    // The kept points' cells and heights (CountKeptOnSurface) in the same
+    // pass: square cells of kGoodsCell over their box, coarser for a box too
+    // wide for the grid.
+    const bool countsKept = cuts && kept > 0;
+    constexpr double kMostCellsPerSide = 4096.0;
+    const double* lo = keptBox.lo;
+    const double* hi = keptBox.hi;
+    const double cell =
+        std::max(kGoodsCell, std::max(hi[0] - lo[0], hi[1] - lo[1]) / (kMostCellsPerSide - 1.0));
+    const auto nx = countsKept ? static_cast<std::size_t>((hi[0] - lo[0]) / cell) + 1 : 0;
+    const auto ny = countsKept ? static_cast<std::size_t>((hi[1] - lo[1]) / cell) + 1 : 0;
+    std::vector<std::uint32_t> keptCells(nx * ny, 0);
+    std::vector<float> keptAlong;
+    keptAlong.reserve(countsKept ? kept : 0);
     for (const pcl::PointXYZRGB& p : scan.points) {
         if (!pcl::isFinite(p)) {
             continue;
         }
-        const double pastFloor =
-            static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor());
-        const FootprintGrid::Point xy = {static_cast<double>(p.x), static_cast<double>(p.y)};
-        if (cuts && -pastFloor > keepAbove + slab + kAboveLayerMm / kMillimetresPerMetre) {
-            overSlab.push_back(xy);
-        }
+        const float along = floor.Along(p.x, p.y, p.z);
+        const double pastFloor = static_cast<double>(along) - static_cast<double>(floor.Floor());
         if (layerPoints > 0 && pastFloor < aboveLayer) {
-            overLayer.push_back(xy);
+            overLayer.push_back({p.x, p.y});
+        }
+        if (countsKept && -pastFloor > keepAbove) {
+            const auto ix = std::min(nx - 1, static_cast<std::size_t>((p.x - lo[0]) / cell));
+            const auto iy = std::min(ny - 1, static_cast<std::size_t>((p.y - lo[1]) / cell));
+            ++keptCells[iy * nx + ix];
+            keptAlong.push_back(along);
         }
     }
     aboveSlab = overSlab.size();
@@ -229,7 +258,9 @@ void SceneTally::CountLayersOff(const PointCloudRGB& scan, const FloorPlane& flo
         const double below = -layerOffset - (kLayerHalfMm + 1) / kMillimetresPerMetre;
         layerTopsSampled = !RayGrid(scan, floor, std::max(0.0, below)).OnLattice();
     }
-    CountKeptOnSurface(scan, floor, keepAbove);
+    if (countsKept) {
+        CountKeptOnSurface(floor, keptCells, keptAlong);
+    }
     const FootprintGrid slabFootprint(overSlab, kFootprintCell, kFootprintMargin);
     const FootprintGrid layerFootprint(overLayer, kFootprintCell, kFootprintMargin);
     const std::size_t width = scan.width;
@@ -308,48 +339,15 @@ void SceneTally::CountAtLowestReturn(const PointCloudRGB& scan, const FloorPlane
     }
 }
 
-void SceneTally::CountKeptOnSurface(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove) {
-    if (keepAbove < 0.0 || kept == 0) {
-        return;
-    }
-    const auto isKept = [&](const pcl::PointXYZRGB& p) {
-        return pcl::isFinite(p) && -(static_cast<double>(floor.Along(p.x, p.y, p.z)) -
-                                     static_cast<double>(floor.Floor())) > keepAbove;
-    };
-    double lo[2] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
-    double hi[2] = {-std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()};
-    for (const pcl::PointXYZRGB& p : scan.points) {
-        if (isKept(p)) {
-            lo[0] = std::min(lo[0], static_cast<double>(p.x));
-            lo[1] = std::min(lo[1], static_cast<double>(p.y));
-            hi[0] = std::max(hi[0], static_cast<double>(p.x));
-            hi[1] = std::max(hi[1], static_cast<double>(p.y));
-        }
-    }
-    constexpr double kMostCellsPerSide = 4096.0;
-    const double cell = std::max(kGoodsCell, std::max(hi[0] - lo[0], hi[1] - lo[1]) / (kMostCellsPerSide - 1.0));
-    const auto nx = static_cast<std::size_t>((hi[0] - lo[0]) / cell) + 1;
-    const auto ny = static_cast<std::size_t>((hi[1] - lo[1]) / cell) + 1;
-    std::vector<std::uint32_t> count(nx * ny, 0);
-    const auto cellOf = [&](const pcl::PointXYZRGB& p) {
-        const auto ix = std::min(nx - 1, static_cast<std::size_t>((p.x - lo[0]) / cell));
-        const auto iy = std::min(ny - 1, static_cast<std::size_t>((p.y - lo[1]) / cell));
-        return iy * nx + ix;
-    };
+void SceneTally::CountKeptOnSurface(const FloorPlane& floor,
+                                    const std::vector<std::uint32_t>& cells,
+                                    std::vector<float>& along) {
     // The height falls as the coordinate along the normal grows, so the
     // median height is the floor's coordinate less the coordinate of that
     // rank counted from the top: selected among the floats themselves.
-    std::vector<float> along;
-    along.reserve(kept);
-    for (const pcl::PointXYZRGB& p : scan.points) {
-        if (isKept(p)) {
-            ++count[cellOf(p)];
-            along.push_back(floor.Along(p.x, p.y, p.z));
-        }
-    }
     const float median = SelectFloat(along, along.size() - 1 - along.size() / 2);
     keptMedianHeight = static_cast<double>(floor.Floor()) - static_cast<double>(median);
-    for (const std::uint32_t c : count) {
+    for (const std::uint32_t c : cells) {
         keptOnSurface += c >= kLeastGoodsCellPoints ? c : 0;
     }
 }

@@ -3,9 +3,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <utility>
+#include <vector>
 
 #include "cloud/Cloud.h"
+#include "measure/goods/FootprintGrid.h"
 #include "measure/scene/FloorZone.h"
 
 class FloorPlane;
@@ -174,18 +177,30 @@ private:
     void CountFlyingRays(const PointCloudRGB& scan, const FloorPlane& floor, double band);
     /// Counts the points on the floor outside the footprint of those above it.
     void CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& floor, double band);
+    /// The box of some points' x and y; empty (lo above hi) before the first.
+    struct Box {
+        double lo[2] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
+        double hi[2] = {-std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()};
+    };
     /// Counts the points of the slab above the cut and of the layer that lie
-    /// off the footprints of what stands above each.
+    /// off the footprints of what stands above each (overSlab: the points
+    /// above the slab, gathered by the first pass, as keptBox, the box of
+    /// the points the cut keeps), and the points the cut keeps that stand
+    /// with others in their cell.
     void CountLayersOff(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove,
-                        const FloorZone& zone);
+                        const FloorZone& zone, const std::vector<FootprintGrid::Point>& overSlab,
+                        const Box& keptBox);
     /// Whether the scan's points from `first` to `last` millimetres past the
     /// floor lie on a surface (kLeastSurfaceShare of them in dense cells).
     bool LayerIsSurface(const PointCloudRGB& scan, const FloorPlane& floor, double first,
                         double last) const;
     /// Counts the surface the cut keeps at the lowest return (AtLowestReturn).
     void CountAtLowestReturn(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove);
-    /// Counts the points the cut keeps that stand with others in their cell.
-    void CountKeptOnSurface(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove);
+    /// Counts the points the cut keeps that stand with others in their cell,
+    /// from their counts by cell, and their median height from their
+    /// coordinates along the normal (reordered).
+    void CountKeptOnSurface(const FloorPlane& floor, const std::vector<std::uint32_t>& cells,
+                            std::vector<float>& along);
 
     std::size_t finite = 0;
     std::size_t behindCamera = 0;
