@@ -194,7 +194,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     // their outline lies on flanks seen at a grazing angle.
     const SurfaceTop surface(points, kTopCellPitches * pitch);
     const bool rounded =
-        surface.Found() && level.Level() - surface.Top() > std::max(division, surface.Lift());
+        surface.Found() && level.Level() - surface.Highest() > std::max(division, surface.Lift());
     // Above the face by more than its noise and the division: goods higher than the face.
     const float rise = std::max(division, level.Band());
 
@@ -412,7 +412,7 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     // higher to pass for a surface above it.
     if (rounded) {
         top = surface.Top();
-    } else if (surface.Found() && level.Level() - surface.Top() > surface.Lift() &&
+    } else if (surface.Found() && level.Level() - surface.Highest() > surface.Lift() &&
                level.Band() > kCurvedBandNoises * surface.Noise()) {
         // A curved top (a lying cylinder's ridge) rising less than the
         // division above its densest layer: that layer is no face.

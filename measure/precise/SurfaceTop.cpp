@@ -10,13 +10,9 @@ namespace {
 // A cell's median needs this many points; fewer is the edge of the goods.
 constexpr std::size_t kLeastCellPoints = 8;
 // Noise lifts the highest of some thousand medians of n points up to about
-// 4 standard errors of a median (1.25 sigma / sqrt(n)), but the highest
-// that a neighbouring cell's bears out (the lower of two) up to about 2.5
-// (measured: 3.2 on 1.2 x 0.8 m faces at 4 mm noise, sigma taken from the
-// flatter cells): kLiftSigmas bound it with room, and a lying cylinder
-// 0.12 m across, whose ridge stands 5 mm above its densest layer at 3 mm
-// noise, still rises beyond it.
-constexpr float kLiftSigmas = 5.0f;
+// 4 standard errors of a median (1.25 sigma / sqrt(n)): kLiftSigmas of
+// them bound it with room to spare.
+constexpr float kLiftSigmas = 6.0f;
 // Median absolute deviation to standard deviation of a normal distribution.
 constexpr float kMadToSigma = 1.4826f;
 // Cells along the longer side at most.
@@ -146,10 +142,13 @@ SurfaceTop::SurfaceTop(const std::vector<Point>& points, float cell) {
     found = true;
     // A cell's height counts as far as a neighbouring cell's bears it out:
     // among thousands of medians of a flat face, one stands several of its
-    // standard errors high, and alone it would pass for a curved top; the
-    // apex of a dome or the ridge of a cylinder spans cells side by side.
+    // standard errors high; the apex of a dome or the ridge of a cylinder
+    // spans cells side by side. (Whether goods rise above their face at all
+    // is judged on the highest median alone: the ridge of a small lying
+    // cylinder stands barely above its densest layer, and judged on the
+    // lower of two cells it passed for a flat top and was stored narrow.)
     top = std::numeric_limits<float>::max();
-    float highest = std::numeric_limits<float>::max();
+    highest = std::numeric_limits<float>::max();
     for (std::size_t iy = 0; iy < ny; ++iy) {
         for (std::size_t ix = 0; ix < nx; ++ix) {
             const float median = medians[iy * nx + ix];

@@ -9,8 +9,8 @@
 /// cells, the surface's height in each is the median of its points, so
 /// range noise, strays and the flying pixels of a depth edge do not lift
 /// it; the top is the highest of those heights that a neighbouring cell's
-/// bears out (the lower of the two). Noise alone lifts it a little above a
-/// flat face: Lift() bounds that.
+/// bears out (the lower of the two). Noise alone lifts the highest median a
+/// little above a flat face: Lift() bounds that.
 class SurfaceTop {
 public:
     using Point = std::array<float, 3>;
@@ -22,6 +22,9 @@ public:
     bool Found() const { return found; }
     /// z of the highest cell's median, as far as a neighbouring cell's bears it out.
     float Top() const { return top; }
+    /// z of the highest cell's median alone: whether goods rise above a face
+    /// is judged on it, against Lift().
+    float Highest() const { return highest; }
     /// How far above a flat face noise alone may put Top() (metres).
     float Lift() const { return lift; }
     /// The range noise of the flatter cells (one standard deviation, metres).
@@ -30,6 +33,7 @@ public:
 private:
     bool found = false;
     float top = 0.0f;
+    float highest = 0.0f;
     float lift = 0.0f;
     float noise = 0.0f;
 };
