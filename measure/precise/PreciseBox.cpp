@@ -400,7 +400,10 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
                     outermost = e;
             }
             if (rounded) {
-                offset[k] += outermost;
+                // The last point of a flank lies inside its outline by the
+                // sampling deficit, as a face's does: a lying cylinder along
+                // the pixel rows shows its flank's last row up to a pitch in.
+                if (outermost > 0.0f) offset[k] += outermost + sampled(k);
             } else if (outermost > footBeyond) {
                 offset[k] += outermost + sampled(k);
             }

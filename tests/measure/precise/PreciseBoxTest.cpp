@@ -189,7 +189,9 @@ TEST(PreciseBox, EnclosesGoodsSeenByACamera) {
         float length, width, height;
         bool onPallet;
         double sigma1;
-        float shortBy;  // how far short of the goods a side may end
+        float shortBy;       // how far short of the goods a side may end
+        double angle = 30.0;  // turned about the camera's vertical
+        float overBy = kDivision;  // how far beyond the goods a side may end
     };
     // The mixed pixels below the edge of goods 60 mm high lie within a pitch
     // of it, and a box's side is no further off than half the division.
@@ -198,22 +200,27 @@ TEST(PreciseBox, EnclosesGoodsSeenByACamera) {
         {"bag on the floor", Shape::kBag, 0.4f, 0.3f, 0.15f, false, 0.0005, kDivision},
         {"dome on a pallet", Shape::kDome, 0.6f, 0.45f, 0.3f, true, 0.0005, kDivision},
         {"flat box on the floor", Shape::kBlock, 0.35f, 0.25f, 0.06f, false, 0.00025, kDivision / 2},
+        // Along the pixel rows the last row of its flank lay up to a pitch
+        // inside it, and the box was stored 9 to 10 mm narrow. Its ends, flat
+        // discs, take the sampling deficit of an outline too.
+        {"small cylinder lying along the pixel rows", Shape::kLyingCylinder, 0.5f, 0.12f, 0.12f, false, 0.0005,
+         kDivision, 0.0, 2 * kDivision},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        // Turned 30 degrees about the camera's vertical, as the bench's goods are.
+        // Turned as the bench's goods are, 30 degrees, unless the case says otherwise.
         const std::vector<Point> goods = camera_goods::Cut(c.shape, c.length, c.width, c.height, 0.0f, 0.0f,
-                                                           30.0, c.onPallet, c.sigma1, 0.013f)
+                                                           c.angle, c.onPallet, c.sigma1, 0.013f)
                                              .points;
-        const float turn = 30.0f * 3.14159265f / 180.0f;
+        const float turn = static_cast<float>(c.angle) * 3.14159265f / 180.0f;
         const PreciseBox box(goods, {0.0f, 0.0f}, {std::cos(turn), std::sin(turn)},
                              {-std::sin(turn), std::cos(turn)}, kDivision);
         ASSERT_TRUE(box.Fitted());
         const int along = std::fabs(box.Axis(0)[0] * std::cos(turn) + box.Axis(0)[1] * std::sin(turn)) > 0.7f ? 0 : 1;
         // Within the division either way.
         EXPECT_GE(2 * box.Extent(along), c.length - c.shortBy);
-        EXPECT_LE(2 * box.Extent(along), c.length + kDivision);
+        EXPECT_LE(2 * box.Extent(along), c.length + c.overBy);
         EXPECT_GE(2 * box.Extent(1 - along), c.width - c.shortBy);
-        EXPECT_LE(2 * box.Extent(1 - along), c.width + kDivision);
+        EXPECT_LE(2 * box.Extent(1 - along), c.width + c.overBy);
     }
 }
