@@ -79,9 +79,7 @@ void Cloud::Load() {
         throw cloudFilenameNotDef;
     }
     Apply(PcdReader::Read(path.string()), *cloud);
-    goodsAsCut.reset();
-    goodsFoot.reset();
-    bottomAboveFloor = 0.0f;
+    ForgetCut();
 }
 
 void Cloud::Load(std::string filename) {
@@ -90,6 +88,10 @@ void Cloud::Load(std::string filename) {
         throw cloudFilenameNotDef;
     }
     Apply(PcdReader::Read(filename), *cloud);
+    ForgetCut();
+}
+
+void Cloud::ForgetCut() {
     goodsAsCut.reset();
     goodsFoot.reset();
     bottomAboveFloor = 0.0f;
@@ -125,16 +127,12 @@ PointCloudRGBPtr Cloud::getAlignedCloud() const {
 
 void Cloud::setCloud(const PointCloudRGBPtr& src) {
     pcl::copyPointCloud(*src, *cloud);
-    goodsAsCut.reset();
-    goodsFoot.reset();
-    bottomAboveFloor = 0.0f;
+    ForgetCut();
 }
 
 void Cloud::setCloud(const PointCloudXYZPtr& src) {
     pcl::copyPointCloud(*src, *cloud);
-    goodsAsCut.reset();
-    goodsFoot.reset();
-    bottomAboveFloor = 0.0f;
+    ForgetCut();
 }
 
 std::ostream& operator<<(std::ostream& os, const Cloud& c) {

@@ -132,6 +132,10 @@ public:
     friend struct CloudTestAccess;
 
 private:
+    /// What the last cut left beside the cloud no longer belongs to it: a
+    /// new cloud is loaded or set.
+    void ForgetCut();
+
     /// CheckScan's part for a run that cuts nothing: the scene against the
     /// floor plane, whose noise reaches band (metres) either side.
     std::string CheckUncut(const FloorPlane& floor, double band, bool storesWhole) const;
