@@ -33,6 +33,12 @@ constexpr float kFlankRise = 2.0f;
 // near its top: a silhouette higher than half the goods is the rounded edge
 // of a top with a wall or an undercut below it, which hides no base beyond.
 constexpr float kFlankShare = 0.5f;
+// The sheet's top stands for the silhouette where the rays run about
+// vertically. Where they run outward more steeply than this, the flank runs
+// along them for tens of millimetres above the silhouette and lifts the
+// sheet's top over half the goods (a 0.6 m dome seen 20 degrees off
+// vertical): the highest point on the outermost rays stands for it.
+constexpr float kSteepRays = 0.15f;
 // Where the base lies under the sheet, as a share of the sheet's run in from
 // the reach. A sphere's base lies half-way, under the true silhouette. But
 // the highest point on the outermost rays stands above the silhouette where
@@ -115,8 +121,8 @@ float SilhouetteOutline::Beyond(const Vector2& origin, const Vector2& normal, fl
         }
         if (mates < kBundleMates || inside.empty()) continue;
         ++votes;
-        if (UpperMedian(inside) - top >= kFlankRise * pitch &&
-            top < kFlankShare * height) {
+        const float seen = c.tilt > kSteepRays ? silhouette : top;
+        if (UpperMedian(inside) - top >= kFlankRise * pitch && seen < kFlankShare * height) {
             // The sheet runs from the silhouette down to the support along
             // the outermost rays; the base lies part of its run in from the
             // reach (see kBaseInRun).
