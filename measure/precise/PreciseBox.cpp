@@ -193,8 +193,16 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     // its own: their highest surface is where the cells' medians reach, and
     // their outline lies on flanks seen at a grazing angle.
     const SurfaceTop surface(points, kTopCellPitches * pitch);
-    const bool rounded =
+    // A densest layer spread over more than twice a face's band, and over
+    // more than the division, is a curved top (a lying cylinder's ridge seen
+    // off the camera's axis), however little the goods rise above it: no face
+    // to fit the sides to. (The faces of a scan quantised to whole
+    // millimetres show no noise at all.)
+    const bool curvedTop =
+        surface.Found() && level.Band() > std::max(division, kCurvedBandNoises * surface.Noise());
+    const bool lifted =
         surface.Found() && level.Level() - surface.Highest() > std::max(division, surface.Lift());
+    const bool rounded = curvedTop || lifted;
     // Above the face by more than its noise and the division: goods higher than the face.
     const float rise = std::max(division, level.Band());
 
@@ -361,12 +369,15 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
     }
     offset = moved;
     // Goods without a flat top: a flank's base hidden under the sheet of
-    // mixed pixels at its silhouette.
+    // mixed pixels at its silhouette. Only where the goods rise above their
+    // densest layer (a dome): a curved top that does not is a lying
+    // cylinder's ridge, whose widest point stands below its silhouette with
+    // an undercut below it, and hides no base beyond.
     const SilhouetteOutline silhouette(points, pitch);
     const std::array<Beyond, 5> sidesBeyond = collect(0, 4, division / 2);
     for (int k = 0; k < 4; ++k) {
         float further = reach(k, division / 2, sidesBeyond[k]);
-        if (rounded)
+        if (lifted)
             further =
                 std::max(further, silhouette.Beyond(origin, normal[k], offset[k], division / 2));
         if (further > 0.0f)

@@ -192,7 +192,14 @@ TEST(PreciseBox, EnclosesGoodsSeenByACamera) {
         float shortBy;       // how far short of the goods a side may end
         double angle = 30.0;  // turned about the camera's vertical
         float overBy = kDivision;  // how far beyond the goods a side may end
+        float cx = 0.0f, cy = 0.0f;  // the goods' centre
+        bool wide = false;           // the bench's second station: 1.8 m up, 86 x 57 degrees
     };
+    DepthCamera::Settings wide;
+    wide.width = 848;
+    wide.fovXDeg = 86.0;
+    wide.fovYDeg = 57.0;
+    wide.mountHeight = 1.8;
     // The mixed pixels below the edge of goods 60 mm high lie within a pitch
     // of it, and a box's side is no further off than half the division.
     const std::vector<Case> cases = {
@@ -205,15 +212,25 @@ TEST(PreciseBox, EnclosesGoodsSeenByACamera) {
         // discs, take the sampling deficit of an outline too.
         {"small cylinder lying along the pixel rows", Shape::kLyingCylinder, 0.5f, 0.12f, 0.12f, false, 0.0005,
          kDivision, 0.0, 2 * kDivision},
+        // Off the camera's axis its ridge is the densest layer, a band of
+        // 30 mm of it passed for a flat face, and its flanks' last rows for
+        // mixed pixels beyond it: it was stored 22 mm narrow.
+        {"small cylinder lying along the pixel rows off the axis", Shape::kLyingCylinder, 0.5f, 0.12f, 0.12f, false,
+         0.00025, kDivision, 0.0, 2 * kDivision, 0.3f},
+        // Its side, seen 14 degrees off vertical, passed for a dome's flank
+        // and was stored 29 mm wide of it.
+        {"cylinder on a pallet beside the wide camera", Shape::kLyingCylinder, 0.8f, 0.2f, 0.2f, true, 0.00025,
+         2 * kDivision, 0.0, 3 * kDivision, 0.0f, 0.3f, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         // Turned as the bench's goods are, 30 degrees, unless the case says otherwise.
-        const std::vector<Point> goods = camera_goods::Cut(c.shape, c.length, c.width, c.height, 0.0f, 0.0f,
-                                                           c.angle, c.onPallet, c.sigma1, 0.013f)
-                                             .points;
+        const std::vector<Point> goods =
+            camera_goods::Cut(c.shape, c.length, c.width, c.height, c.cx, c.cy, c.angle, c.onPallet, c.sigma1,
+                              0.013f, c.wide ? wide : DepthCamera::Settings{})
+                .points;
         const float turn = static_cast<float>(c.angle) * 3.14159265f / 180.0f;
-        const PreciseBox box(goods, {0.0f, 0.0f}, {std::cos(turn), std::sin(turn)},
+        const PreciseBox box(goods, {c.cx, c.cy}, {std::cos(turn), std::sin(turn)},
                              {-std::sin(turn), std::cos(turn)}, kDivision);
         ASSERT_TRUE(box.Fitted());
         const int along = std::fabs(box.Axis(0)[0] * std::cos(turn) + box.Axis(0)[1] * std::sin(turn)) > 0.7f ? 0 : 1;
