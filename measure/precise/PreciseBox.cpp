@@ -83,6 +83,12 @@ constexpr float kTopCellPitches = 4.0f;
 // A face's band is three standard deviations of its noise either way; the
 // densest layer of a curved top spreads over more than twice that.
 constexpr float kCurvedBandNoises = 6.0f;
+// A side whose rays lean outward over the goods' whole height by no more than
+// this many pitches faces the camera or lies under it: no sheet of mixed
+// pixels and no hidden flank lies beyond it by more than the run and half a
+// pixel, a pixel in all. (The sides of low goods near the camera's axis lean
+// out a pitch or more: their mixed pixels lie further.)
+constexpr float kFacingRunPitches = 0.5f;
 
 Vector2 Turned(const Vector2& v, float angle) {
     const float c = std::cos(angle), s = std::sin(angle);
@@ -400,8 +406,25 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
         whole.insert(whole.end(), foot.begin(), foot.end());
         const SurfaceSupport goods(whole, radius, kSupportDepthRadii * radius);
         const int footNeeded = rounded ? kFootNeeded : kSupportNeeded;
+        // Where a side faces the camera (see kFacingRunPitches), a flank seen
+        // edge-on from above stacks its points in columns, each a pixel row
+        // apart and tens of millimetres deeper than the last: too steep for
+        // the surface's depth, and too sparse for the outlier filter to keep.
+        // There a point counts with the neighbours of its column at any
+        // depth, kept by the filter or not: a stray beside the goods passes
+        // only within the search radius of their outline.
+        float lowest = top;
+        for (const Point& p : whole) lowest = std::max(lowest, p[2]);
+        std::optional<SurfaceSupport> columns;
         for (int k = 0; k < 4; ++k) {
             float outermost = 0.0f;
+            float column = 0.0f;
+            const float across = Dot(normal[k], origin[0], origin[1]) + offset[k];
+            const bool facing = rounded && top > 0.0f &&
+                                across * (lowest - top) / top <= kFacingRunPitches * pitch;
+            if (facing && !columns) {
+                columns.emplace(whole, radius, std::numeric_limits<float>::max());
+            }
             for (std::size_t i = rounded ? 0 : points.size(); i < whole.size(); ++i) {
                 const Point& p = whole[i];
                 const float e = Dot(normal[k], p[0] - origin[0], p[1] - origin[1]) - offset[k];
@@ -409,12 +432,16 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
                     goods.Supported(i, i < points.size() ? kSupportNeeded : footNeeded) &&
                     (i >= points.size() || onKeptSurface(p)))
                     outermost = e;
+                if (facing && e > column && columns->Supported(i, kSupportNeeded)) column = e;
             }
             if (rounded) {
                 // The last point of a flank lies inside its outline by the
                 // sampling deficit, as a face's does: a lying cylinder along
                 // the pixel rows shows its flank's last row up to a pitch in.
-                if (outermost > 0.0f) offset[k] += outermost + sampled(k);
+                // A column's last point may be the mixed pixel that straddles
+                // the outline already, and takes none.
+                if (outermost > 0.0f || column > 0.0f)
+                    offset[k] += std::max(outermost > 0.0f ? outermost + sampled(k) : 0.0f, column);
             } else if (outermost > footBeyond) {
                 offset[k] += outermost + sampled(k);
             }

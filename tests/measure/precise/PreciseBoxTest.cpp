@@ -217,6 +217,11 @@ TEST(PreciseBox, EnclosesGoodsSeenByACamera) {
         // mixed pixels beyond it: it was stored 22 mm narrow.
         {"small cylinder lying along the pixel rows off the axis", Shape::kLyingCylinder, 0.5f, 0.12f, 0.12f, false,
          0.00025, kDivision, 0.0, 2 * kDivision, 0.3f},
+        // Seen edge-on from straight above, the flank at its near end is a
+        // few columns of points, each tens of millimetres deeper than the
+        // last: no surface, and the box was 7 to 15 mm short.
+        {"dome on a pallet, its near end under the camera", Shape::kDome, 0.6f, 0.45f, 0.3f, true, 0.00025,
+         kDivision, 0.0, 2 * kDivision, 0.3f},
         // Its side, seen 14 degrees off vertical, passed for a dome's flank
         // and was stored 29 mm wide of it.
         {"cylinder on a pallet beside the wide camera", Shape::kLyingCylinder, 0.8f, 0.2f, 0.2f, true, 0.00025,
