@@ -11,6 +11,7 @@
 #include "cloud/Units.h"
 #include "config/Config.h"
 #include "measure/ConfigAccess.h"
+#include "measure/scene/BoxStrays.h"
 #include "measure/scene/FilterErosion.h"
 #include "measure/scene/OutlineFall.h"
 #include "measure/scene/OutlineReach.h"
@@ -40,6 +41,13 @@ std::string Cloud::CheckEroded() const {
         return CheckFootInBox(base, pitch);
     }
     const float division = static_cast<float>(SceneChecks::kErodedBeyondMm / kMillimetresPerMetre);
+    const std::size_t kept = std::min(goodsFiltered, cloud->points.size());
+    const auto keptAt = [this](std::size_t i) { return AsPoint(cloud->points[i]); };
+    if (std::string fault = SceneChecks::KeptStrays(
+            BoxStrays(base, pitch, division, kept, keptAt).Count(), cloudInfo.GetSid());
+        !fault.empty()) {
+        return fault;
+    }
     const FilterErosion erosion(filterTaken, base, config.GetInboundCorrextionL(),
                                 config.GetInboundCorrextionW(), pitch, division);
     const double rows = pitch > 0.0f ? 2.0 * (side01 + side12) / pitch : 0.0;
@@ -57,8 +65,6 @@ std::string Cloud::CheckEroded() const {
     }
     OutlineReach reach(base, config.GetInboundCorrextionL(), config.GetInboundCorrextionW(), pitch,
                        beyond);
-    const std::size_t kept = std::min(goodsFiltered, cloud->points.size());
-    const auto keptAt = [this](std::size_t i) { return AsPoint(cloud->points[i]); };
     reach.Judge(kept, keptAt);
     if (std::string fault = SceneChecks::ShortOfOutline(
             std::max(reach.Short01(), reach.Short12()), cloudInfo.GetSid());

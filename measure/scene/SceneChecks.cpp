@@ -245,6 +245,19 @@ std::string SceneChecks::KeptFlying(std::size_t count, double widest, const std:
            "which fits the box to the goods' faces";
 }
 
+std::string SceneChecks::KeptStrays(std::size_t count, const std::string& sid) {
+    if (count == 0) {
+        return std::string();
+    }
+    return "Goods of session " + sid +
+           " keep strays beside them after the filter: " + std::to_string(count) +
+           (count == 1 ? " point kept for measuring stands" : " points kept for measuring stand") +
+           " alone more than " + string_format("%g", kErodedBeyondMm) +
+           " mm beyond the goods' outline, and the box would span them; raise "
+           "pallet.correction.height to clear the floor's noise, or measure in the precise mode "
+           "(inbound.precise 1), which fits the box to the goods' faces";
+}
+
 std::string SceneChecks::Eroded(std::size_t count, double farthest, double rows, const std::string& sid) {
     const auto most = std::max(kMostErodedPoints, static_cast<std::size_t>(kMostErodedPerRow * rows));
     if (count <= most) {

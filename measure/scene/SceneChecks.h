@@ -115,6 +115,9 @@ public:
     static constexpr std::size_t kMostKeptFlyingPixels = 8;
     /// A cut whose filter kept flying pixels far off the goods' edges (widest: metres).
     static std::string KeptFlying(std::size_t count, double widest, const std::string& sid);
+    /// A cut whose filter kept `count` points standing alone beyond the
+    /// goods' outline by more than the division (BoxStrays).
+    static std::string KeptStrays(std::size_t count, const std::string& sid);
     /// A box of today's mode short of the goods: more points of their
     /// surfaces than this beyond it, and than a share of its outline's rows.
     static constexpr std::size_t kMostErodedPoints = 20;
