@@ -18,6 +18,16 @@ struct Scan {
     float pitch = 0.0f;
 };
 
+/// The bench's second station: a wider camera 1.8 m over the floor.
+inline DepthCamera::Settings WideStation() {
+    DepthCamera::Settings wide;
+    wide.width = 848;
+    wide.fovXDeg = 86.0;
+    wide.fovYDeg = 57.0;
+    wide.mountHeight = 1.8;
+    return wide;
+}
+
 inline Scan Cut(ScanScene::Shape shape, float length, float width, float height, float cx, float cy,
                 double angleDeg, bool onPallet, double sigma1, float cut,
                 DepthCamera::Settings camera = {}) {

@@ -193,13 +193,8 @@ TEST(PreciseBox, EnclosesGoodsSeenByACamera) {
         double angle = 30.0;  // turned about the camera's vertical
         float overBy = kDivision;  // how far beyond the goods a side may end
         float cx = 0.0f, cy = 0.0f;  // the goods' centre
-        bool wide = false;           // the bench's second station: 1.8 m up, 86 x 57 degrees
+        bool wide = false;           // seen by camera_goods::WideStation()
     };
-    DepthCamera::Settings wide;
-    wide.width = 848;
-    wide.fovXDeg = 86.0;
-    wide.fovYDeg = 57.0;
-    wide.mountHeight = 1.8;
     // The mixed pixels below the edge of goods 60 mm high lie within a pitch
     // of it, and a box's side is no further off than half the division.
     const std::vector<Case> cases = {
@@ -232,7 +227,7 @@ TEST(PreciseBox, EnclosesGoodsSeenByACamera) {
         // Turned as the bench's goods are, 30 degrees, unless the case says otherwise.
         const std::vector<Point> goods =
             camera_goods::Cut(c.shape, c.length, c.width, c.height, c.cx, c.cy, c.angle, c.onPallet, c.sigma1,
-                              0.013f, c.wide ? wide : DepthCamera::Settings{})
+                              0.013f, c.wide ? camera_goods::WideStation() : DepthCamera::Settings{})
                 .points;
         const float turn = static_cast<float>(c.angle) * 3.14159265f / 180.0f;
         const PreciseBox box(goods, {c.cx, c.cy}, {std::cos(turn), std::sin(turn)},

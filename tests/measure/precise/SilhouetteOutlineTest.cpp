@@ -22,13 +22,8 @@ TEST(SilhouetteOutline, ReachesAFlanksBaseAndStopsAtAnEdge) {
         float cut = 0.01f;                       // over the support
         float shortBy = 0.007f;                  // how far short of a flank's base the reach may end
         float cx = 0.25f, cy = 0.15f;            // the goods' centre, off the camera's axis
-        bool wide = false;                       // the bench's second station: 1.8 m up, 86 x 57 degrees
+        bool wide = false;                       // seen by camera_goods::WideStation()
     };
-    DepthCamera::Settings wide;
-    wide.width = 848;
-    wide.fovXDeg = 86.0;
-    wide.fovYDeg = 57.0;
-    wide.mountHeight = 1.8;
     const std::vector<Case> cases = {
         {"dome on a pallet", Shape::kDome, 0.6f, 0.45f, 0.3f, true, true, true, 0.00025, 0.01f, 0.003f},
         {"dome on a pallet, 1 mm noise, 25 mm cut", Shape::kDome, 0.6f, 0.45f, 0.3f, true, true, true, 0.001, 0.025f,
@@ -56,7 +51,7 @@ TEST(SilhouetteOutline, ReachesAFlanksBaseAndStopsAtAnEdge) {
         const float cx = c.cx, cy = c.cy;
         const camera_goods::Scan scan = camera_goods::Cut(c.shape, c.length, c.width, c.height, cx, cy, 0.0,
                                                           c.onPallet, c.sigma1, c.cut,
-                                                          c.wide ? wide : DepthCamera::Settings{});
+                                                          c.wide ? camera_goods::WideStation() : DepthCamera::Settings{});
         const SilhouetteOutline outline(scan.points, scan.pitch);
         for (int side = 0; side < 2; ++side) {
             const float half = (side == 0 ? c.length : c.width) / 2;
