@@ -1,6 +1,7 @@
 #include "measure/scene/BoxStrays.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <utility>
 #include <vector>

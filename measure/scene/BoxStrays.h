@@ -19,10 +19,10 @@ public:
     using Vector2 = std::array<float, 2>;
 
     /// base: the box's base corners in order round the rectangle, fitted on
-    /// the `count` points (point i from at(i)) and not yet lengthened by the
+    /// the `points` points (point i from at(i)) and not yet lengthened by the
     /// station's corrections; pitch: the spacing of the points on the goods;
     /// division: how far beyond the goods the box may reach (metres).
-    BoxStrays(const std::array<Vector2, 4>& base, float pitch, float division, std::size_t count,
+    BoxStrays(const std::array<Vector2, 4>& base, float pitch, float division, std::size_t points,
               const std::function<Point(std::size_t)>& at);
 
     /// Points beyond the goods' outline by more than the division.
