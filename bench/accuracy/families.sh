@@ -37,7 +37,7 @@
 # Usage: bench/accuracy/families.sh [--quick] [--unorganized] [--build DIR] [--camera N]
 #                                   [--family NAME] [--set KEY=VALUE]... [--keep]
 #   --quick     three boxes instead of six (the box families 450 runs, some 10 minutes;
-#               the goods 223 runs, some 8 on a busy machine)
+#               the goods 314 runs: the shaped goods also 0.3 m off the axis)
 #   --camera N  that camera's station and cases only
 #   --family NAME  that family's cases only (level, nocut, moved, view or goods);
 #               cameras without any are skipped
