@@ -102,14 +102,7 @@ float NthOf(std::vector<float>& values, std::size_t from, std::size_t to, std::s
 }  // namespace
 
 float SelectFloat(std::vector<float>& values, std::size_t rank) {
-    if (values.size() < kLeastValues) {
-        return NthOf(values, 0, values.size(), rank);
-    }
-    const KeyBuckets buckets(values);
-    const auto [bucket, below] = buckets.Holding(rank);
-    // The bucket's values to the front, then the rank among them.
-    const std::size_t kept = Gather(values, 0, buckets, bucket);
-    return NthOf(values, 0, kept, rank - below);
+    return SelectFloats(values, rank, rank).first;
 }
 
 std::pair<float, float> SelectFloats(std::vector<float>& values, std::size_t low,
@@ -122,6 +115,7 @@ std::pair<float, float> SelectFloats(std::vector<float>& values, std::size_t low
     const KeyBuckets buckets(values);
     const auto [lowBucket, lowBelow] = buckets.Holding(low);
     const auto [highBucket, highBelow] = buckets.Holding(high);
+    // The bucket's values to the front, then the rank among them.
     const std::size_t lowEnd = Gather(values, 0, buckets, lowBucket);
     const float first = NthOf(values, 0, lowEnd, low - lowBelow);
     if (highBucket == lowBucket) {
