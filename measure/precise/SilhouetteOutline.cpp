@@ -32,6 +32,12 @@ constexpr float kFlankRise = 2.0f;
 // degrees. A lying cylinder's stands half its height up and higher, a bag's
 // near its top: a silhouette higher than half the goods is the rounded edge
 // of a top with a wall or an undercut below it, which hides no base beyond.
+// Off the camera's axis the bound rises with the rays' angle, as a lying
+// cylinder's silhouette does (half its height, and the sine of the angle of
+// the upper half): seen 17 degrees off vertical, the outermost rays of a
+// dome 150 mm high run along its flank up to 55 to 60 % of it, and a bound
+// of half the goods took that flank for an edge and left the dome 25 mm
+// narrow.
 constexpr float kFlankShare = 0.5f;
 // The sheet's top stands for the silhouette where the rays run about
 // vertically. Where they run outward more steeply than this, the flank runs
@@ -122,7 +128,9 @@ float SilhouetteOutline::Beyond(const Vector2& origin, const Vector2& normal, fl
         if (mates < kBundleMates || inside.empty()) continue;
         ++votes;
         const float seen = c.tilt > kSteepRays ? silhouette : top;
-        if (UpperMedian(inside) - top >= kFlankRise * pitch && seen < kFlankShare * height) {
+        const float sine = c.tilt / std::sqrt(1.0f + c.tilt * c.tilt);
+        if (UpperMedian(inside) - top >= kFlankRise * pitch &&
+            seen < kFlankShare * (1.0f + sine) * height) {
             // The sheet runs from the silhouette down to the support along
             // the outermost rays; the base lies part of its run in from the
             // reach (see kBaseInRun).

@@ -221,6 +221,11 @@ TEST(PreciseBox, EnclosesGoodsSeenByACamera) {
         // and was stored 29 mm wide of it.
         {"cylinder on a pallet beside the wide camera", Shape::kLyingCylinder, 0.8f, 0.2f, 0.2f, true, 0.00025,
          2 * kDivision, 0.0, 3 * kDivision, 0.0f, 0.3f, true},
+        // Seen 17 degrees off vertical, its far flank runs along the rays up
+        // to over half its height, passed for an edge, and the box was
+        // stored 25 mm narrow.
+        {"small dome turned 60 degrees beside the wide camera", Shape::kDome, 0.3f, 0.2f, 0.15f, false, 0.00025,
+         kDivision, 60.0, 2 * kDivision, 0.5f, 0.0f, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
