@@ -131,7 +131,8 @@ private:
             return false;
         }
 
-        IntrinsicsVector2<InputType> info(numPoints, points, epsilon);
+        // Only the dimension, the bounds and the line are needed here.
+        IntrinsicsVector2<InputType> info(numPoints, points, epsilon, false);
         minCoordinate = info.min;
         maxCoordinate = info.max;
         if (info.dimension == 0) {
@@ -463,6 +464,11 @@ private:
     // that a double-evaluated orientation must exceed to prove a point strictly inside.
     // The interior filter's polygon has a vertex per direction at most.
     static constexpr size_t kFilterEdges = 8;
+    // Two doubles side by side, and the outcome of comparing two.
+    using Double2 = double __attribute__((vector_size(16)));
+    using Mask2 = int64_t __attribute__((vector_size(16)));
+    // Points the filter takes at a time.
+    static constexpr int32_t kFilterBlock = 256;
 
     struct InteriorFilter {
         std::vector<std::array<double, 2>> vertex;
@@ -470,19 +476,28 @@ private:
         std::vector<double> margin;
         // The same edges side by side, filled up to kFilterEdges by repeating
         // the first: every point is tested against all of them without a
-        // branch, a test the processor can run on several edges at once.
+        // branch per edge.
         std::array<double, kFilterEdges> vertexX{}, vertexY{}, edgeX{}, edgeY{}, edgeMargin{};
 
-        bool StrictlyInside(double x, double y) const {
+        // Whether each of `count` points lies left of every edge by more than its margin,
+        // two points at a time.
+        void StrictlyInside(Vector<2, float> const* p, int32_t count, bool* inside) const {
             if (vertex.empty()) {
-                return false;
+                std::fill(inside, inside + count, false);
+                return;
             }
-            bool inside = true;
-            for (size_t e = 0; e < kFilterEdges; ++e) {
-                double const det = edgeX[e] * (y - vertexY[e]) - edgeY[e] * (x - vertexX[e]);
-                inside &= det > edgeMargin[e];
+            for (int32_t j = 0; j < count; j += 2) {
+                int32_t const second = std::min(j + 1, count - 1);
+                Double2 const x{p[j][0], p[second][0]};
+                Double2 const y{p[j][1], p[second][1]};
+                Mask2 in{-1, -1};
+                for (size_t e = 0; e < kFilterEdges; ++e) {
+                    Double2 const det = edgeX[e] * (y - vertexY[e]) - edgeY[e] * (x - vertexX[e]);
+                    in &= det > edgeMargin[e];
+                }
+                inside[j] = in[0] != 0;
+                inside[second] = in[1] != 0;
             }
-            return inside;
         }
 
         // Lays the edges side by side, once they are all known.
@@ -508,23 +523,48 @@ private:
         std::array<int32_t, kNumDirections> which;
         best.fill(-std::numeric_limits<double>::infinity());
         which.fill(0);
-        double minX = points[0][0], maxX = minX, minY = points[0][1], maxY = minY;
-        for (int32_t i = 0; i < numPoints; ++i) {
-            double const x = points[i][0];
-            double const y = points[i][1];
-            minX = std::min(minX, x);
-            maxX = std::max(maxX, x);
-            minY = std::min(minY, y);
-            maxY = std::max(maxY, y);
-            std::array<double, kNumDirections> const value{-y, x - y, x,  x + y,
-                                                           y,  y - x, -x, -x - y};
+        // A block's largest value per direction first; only a block that beats the best
+        // so far is searched for the first point reaching it, as a scan point by point
+        // would keep it.
+        std::array<std::array<double, kFilterBlock>, kNumDirections> value;
+        for (int32_t from = 0; from < numPoints; from += kFilterBlock) {
+            int32_t const count = std::min(kFilterBlock, numPoints - from);
+            for (int32_t j = 0; j < count; ++j) {
+                double const x = points[from + j][0];
+                double const y = points[from + j][1];
+                value[0][j] = -y;
+                value[1][j] = x - y;
+                value[2][j] = x;
+                value[3][j] = x + y;
+                value[4][j] = y;
+                value[5][j] = y - x;
+                value[6][j] = -x;
+                value[7][j] = -x - y;
+            }
             for (int32_t k = 0; k < kNumDirections; ++k) {
-                if (value[k] > best[k]) {
-                    best[k] = value[k];
-                    which[k] = i;
+                double const* const v = value[k].data();
+                Double2 top2{v[0], v[count > 1 ? 1 : 0]};
+                for (int32_t j = 2; j + 1 < count; j += 2) {
+                    Double2 const next{v[j], v[j + 1]};
+                    top2 = next > top2 ? next : top2;
+                }
+                double top = std::max(top2[0], top2[1]);
+                if (count % 2 != 0) {
+                    top = std::max(top, v[count - 1]);
+                }
+                if (top > best[k]) {
+                    int32_t j = 0;
+                    while (v[j] != top) {
+                        ++j;
+                    }
+                    best[k] = v[j];
+                    which[k] = from + j;
                 }
             }
         }
+        // The points are finite: their bounds are the classification's.
+        double const minX = minCoordinate[0], maxX = maxCoordinate[0];
+        double const minY = minCoordinate[1], maxY = maxCoordinate[1];
 
         InteriorFilter filter;
         for (int32_t k = 0; k < kNumDirections; ++k) {
@@ -580,9 +620,14 @@ private:
         // among equal points.
         InteriorFilter const filter = MakeInteriorFilter();
         std::vector<std::pair<uint64_t, int32_t>> candidates;
-        for (int32_t i = 0; i < numPoints; ++i) {
-            if (!filter.StrictlyInside(points[i][0], points[i][1])) {
-                candidates.emplace_back(LexKey(points[i]), i);
+        std::array<bool, kFilterBlock> inside;
+        for (int32_t from = 0; from < numPoints; from += kFilterBlock) {
+            int32_t const count = std::min(kFilterBlock, numPoints - from);
+            filter.StrictlyInside(points + from, count, inside.data());
+            for (int32_t j = 0; j < count; ++j) {
+                if (!inside[j]) {
+                    candidates.emplace_back(LexKey(points[from + j]), from + j);
+                }
             }
         }
         std::sort(candidates.begin(), candidates.end());

@@ -15,8 +15,10 @@ template <typename Real>
 class IntrinsicsVector2 {
 public:
     /// Classifies `numVectors` points; an empty set, a null array or a negative epsilon keep
-    /// the initial values (dimension 0).
-    IntrinsicsVector2(int32_t numVectors, Vector<2, Real> const* v, Real inEpsilon)
+    /// the initial values (dimension 0). Without `farthestOffLine` a planar set is known as
+    /// such at its first point off the line, and extreme[2] and counterClockwise stay unset.
+    IntrinsicsVector2(int32_t numVectors, Vector<2, Real> const* v, Real inEpsilon,
+                      bool farthestOffLine = true)
         : epsilon(inEpsilon),
           dimension(0),
           maxRange(Real(0)),
@@ -90,6 +92,9 @@ public:
                 maxDistance = absDistance;
                 maxSign = sign;
                 extreme[2] = i;
+                if (!farthestOffLine && maxDistance > epsilon * maxRange) {
+                    break;
+                }
             }
         }
 

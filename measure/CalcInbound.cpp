@@ -32,6 +32,8 @@ constexpr float kCornerSearchStart = 1e6f;
 // Corner offsets up to a tenth of a millimetre count as an axis-parallel
 // rectangle.
 constexpr double kTurnTolerance = 0.0001;
+// Footprints of fewer points are taken whole, repeats and all.
+constexpr std::size_t kLeastHalved = 1024;
 
 //  The box, seen from above (x to the right, y up) for a rectangle whose
 //  first axis u0 runs along x; E..H stand over A..D at the largest z.
@@ -80,6 +82,26 @@ void StoreSizes(const float corners[3][8], const Config& config, float size[3], 
     }
 }
 
+/// How many points of the footprint its rectangle needs: the first half
+/// when the second repeats it point by point (goods whose bottom was closed
+/// by their projection onto a level pallet's top), else all of them. Every
+/// step of the exact rectangle prefers the first of equal points and sees
+/// only their values, so the repeats change nothing but its cost.
+std::size_t DistinctHalf(const std::vector<Point2>& footprint) {
+    const std::size_t half = footprint.size() / 2;
+    if (half < kLeastHalved || footprint.size() != 2 * half) {
+        return footprint.size();
+    }
+    for (std::size_t i = 0; i < half; ++i) {
+        const Point2& p = footprint[i];
+        const Point2& q = footprint[half + i];
+        if (!(p[0] == q[0] && p[1] == q[1])) {
+            return footprint.size();
+        }
+    }
+    return half;
+}
+
 }  // namespace
 
 void Cloud::CalcInbound() {
@@ -120,7 +142,7 @@ void Cloud::CalcInbound() {
 
     ExactBox minimumAreaBox;
     const Rectangle rectangle =
-        minimumAreaBox(static_cast<std::int32_t>(footprint.size()), footprint.data(), true);
+        minimumAreaBox(static_cast<std::int32_t>(DistinctHalf(footprint)), footprint.data(), true);
     // The footprint is done with: freed now, it does not stand beside the precise box's copies.
     std::vector<Point2>().swap(footprint);
     std::array<Point2, 4> vertices;

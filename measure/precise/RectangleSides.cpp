@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 
 #include "measure/Median.h"
@@ -23,6 +24,10 @@ constexpr int kMinStripsForTurn = 5;
 constexpr float kStripGap = 0.5f;
 // The outermost points of a strip kept to find one with a neighbour.
 constexpr int kOuterKept = 3;
+// Points whose strips are found side by side, and the most strips for that:
+// every strip's number a whole float.
+constexpr std::size_t kBlockPoints = 256;
+constexpr std::size_t kMostBlockStrips = std::size_t{1} << 24;
 
 struct Strip {
     float along = 0.0f;
@@ -38,6 +43,8 @@ struct Strip {
 
     void Add(float o, float a) {
         ++points;
+        // Most points lie inside the outermost few: nothing to shift.
+        if (!(o > outer[kOuterKept - 1])) return;
         for (int i = 0; i < kOuterKept; ++i) {
             if (o > outer[i]) {
                 for (int j = kOuterKept - 1; j > i; --j) {
@@ -112,10 +119,30 @@ RectangleSides::Side FitSide(const std::vector<RectangleSides::Point>& points,
     if (points.empty()) return side;
     const auto count = static_cast<std::size_t>((highest - lowest) / strip) + 1;
     std::vector<Strip> strips(count);
-    for (const auto& p : points) {
-        const float a = p[0] * along[0] + p[1] * along[1];
-        const float o = p[0] * normal[0] + p[1] * normal[1];
-        strips[std::min(count - 1, static_cast<std::size_t>((a - lowest) / strip))].Add(o, a);
+    if (count > kMostBlockStrips) {
+        for (const auto& p : points) {
+            const float a = p[0] * along[0] + p[1] * along[1];
+            const float o = p[0] * normal[0] + p[1] * normal[1];
+            strips[std::min(count - 1, static_cast<std::size_t>((a - lowest) / strip))].Add(o, a);
+        }
+    } else {
+        // A block's positions, offsets and strips first, side by side; the
+        // last strip, a whole number of floats, caps the quotient before it
+        // is cut to a whole strip instead of after.
+        const auto last = static_cast<float>(count - 1);
+        std::array<float, kBlockPoints> a, o;
+        std::array<std::int32_t, kBlockPoints> at;
+        for (std::size_t from = 0; from < points.size(); from += kBlockPoints) {
+            const std::size_t n = std::min(kBlockPoints, points.size() - from);
+            for (std::size_t j = 0; j < n; ++j) {
+                const auto& p = points[from + j];
+                a[j] = p[0] * along[0] + p[1] * along[1];
+                o[j] = p[0] * normal[0] + p[1] * normal[1];
+                const float q = (a[j] - lowest) / strip;
+                at[j] = static_cast<std::int32_t>(q < last ? q : last);
+            }
+            for (std::size_t j = 0; j < n; ++j) strips[at[j]].Add(o[j], a[j]);
+        }
     }
     std::vector<float> stripAlong, stripOuter;
     for (const Strip& s : strips) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "measure/filter/WideKernels.h"
+
 namespace {
 
 // A cell's median needs this many points; fewer is the edge of the goods.
@@ -20,28 +22,26 @@ constexpr float kMostCellsPerSide = 2048.0f;
 // Cells of up to this many points are sorted: the median of the deviations
 // then comes from walking out from the middle, with no second selection.
 constexpr std::size_t kSortedCellPoints = 64;
+static_assert(kSortedCellPoints <= outliers::kWideSortMost, "a sorted cell fits the wide sort");
 // Cells of up to this many points are sorted by insertion, larger ones by
 // partitions, where insertion's moves grow with the square of the points.
 constexpr std::size_t kInsertedCellPoints = 16;
 
 /// Median (the element at n / 2 in order) of a cell's heights and the same
-/// of their distances from it, the heights sorted in place. Both sides of
+/// of their distances from it, the heights sorted in place (by the wide
+/// kernel's sort when `wide`, else by insertion or partitions). Both sides of
 /// the middle give distances in increasing order (a rounded difference grows
 /// with the height), so merging them finds the n / 2-th distance.
-void CellSpread(float* z, std::size_t n, float& median, float& deviation) {
+void CellSpread(float* z, std::size_t n, float& median, float& deviation, bool wide) {
     const std::size_t mid = n / 2;
-    if (n <= kInsertedCellPoints) {
-        for (std::size_t i = 1; i < n; ++i) {
-            const float v = z[i];
-            std::size_t j = i;
-            for (; j > 0 && v < z[j - 1]; --j) z[j] = z[j - 1];
-            z[j] = v;
-        }
-        median = z[mid];
-    } else {
+    if (wide || n > kInsertedCellPoints) {
         float given[kSortedCellPoints];
         std::copy(z, z + n, given);
-        std::sort(z, z + n);
+        if (wide) {
+            outliers::WideSort(z, n);
+        } else {
+            std::sort(z, z + n);
+        }
         median = z[mid];
         if (median == 0.0f) {
             // Of equal heights only the zeros differ (in sign): the median
@@ -54,6 +54,14 @@ void CellSpread(float* z, std::size_t n, float& median, float& deviation) {
                 }
             }
         }
+    } else {
+        for (std::size_t i = 1; i < n; ++i) {
+            const float v = z[i];
+            std::size_t j = i;
+            for (; j > 0 && v < z[j - 1]; --j) z[j] = z[j - 1];
+            z[j] = v;
+        }
+        median = z[mid];
     }
     std::size_t below = mid;  // next candidate on the low side: z[below - 1]
     std::size_t above = mid;  // next candidate on the high side: z[above]
@@ -112,6 +120,7 @@ SurfaceTop::SurfaceTop(const std::vector<Point>& points, float cell) {
     std::vector<std::size_t> counts;
     // Each cell's median; +max where a cell holds too few points for one.
     std::vector<float> medians(nx * ny, std::numeric_limits<float>::max());
+    const bool wide = outliers::WideKernelsRun();
     for (std::size_t c = 0; c + 1 < first.size(); ++c) {
         const std::size_t n = first[c + 1] - first[c];
         if (n < kLeastCellPoints) continue;
@@ -119,7 +128,7 @@ SurfaceTop::SurfaceTop(const std::vector<Point>& points, float cell) {
         float median;
         float deviation;
         if (n <= kSortedCellPoints) {
-            CellSpread(begin, n, median, deviation);
+            CellSpread(begin, n, median, deviation, wide);
         } else {
             float* const mid = begin + n / 2;
             std::nth_element(begin, mid, begin + n);

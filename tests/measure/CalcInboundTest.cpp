@@ -302,3 +302,28 @@ TEST_F(CalcInboundTest, RealVolumeOfATurnedBoxIsPlacedInTheScanFrame) {
 }
 
 }  // namespace
+
+TEST_F(CalcInboundTest, FootprintRepeatedPointByPointGivesTheSameBox) {
+    // Goods closed by their projection onto a level pallet's top: each point's
+    // x and y twice, the second time in the same order (taken once) or in
+    // another order (taken whole); the box must not tell them apart.
+    std::vector<pcl::PointXYZRGB> goods;
+    for (int i = 0; i < 1500; ++i) {
+        const float u = 0.37f * static_cast<float>(i % 41), v = 0.11f * static_cast<float>(i / 41);
+        goods.push_back(Point(0.3f * std::sin(u) + 0.05f * v, 0.2f * std::cos(u) - 0.07f * v,
+                              1.0f + 0.001f * static_cast<float>(i % 7)));
+    }
+    std::vector<pcl::PointXYZRGB> inOrder = goods, reordered = goods;
+    for (std::size_t i = 0; i < goods.size(); ++i) {
+        inOrder.push_back(Point(goods[i].x, goods[i].y, 1.5f));
+        const pcl::PointXYZRGB& back = goods[goods.size() - 1 - i];
+        reordered.push_back(Point(back.x, back.y, 1.5f));
+    }
+    Cloud once = CloudOf(inOrder), whole = CloudOf(reordered);
+    once.CalcInbound();
+    whole.CalcInbound();
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(Corner(once, k), Corner(whole, k));
+    }
+    EXPECT_EQ(once.GetVolInbound(), whole.GetVolInbound());
+}
