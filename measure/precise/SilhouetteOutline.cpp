@@ -27,6 +27,16 @@ constexpr float kSheetPitches = 2.0f;
 constexpr float kInnerFrom = 3.0f;
 constexpr float kInnerTo = 5.0f;
 constexpr float kFlankRise = 2.0f;
+// With range noise of several millimetres the sheet's highest point stands
+// that much above the flank it lies on, and the inside's median does not
+// rise above it by two pitches where the rays run down a low flank (a 150 mm
+// dome seen 15 degrees off vertical through 6 mm of noise). Their highest
+// points stand alike above their surfaces: where the highest point inside
+// rises above the sheet's by this much, and the sheet stays below the bound
+// of half the goods as the silhouette does, the side is a flank too. The
+// sheet of a lying cylinder's side reaches higher than the bound, over the
+// widest part of the goods.
+constexpr float kFlankRiseHighest = 2.5f;
 // Rays meet a dome's flank low on it: a hemisphere's silhouette stands the
 // sine of the rays' angle off vertical of its height up, a third at 20
 // degrees. A lying cylinder's stands half its height up and higher, a bag's
@@ -129,8 +139,11 @@ float SilhouetteOutline::Beyond(const Vector2& origin, const Vector2& normal, fl
         ++votes;
         const float seen = c.tilt > kSteepRays ? silhouette : top;
         const float sine = c.tilt / std::sqrt(1.0f + c.tilt * c.tilt);
-        if (UpperMedian(inside) - top >= kFlankRise * pitch &&
-            seen < kFlankShare * (1.0f + sine) * height) {
+        const float bound = kFlankShare * (1.0f + sine) * height;
+        const float insideHighest = *std::max_element(inside.begin(), inside.end());
+        const bool rises = UpperMedian(inside) - top >= kFlankRise * pitch ||
+                           (insideHighest - top >= kFlankRiseHighest * pitch && top < bound);
+        if (rises && seen < bound) {
             // The sheet runs from the silhouette down to the support along
             // the outermost rays; the base lies part of its run in from the
             // reach (see kBaseInRun).
