@@ -66,7 +66,25 @@ FloorZone StationZone(const Config& config) {
 
 std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
     const std::string session = "session " + cloudInfo.GetSid();
+    const FloorPlane floor(cloudInfo.GetCoeffA(), cloudInfo.GetCoeffB(), cloudInfo.GetCoeffC(),
+                           cloudInfo.GetCoeffD());
+    // A stray beyond the floor by no more than the band is floor noise: the
+    // station's floor calibration measures how far its camera's noise reaches.
+    const Config& config = ConfigAccess::Get();
+    const double band = static_cast<double>(config.GetFloorNoiseBand() / kMillimetresPerMetre);
+    // The pallet's top and the cut's height above the floor, as the pallet cut forms them.
+    const double pallet = static_cast<double>(config.GetPalletHeight() / kMillimetresPerMetre);
+    const double cut =
+        pallet + static_cast<double>(config.GetPalletCorrectionHeight() / kMillimetresPerMetre);
+    // The points past the floor's band, the strays beyond it by more than the
+    // cut within the band, and the points above the cut, counted in the same
+    // pass as the farthest range for the checks of a cut below.
+    const bool countsCut = cutsPallet && floor.HasNormal();
     std::size_t finite = 0;
+    std::size_t beyond = 0;
+    std::size_t strays = 0;
+    std::size_t kept = 0;
+    double farthestStray = 0.0;
     // The root grows with its argument: the farthest range is the root of
     // the largest square, taken once.
     double farthestSquared = 0.0;
@@ -78,6 +96,19 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
         const double squared = static_cast<double>(p.x) * p.x + static_cast<double>(p.y) * p.y +
                                static_cast<double>(p.z) * p.z;
         farthestSquared = std::max(farthestSquared, squared);
+        if (!countsCut) {
+            continue;
+        }
+        const double along = floor.Along(p.x, p.y, p.z);
+        const double pastFloor = along - floor.Floor();
+        if (pastFloor > band) {
+            ++beyond;
+        } else if (pastFloor > cut) {
+            ++strays;
+            farthestStray = std::max(farthestStray, pastFloor);
+        } else if (-pastFloor > cut) {
+            ++kept;
+        }
     }
     const double farthest = std::sqrt(farthestSquared);
     if (farthest > kFarthestReturn) {
@@ -86,8 +117,6 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
                " m; coordinates in millimetres?)";
     }
 
-    const FloorPlane floor(cloudInfo.GetCoeffA(), cloudInfo.GetCoeffB(), cloudInfo.GetCoeffC(),
-                           cloudInfo.GetCoeffD());
     if (!floor.HasNormal()) {
         return std::string();
     }
@@ -97,10 +126,6 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
                Fixed(FloorPlane::kMostTiltDegrees, 1) +
                "; the boxes are measured upright along z, so z must be the vertical)";
     }
-    // A stray beyond the floor by no more than the band is floor noise: the
-    // station's floor calibration measures how far its camera's noise reaches.
-    const Config& config = ConfigAccess::Get();
-    const double band = static_cast<double>(config.GetFloorNoiseBand() / kMillimetresPerMetre);
     if (!cutsPallet) {
         return CheckUncut(floor, band, storesWhole);
     }
@@ -115,31 +140,8 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
     if (finite == 0) {
         return std::string();
     }
-    // The pallet's top and the cut's height above the floor, as the pallet cut forms them.
-    const double pallet = static_cast<double>(config.GetPalletHeight() / kMillimetresPerMetre);
-    const double cut =
-        pallet + static_cast<double>(config.GetPalletCorrectionHeight() / kMillimetresPerMetre);
     const FloorZone zone = StationZone(config);
     const SceneTally tally(*cloud, floor, cut, band, zone);
-    std::size_t beyond = 0;
-    std::size_t strays = 0;  // beyond the floor by more than the cut, within the noise band
-    std::size_t kept = 0;    // above the cut
-    double farthestStray = 0.0;
-    for (const pcl::PointXYZRGB& p : cloud->points) {
-        if (!pcl::isFinite(p)) {
-            continue;
-        }
-        const double along = floor.Along(p.x, p.y, p.z);
-        const double pastFloor = along - floor.Floor();
-        if (pastFloor > band) {
-            ++beyond;
-        } else if (pastFloor > cut) {
-            ++strays;
-            farthestStray = std::max(farthestStray, pastFloor);
-        } else if (-pastFloor > cut) {
-            ++kept;
-        }
-    }
     const auto percent = [finite](std::size_t count) {
         return 100.0 * static_cast<double>(count) / static_cast<double>(finite);
     };

@@ -182,14 +182,26 @@ private:
         double lo[2] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
         double hi[2] = {-std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()};
     };
+    /// What the first pass gathers for CountLayersOff, which then reads
+    /// again only the points about the floor and in the slab above the cut.
+    struct Gathered {
+        /// x and y of the points above the slab.
+        std::vector<FootprintGrid::Point> overSlab;
+        /// The box, x and y, and coordinates along the normal of the points the cut keeps.
+        Box keptBox;
+        std::vector<FootprintGrid::Point> kept;
+        std::vector<float> keptAlong;
+        /// x and y of the points that stand above any layer by more than kAboveLayerMm.
+        std::vector<FootprintGrid::Point> overAnyLayer;
+        /// Indices of the other points and of those in the slab above the cut, in order.
+        std::vector<std::uint32_t> rest;
+    };
     /// Counts the points of the slab above the cut and of the layer that lie
-    /// off the footprints of what stands above each (overSlab: the points
-    /// above the slab, gathered by the first pass, as keptBox, the box of
-    /// the points the cut keeps), and the points the cut keeps that stand
-    /// with others in their cell.
+    /// off the footprints of what stands above each, and the points the cut
+    /// keeps that stand with others in their cell (their coordinates along
+    /// the normal reordered).
     void CountLayersOff(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove,
-                        const FloorZone& zone, const std::vector<FootprintGrid::Point>& overSlab,
-                        const Box& keptBox);
+                        const FloorZone& zone, Gathered& gathered);
     /// Whether the scan's points from `first` to `last` millimetres past the
     /// floor lie on a surface (kLeastSurfaceShare of them in dense cells).
     bool LayerIsSurface(const PointCloudRGB& scan, const FloorPlane& floor, double first,
