@@ -37,7 +37,25 @@ unsigned ZoneEdgesOfRay(const pcl::PointXYZRGB& p, float along, const FloorPlane
 constexpr int kAboveAnyLayerMm = SceneTally::kLayerWindowMm + SceneTally::kAboveLayerMm + 1;
 constexpr double kAboveAnyLayer = -static_cast<double>(kAboveAnyLayerMm) / kMillimetresPerMetre;
 
+/// The squared distance of p from the camera. The root grows with its
+/// argument: the farthest range is the root of the largest square, taken once.
+double SquaredRange(const pcl::PointXYZRGB& p) {
+    return static_cast<double>(p.x) * p.x + static_cast<double>(p.y) * p.y +
+           static_cast<double>(p.z) * p.z;
+}
+
 }  // namespace
+
+std::pair<std::size_t, double> SceneTally::Ranges(const PointCloudRGB& scan) {
+    std::pair<std::size_t, double> ranges{0, 0.0};
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        if (pcl::isFinite(p)) {
+            ++ranges.first;
+            ranges.second = std::max(ranges.second, SquaredRange(p));
+        }
+    }
+    return ranges;
+}
 
 SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove,
                        double band, const FloorZone& zone)
@@ -67,8 +85,17 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
             continue;
         }
         ++finite;
+        farthestSquared = std::max(farthestSquared, SquaredRange(p));
         const float along = floor.Along(p.x, p.y, p.z);
         const double pastFloor = static_cast<double>(along) - static_cast<double>(floor.Floor());
+        if (pastFloor > band) {
+            ++pastBand;
+        } else if (pastFloor > keepAbove) {
+            ++straysPastCut;
+            farthestStray = std::max(farthestStray, pastFloor);
+        } else if (-pastFloor > keepAbove) {
+            ++overCut;
+        }
         if (along < 0.0f) {
             ++behindCamera;
         }

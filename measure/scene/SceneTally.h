@@ -48,6 +48,18 @@ public:
 
     /// Points with coordinates.
     std::size_t Finite() const { return finite; }
+    /// The largest squared distance of a point from the camera (square metres).
+    double FarthestSquared() const { return farthestSquared; }
+    /// Finite() and FarthestSquared() of a scan alone, in a pass of their own.
+    static std::pair<std::size_t, double> Ranges(const PointCloudRGB& scan);
+    /// The points beyond the floor's band; of the rest, those beyond the floor
+    /// by more than keepAbove (the floor's strays past the cut) and how far
+    /// the farthest of them lies past it (metres; 0 without any); of the rest,
+    /// those farther above the floor than keepAbove. Counted whatever keepAbove.
+    std::size_t PastBand() const { return pastBand; }
+    std::size_t StraysPastCut() const { return straysPastCut; }
+    double FarthestStray() const { return farthestStray; }
+    std::size_t OverCut() const { return overCut; }
     /// Points farther from the floor than the camera, on its side of the plane.
     std::size_t BehindCamera() const { return behindCamera; }
     /// Points within the band of the floor, or beyond it, that lie outside the
@@ -215,6 +227,11 @@ private:
                             std::vector<float>& along);
 
     std::size_t finite = 0;
+    double farthestSquared = 0.0;
+    std::size_t pastBand = 0;
+    std::size_t straysPastCut = 0;
+    double farthestStray = 0.0;
+    std::size_t overCut = 0;
     std::size_t behindCamera = 0;
     std::size_t kept = 0;
     std::size_t justAboveCut = 0;
