@@ -84,19 +84,24 @@ void Cloud::CalcDepallet() {
     // their neighbours in the scan's image or over its rays, so each kept
     // point's index in the scan is noted.
     const bool checksFlying = config->GetInboundPrecise() != 1 && floor.HasNormal();
-    std::vector<bool> cutKeeps(cloud->points.size(), false);
-    std::size_t cut = 0;
-    for (std::size_t i = 0; i < cloud->points.size(); ++i) {
-        const pcl::PointXYZRGB& p = cloud->points[i];
-        cutKeeps[i] = pcl::isFinite(p) && WholeMillimetres(along(p)) <= limitMm;
-        cut += cutKeeps[i];
-    }
+    const auto cuts = [&](const pcl::PointXYZRGB& p) {
+        return pcl::isFinite(p) && WholeMillimetres(along(p)) <= limitMm;
+    };
     // Goods on the floor lower at their outline than the cut (a rounded item,
     // a wedge, a plate) lose that part to it: the whole of them is measured
     // instead of what stands above the cut. Not on a pallet: its deck is no
     // flat floor, and its boards' noise would pass for a foot.
     const bool onFloor = floor.HasNormal() && correction > 0.0f &&
                          GoodsOnFloor(palletHeightMm, config->GetFloorNoiseBand());
+    // What the cut keeps, noted point by point only where a foot may join
+    // it; elsewhere the cut's test is taken again when the points are copied.
+    std::vector<bool> cutKeeps(onFloor ? cloud->points.size() : 0, false);
+    std::size_t cut = 0;
+    for (std::size_t i = 0; i < cloud->points.size(); ++i) {
+        const bool keeps = cuts(cloud->points[i]);
+        if (onFloor) cutKeeps[i] = keeps;
+        cut += keeps ? 1 : 0;
+    }
     const double least = static_cast<double>(palletHeight) + static_cast<double>(correction) / 2;
     if (onFloor) {
         const GoodsFoot foot(*cloud, floor, cutKeeps, least);
@@ -127,12 +132,14 @@ void Cloud::CalcDepallet() {
     }
     // Room for what the cut keeps and no more: in the precise mode it stays
     // beside the cloud through the measurements after the cut.
-    const auto keeps = static_cast<std::size_t>(std::count(cutKeeps.begin(), cutKeeps.end(), true));
+    const auto keeps =
+        onFloor ? static_cast<std::size_t>(std::count(cutKeeps.begin(), cutKeeps.end(), true))
+                : cut;
     kept->points.reserve(keeps);
     std::vector<std::uint32_t> pixel;
     if (checksFlying) pixel.reserve(keeps);
     for (std::size_t i = 0; i < cloud->points.size(); ++i) {
-        if (cutKeeps[i]) {
+        if (onFloor ? cutKeeps[i] : cuts(cloud->points[i])) {
             kept->points.push_back(cloud->points[i]);
             if (checksFlying) pixel.push_back(static_cast<std::uint32_t>(i));
         }

@@ -20,7 +20,7 @@ SurfaceSupport::SurfaceSupport(const std::vector<Point>& points, float radius, f
     : points(points), radius(radius), depth(depth) {
     std::vector<std::uint64_t> pointKeys(points.size());
     for (std::size_t i = 0; i < points.size(); ++i) {
-        const auto cell = CellOf(points[i]);
+        const auto cell = CellOf(points[i], radius);
         pointKeys[i] = CellKey(cell[0], cell[1]);
     }
     SortByKey(pointKeys);
@@ -69,7 +69,7 @@ void SurfaceSupport::SortByKey(const std::vector<std::uint64_t>& pointKeys) {
     }
 }
 
-std::array<long, 2> SurfaceSupport::CellOf(const Point& p) const {
+std::array<long, 2> SurfaceSupport::CellOf(const Point& p, float radius) {
     return {std::lround(std::floor(p[0] / radius)), std::lround(std::floor(p[1] / radius))};
 }
 
@@ -84,8 +84,32 @@ int SurfaceSupport::Neighbours(std::size_t i, int limit) const {
 
 int SurfaceSupport::Near(const Point& p, int limit) const { return Count(p, points.size(), limit); }
 
+int SurfaceSupport::NeighboursAmong(const std::vector<Point>& points, std::size_t i, float radius,
+                                    float depth, int limit) {
+    const Point& p = points[i];
+    const float r2 = radius * radius;
+    const auto cell = CellOf(p, radius);
+    const int most = std::max(limit, 1);
+    int found = 0;
+    for (std::size_t k = 0; k < points.size() && found < most; ++k) {
+        const float ex = points[k][0] - p[0], ey = points[k][1] - p[1];
+        if (!(ex * ex + ey * ey <= r2 && std::fabs(points[k][2] - p[2]) <= depth) || k == i) {
+            continue;
+        }
+        // Within reach as Count finds it: in one of the nine cells about p's.
+        const auto at = CellOf(points[k], radius);
+        const std::uint64_t key = CellKey(at[0], at[1]);
+        for (long dx = -1; dx <= 1; ++dx) {
+            for (long dy = -1; dy <= 1; ++dy) {
+                found += key == CellKey(cell[0] + dx, cell[1] + dy) ? 1 : 0;
+            }
+        }
+    }
+    return std::min(found, most);
+}
+
 int SurfaceSupport::Count(const Point& p, std::size_t self, int limit) const {
-    const auto cell = CellOf(p);
+    const auto cell = CellOf(p, radius);
     // The count stops at the limit, and at the first point found for a limit below one.
     const int most = std::max(limit, 1);
     int found = 0;

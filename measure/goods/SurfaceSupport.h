@@ -38,6 +38,11 @@ public:
     /// The number of indexed points within reach of any point p, counted up to limit.
     int Near(const Point& p, int limit) const;
 
+    /// Neighbours(i, limit) of an index over `points`, found without one in
+    /// a pass over them: for a query or two, cheaper than indexing them.
+    static int NeighboursAmong(const std::vector<Point>& points, std::size_t i, float radius,
+                               float depth, int limit);
+
 private:
     /// Indexed points within reach of p other than point `self`, up to limit.
     int Count(const Point& p, std::size_t self, int limit) const;
@@ -47,7 +52,7 @@ private:
     /// `order`: the point indices sorted by their cells' keys.
     void SortByKey(const std::vector<std::uint64_t>& pointKeys);
     static std::uint64_t CellKey(long x, long y);
-    std::array<long, 2> CellOf(const Point& p) const;
+    static std::array<long, 2> CellOf(const Point& p, float radius);
 
     const std::vector<Point>& points;
     float radius;

@@ -278,12 +278,16 @@ PreciseBox::PreciseBox(const std::vector<Point>& points, const Vector2& origin,
             const auto lessFar = [&](std::size_t a, std::size_t b) {
                 return sliceExcess[a] < sliceExcess[b];
             };
-            const SurfaceSupport support(slice, radius, kSupportDepthRadii * radius);
-            // The farthest of all is tried before any heap is built.
+            // The farthest of all is tried before the slice is indexed or any
+            // heap is built, in one pass over the slice.
+            const float depth = kSupportDepthRadii * radius;
             const auto farthestAt = std::max_element(order.begin(), order.end(), lessFar);
-            if (farthestAt != order.end() && support.Supported(*farthestAt, needed) &&
+            if (farthestAt != order.end() &&
+                SurfaceSupport::NeighboursAmong(slice, *farthestAt, radius, depth, needed) >=
+                    needed &&
                 onKeptSurface(slice[*farthestAt]))
                 return sliceExcess[*farthestAt];
+            const SurfaceSupport support(slice, radius, depth);
             std::make_heap(order.begin(), order.end(), lessFar);
             for (auto last = order.end(); last != order.begin(); --last) {
                 std::pop_heap(order.begin(), last, lessFar);

@@ -27,6 +27,21 @@ static_assert(kSortedCellPoints <= outliers::kWideSortMost, "a sorted cell fits 
 // partitions, where insertion's moves grow with the square of the points.
 constexpr std::size_t kInsertedCellPoints = 16;
 
+/// The cells of points[0..n) in a grid of nx by ny cells of edge `cell`
+/// from (x0, y0), row by row; a point on the far edge of the grid's box is
+/// in its last cell. The quotients lie within 0..2048, so whole numbers of
+/// 32 bits take them as any wider ones would. Built twice, for 512-bit
+/// vectors and for any processor: the points go side by side.
+__attribute__((target_clones("avx512f", "default"))) void CellIndices(
+    const SurfaceTop::Point* points, std::size_t n, float x0, float y0, float cell,
+    std::uint32_t nx, std::uint32_t ny, std::uint32_t* at) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto ix = std::min(nx - 1, static_cast<std::uint32_t>((points[i][0] - x0) / cell));
+        const auto iy = std::min(ny - 1, static_cast<std::uint32_t>((points[i][1] - y0) / cell));
+        at[i] = iy * nx + ix;
+    }
+}
+
 /// Median (the element at n / 2 in order) of a cell's heights and the same
 /// of their distances from it, the heights sorted in place (by the wide
 /// kernel's sort when `wide`, else by insertion or partitions). Both sides of
@@ -100,11 +115,8 @@ SurfaceTop::SurfaceTop(const std::vector<Point>& points, float cell) {
     const auto ny = static_cast<std::size_t>((hi[1] - lo[1]) / cell) + 1;
     // The heights grouped by cell: counted, then placed.
     std::vector<std::uint32_t> cellOf(points.size());
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        const auto ix = std::min(nx - 1, static_cast<std::size_t>((points[i][0] - lo[0]) / cell));
-        const auto iy = std::min(ny - 1, static_cast<std::size_t>((points[i][1] - lo[1]) / cell));
-        cellOf[i] = static_cast<std::uint32_t>(iy * nx + ix);
-    }
+    CellIndices(points.data(), points.size(), lo[0], lo[1], cell, static_cast<std::uint32_t>(nx),
+                static_cast<std::uint32_t>(ny), cellOf.data());
     std::vector<std::uint32_t> first(nx * ny + 1, 0);
     for (const std::uint32_t c : cellOf) ++first[c + 1];
     for (std::size_t c = 1; c < first.size(); ++c) first[c] += first[c - 1];

@@ -1,13 +1,13 @@
-#include <pcl/common/point_tests.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <iomanip>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "cloud/Cloud.h"
 #include "cloud/Units.h"
@@ -66,28 +66,36 @@ FloorZone StationZone(const Config& config) {
 
 std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
     const std::string session = "session " + cloudInfo.GetSid();
-    std::size_t finite = 0;
-    // The root grows with its argument: the farthest range is the root of
-    // the largest square, taken once.
-    double farthestSquared = 0.0;
-    for (const pcl::PointXYZRGB& p : cloud->points) {
-        if (!pcl::isFinite(p)) {
-            continue;
-        }
-        ++finite;
-        const double squared = static_cast<double>(p.x) * p.x + static_cast<double>(p.y) * p.y +
-                               static_cast<double>(p.z) * p.z;
-        farthestSquared = std::max(farthestSquared, squared);
-    }
-    const double farthest = std::sqrt(farthestSquared);
+    const FloorPlane floor(cloudInfo.GetCoeffA(), cloudInfo.GetCoeffB(), cloudInfo.GetCoeffC(),
+                           cloudInfo.GetCoeffD());
+    // A stray beyond the floor by no more than the band is floor noise: the
+    // station's floor calibration measures how far its camera's noise reaches.
+    const Config& config = ConfigAccess::Get();
+    const double band = static_cast<double>(config.GetFloorNoiseBand() / kMillimetresPerMetre);
+    // The pallet's top and the cut's height above the floor, as the pallet cut forms them.
+    const double pallet = static_cast<double>(config.GetPalletHeight() / kMillimetresPerMetre);
+    const double cut =
+        pallet + static_cast<double>(config.GetPalletCorrectionHeight() / kMillimetresPerMetre);
+    // A cut on a plane the checks below let pass is checked on the tally of
+    // the scene, and the farthest range is taken in the same pass over the
+    // scan; otherwise in a pass of its own.
+    const FloorZone zone = StationZone(config);
+    const bool tallies = cutsPallet && floor.HasNormal() &&
+                         !(floor.TiltDegrees() > FloorPlane::kMostTiltDegrees) &&
+                         floor.Floor() != 0.0f && !(floor.Floor() > kFarthestReturn);
+    std::optional<SceneTally> tally;
+    if (tallies) tally.emplace(*cloud, floor, cut, band, zone);
+    const std::pair<std::size_t, double> ranges =
+        tally ? std::make_pair(tally->Finite(), tally->FarthestSquared())
+              : SceneTally::Ranges(*cloud);
+    const std::size_t finite = ranges.first;
+    const double farthest = std::sqrt(ranges.second);
     if (farthest > kFarthestReturn) {
         return "Scan of " + session + " is not plausible: a point lies " + Metres(farthest) +
                " m from the camera (at most " + Fixed(kFarthestReturn, 0) +
                " m; coordinates in millimetres?)";
     }
 
-    const FloorPlane floor(cloudInfo.GetCoeffA(), cloudInfo.GetCoeffB(), cloudInfo.GetCoeffC(),
-                           cloudInfo.GetCoeffD());
     if (!floor.HasNormal()) {
         return std::string();
     }
@@ -97,10 +105,6 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
                Fixed(FloorPlane::kMostTiltDegrees, 1) +
                "; the boxes are measured upright along z, so z must be the vertical)";
     }
-    // A stray beyond the floor by no more than the band is floor noise: the
-    // station's floor calibration measures how far its camera's noise reaches.
-    const Config& config = ConfigAccess::Get();
-    const double band = static_cast<double>(config.GetFloorNoiseBand() / kMillimetresPerMetre);
     if (!cutsPallet) {
         return CheckUncut(floor, band, storesWhole);
     }
@@ -115,39 +119,19 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
     if (finite == 0) {
         return std::string();
     }
-    // The pallet's top and the cut's height above the floor, as the pallet cut forms them.
-    const double pallet = static_cast<double>(config.GetPalletHeight() / kMillimetresPerMetre);
-    const double cut =
-        pallet + static_cast<double>(config.GetPalletCorrectionHeight() / kMillimetresPerMetre);
-    const FloorZone zone = StationZone(config);
-    const SceneTally tally(*cloud, floor, cut, band, zone);
-    std::size_t beyond = 0;
-    std::size_t strays = 0;  // beyond the floor by more than the cut, within the noise band
-    std::size_t kept = 0;    // above the cut
-    double farthestStray = 0.0;
-    for (const pcl::PointXYZRGB& p : cloud->points) {
-        if (!pcl::isFinite(p)) {
-            continue;
-        }
-        const double along = floor.Along(p.x, p.y, p.z);
-        const double pastFloor = along - floor.Floor();
-        if (pastFloor > band) {
-            ++beyond;
-        } else if (pastFloor > cut) {
-            ++strays;
-            farthestStray = std::max(farthestStray, pastFloor);
-        } else if (-pastFloor > cut) {
-            ++kept;
-        }
-    }
+    // The plane passed every check above: the tally was taken.
+    const std::size_t beyond = tally->PastBand();
+    const std::size_t strays = tally->StraysPastCut();  // within the band
+    const std::size_t kept = tally->OverCut();
+    const double farthestStray = tally->FarthestStray();
     const auto percent = [finite](std::size_t count) {
         return 100.0 * static_cast<double>(count) / static_cast<double>(finite);
     };
-    if (percent(tally.BehindCamera()) > kMostOffPlanePercent) {
-        return misfit + Fixed(percent(tally.BehindCamera()), 1) +
+    if (percent(tally->BehindCamera()) > kMostOffPlanePercent) {
+        return misfit + Fixed(percent(tally->BehindCamera()), 1) +
                " % of the points lie farther from it than the camera (is the sign of d wrong?)";
     }
-    if (const std::string moved = SceneChecks::MovedFloor(tally, cloudInfo.GetSid()); !moved.empty()) {
+    if (const std::string moved = SceneChecks::MovedFloor(*tally, cloudInfo.GetSid()); !moved.empty()) {
         return moved;
     }
     if (percent(beyond) > kMostOffPlanePercent) {
@@ -166,30 +150,30 @@ std::string Cloud::CheckScan(bool cutsPallet, bool storesWhole) const {
                " %); raise pallet.correction.height to clear the floor's noise";
     }
     const bool onFloor = pallet <= band;
-    if (const std::string left = SceneChecks::LayerAboveCut(tally, cloudInfo.GetSid(), onFloor);
+    if (const std::string left = SceneChecks::LayerAboveCut(*tally, cloudInfo.GetSid(), onFloor);
         !left.empty()) {
         return left;
     }
-    if (const std::string low = SceneChecks::SupportBelowPallet(tally, cloudInfo.GetSid(), pallet, band);
+    if (const std::string low = SceneChecks::SupportBelowPallet(*tally, cloudInfo.GetSid(), pallet, band);
         !low.empty()) {
         return low;
     }
     // Goods too low to tell from what they stand on, once no layer the cut
     // missed explains a low cloud better.
-    if (const std::string low = SceneChecks::TooLow(tally, cloudInfo.GetSid(), cut * kMillimetresPerMetre,
+    if (const std::string low = SceneChecks::TooLow(*tally, cloudInfo.GetSid(), cut * kMillimetresPerMetre,
                                                     pallet * kMillimetresPerMetre, onFloor);
         !low.empty()) {
         return low;
     }
     if (const std::string under =
-            SceneChecks::BelowLowestReturn(tally, cloudInfo.GetSid(), onFloor);
+            SceneChecks::BelowLowestReturn(*tally, cloudInfo.GetSid(), onFloor);
         !under.empty()) {
         return under;
     }
-    if (const std::string border = SceneChecks::ImageBorder(tally, cloudInfo.GetSid()); !border.empty()) {
+    if (const std::string border = SceneChecks::ImageBorder(*tally, cloudInfo.GetSid()); !border.empty()) {
         return border;
     }
-    return SceneChecks::ZoneEdge(tally, cloudInfo.GetSid(), zone);
+    return SceneChecks::ZoneEdge(*tally, cloudInfo.GetSid(), zone);
 }
 
 std::string Cloud::CheckUncut(const FloorPlane& floor, double band, bool storesWhole) const {

@@ -31,7 +31,31 @@ unsigned ZoneEdgesOfRay(const pcl::PointXYZRGB& p, float along, const FloorPlane
     return zone.Near(p.x * scale, p.y * scale);
 }
 
+// The densest layer's slab starts kLayerWindowMm past the floor at the
+// nearest (FindLayer): a point that stands more than kAboveLayerMm above that,
+// and a millimetre to spare, stands above any layer (metres past the floor).
+constexpr int kAboveAnyLayerMm = SceneTally::kLayerWindowMm + SceneTally::kAboveLayerMm + 1;
+constexpr double kAboveAnyLayer = -static_cast<double>(kAboveAnyLayerMm) / kMillimetresPerMetre;
+
+/// The squared distance of p from the camera. The root grows with its
+/// argument: the farthest range is the root of the largest square, taken once.
+double SquaredRange(const pcl::PointXYZRGB& p) {
+    return static_cast<double>(p.x) * p.x + static_cast<double>(p.y) * p.y +
+           static_cast<double>(p.z) * p.z;
+}
+
 }  // namespace
+
+std::pair<std::size_t, double> SceneTally::Ranges(const PointCloudRGB& scan) {
+    std::pair<std::size_t, double> ranges{0, 0.0};
+    for (const pcl::PointXYZRGB& p : scan.points) {
+        if (pcl::isFinite(p)) {
+            ++ranges.first;
+            ranges.second = std::max(ranges.second, SquaredRange(p));
+        }
+    }
+    return ranges;
+}
 
 SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove,
                        double band, const FloorZone& zone)
@@ -45,20 +69,33 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
     const bool inZone = !organized && zone.IsSet();
     zoned = inZone;
     const double slab = kAboveCutMm / kMillimetresPerMetre;
-    // The later passes' first parts gathered here: the box of the points the
-    // cut keeps, and the points that far above the slab (CountLayersOff).
+    // The later passes' first parts gathered here (CountLayersOff): the
+    // points the cut keeps, those that far above the slab, and those that
+    // far above any layer; of the rest, about the floor, only their places.
     const double overSlabAbove = keepAbove + slab + kAboveLayerMm / kMillimetresPerMetre;
-    std::vector<FootprintGrid::Point> overSlab;
-    overSlab.reserve(cuts ? scan.points.size() : 0);
-    Box keptBox;
+    Gathered gathered;
+    gathered.overSlab.reserve(cuts ? scan.points.size() : 0);
+    gathered.kept.reserve(cuts ? scan.points.size() : 0);
+    gathered.keptAlong.reserve(cuts ? scan.points.size() : 0);
+    gathered.overAnyLayer.reserve(scan.points.size());
+    Box& keptBox = gathered.keptBox;
     for (std::size_t i = 0; i < scan.points.size(); ++i) {
         const pcl::PointXYZRGB& p = scan.points[i];
         if (!pcl::isFinite(p)) {
             continue;
         }
         ++finite;
+        farthestSquared = std::max(farthestSquared, SquaredRange(p));
         const float along = floor.Along(p.x, p.y, p.z);
         const double pastFloor = static_cast<double>(along) - static_cast<double>(floor.Floor());
+        if (pastFloor > band) {
+            ++pastBand;
+        } else if (pastFloor > keepAbove) {
+            ++straysPastCut;
+            farthestStray = std::max(farthestStray, pastFloor);
+        } else if (-pastFloor > keepAbove) {
+            ++overCut;
+        }
         if (along < 0.0f) {
             ++behindCamera;
         }
@@ -72,15 +109,19 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
         if (bin >= 0.0 && bin < static_cast<double>(layers.size())) {
             ++layers[static_cast<std::size_t>(bin)];
         }
+        bool inSlab = false;
         if (cuts && -pastFloor > keepAbove) {
             ++kept;
-            justAboveCut += -pastFloor <= keepAbove + slab;
+            inSlab = -pastFloor <= keepAbove + slab;
+            justAboveCut += inSlab;
             keptBox.lo[0] = std::min(keptBox.lo[0], static_cast<double>(p.x));
             keptBox.lo[1] = std::min(keptBox.lo[1], static_cast<double>(p.y));
             keptBox.hi[0] = std::max(keptBox.hi[0], static_cast<double>(p.x));
             keptBox.hi[1] = std::max(keptBox.hi[1], static_cast<double>(p.y));
+            gathered.kept.push_back({p.x, p.y});
+            gathered.keptAlong.push_back(along);
             if (-pastFloor > overSlabAbove) {
-                overSlab.push_back({p.x, p.y});
+                gathered.overSlab.push_back({p.x, p.y});
             }
         } else if (cuts) {
             justBelowCut += -pastFloor > keepAbove - slab;
@@ -88,6 +129,12 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
             if (-pastFloor > band && down < static_cast<double>(support.size())) {
                 ++support[static_cast<std::size_t>(down)];
             }
+        }
+        if (pastFloor < kAboveAnyLayer) {
+            gathered.overAnyLayer.push_back({p.x, p.y});
+        }
+        if (!(pastFloor < kAboveAnyLayer) || inSlab) {
+            gathered.rest.push_back(static_cast<std::uint32_t>(i));
         }
         // Without a cut, what stands above the floor's band is the goods.
         const bool measured = -pastFloor > (cuts ? keepAbove : band);
@@ -107,7 +154,7 @@ SceneTally::SceneTally(const PointCloudRGB& scan, const FloorPlane& floor, doubl
         }
     }
     FindLayer();
-    CountLayersOff(scan, floor, keepAbove, zone, overSlab, keptBox);
+    CountLayersOff(scan, floor, keepAbove, zone, gathered);
     if (organized) {
         FindBorderRuns(scan, floor, cuts ? keepAbove : band);
     }
@@ -203,51 +250,48 @@ void SceneTally::CountOffFootprint(const PointCloudRGB& scan, const FloorPlane& 
 }
 
 void SceneTally::CountLayersOff(const PointCloudRGB& scan, const FloorPlane& floor,
-                                double keepAbove, const FloorZone& zone,
-                                const std::vector<FootprintGrid::Point>& overSlab,
-                                const Box& keptBox) {
+                                double keepAbove, const FloorZone& zone, Gathered& gathered) {
     const bool cuts = keepAbove >= 0.0;
     const double slab = kAboveCutMm / kMillimetresPerMetre;
+    const auto pastFloorOf = [&floor](const pcl::PointXYZRGB& p) {
+        return static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor());
+    };
     // The layer's slab in millimetres past the floor (FindLayer), and what
-    // stands nearer the camera than it by more than kAboveLayerMm.
+    // stands nearer the camera than it by more than kAboveLayerMm: the
+    // points above any layer and those of the rest that far above this one.
     const double layerFirst = std::round(layerOffset * kMillimetresPerMetre - kLayerHalfMm - 0.5);
     const double layerLast = layerFirst + 2 * kLayerHalfMm + 1;
     const double aboveLayer = (layerFirst - kAboveLayerMm) / kMillimetresPerMetre;
-    // Room for every point it may take, reserved at once: the points above
-    // the layer are among the finite.
     std::vector<FootprintGrid::Point> overLayer;
-    overLayer.reserve(layerPoints > 0 ? finite : 0);
-    // The kept points' cells and heights (CountKeptOnSurface) in the same
-    // pass: square cells of kGoodsCell over their box, coarser for a box too
-    // wide for the grid.
+    if (layerPoints > 0) {
+        overLayer.swap(gathered.overAnyLayer);
+        for (const std::uint32_t i : gathered.rest) {
+            const pcl::PointXYZRGB& p = scan.points[i];
+            const double pastFloor = pastFloorOf(p);
+            if (!(pastFloor < kAboveAnyLayer) && pastFloor < aboveLayer) {
+                overLayer.push_back({p.x, p.y});
+            }
+        }
+    }
+    // The kept points' cells (CountKeptOnSurface): square cells of
+    // kGoodsCell over their box, coarser for a box too wide for the grid.
     const bool countsKept = cuts && kept > 0;
     constexpr double kMostCellsPerSide = 4096.0;
-    const double* lo = keptBox.lo;
-    const double* hi = keptBox.hi;
+    const double* lo = gathered.keptBox.lo;
+    const double* hi = gathered.keptBox.hi;
     const double cell =
         std::max(kGoodsCell, std::max(hi[0] - lo[0], hi[1] - lo[1]) / (kMostCellsPerSide - 1.0));
     const auto nx = countsKept ? static_cast<std::size_t>((hi[0] - lo[0]) / cell) + 1 : 0;
     const auto ny = countsKept ? static_cast<std::size_t>((hi[1] - lo[1]) / cell) + 1 : 0;
     std::vector<std::uint32_t> keptCells(nx * ny, 0);
-    std::vector<float> keptAlong;
-    keptAlong.reserve(countsKept ? kept : 0);
-    for (const pcl::PointXYZRGB& p : scan.points) {
-        if (!pcl::isFinite(p)) {
-            continue;
-        }
-        const float along = floor.Along(p.x, p.y, p.z);
-        const double pastFloor = static_cast<double>(along) - static_cast<double>(floor.Floor());
-        if (layerPoints > 0 && pastFloor < aboveLayer) {
-            overLayer.push_back({p.x, p.y});
-        }
-        if (countsKept && -pastFloor > keepAbove) {
-            const auto ix = std::min(nx - 1, static_cast<std::size_t>((p.x - lo[0]) / cell));
-            const auto iy = std::min(ny - 1, static_cast<std::size_t>((p.y - lo[1]) / cell));
+    if (countsKept) {
+        for (const FootprintGrid::Point& p : gathered.kept) {
+            const auto ix = std::min(nx - 1, static_cast<std::size_t>((p[0] - lo[0]) / cell));
+            const auto iy = std::min(ny - 1, static_cast<std::size_t>((p[1] - lo[1]) / cell));
             ++keptCells[iy * nx + ix];
-            keptAlong.push_back(along);
         }
     }
-    aboveSlab = overSlab.size();
+    aboveSlab = gathered.overSlab.size();
     // Nothing above the layer in a scan without an image: a floor seen again
     // by a camera, or low goods in a cloud no camera took as an image; the
     // rays tell which (built only then: a layer with nothing above is rare).
@@ -259,19 +303,17 @@ void SceneTally::CountLayersOff(const PointCloudRGB& scan, const FloorPlane& flo
         layerTopsSampled = !RayGrid(scan, floor, std::max(0.0, below)).OnLattice();
     }
     if (countsKept) {
-        CountKeptOnSurface(floor, keptCells, keptAlong);
+        CountKeptOnSurface(floor, keptCells, gathered.keptAlong);
     }
-    const FootprintGrid slabFootprint(overSlab, kFootprintCell, kFootprintMargin);
+    const FootprintGrid slabFootprint(gathered.overSlab, kFootprintCell, kFootprintMargin);
     const FootprintGrid layerFootprint(overLayer, kFootprintCell, kFootprintMargin);
     const std::size_t width = scan.width;
     const std::size_t height = scan.height;
-    for (std::size_t i = 0; i < scan.points.size(); ++i) {
+    // The slab's points and the layer's lie among the rest (the layer
+    // within the window, less than kAboveAnyLayer past the floor).
+    for (const std::uint32_t i : gathered.rest) {
         const pcl::PointXYZRGB& p = scan.points[i];
-        if (!pcl::isFinite(p)) {
-            continue;
-        }
-        const double pastFloor =
-            static_cast<double>(floor.Along(p.x, p.y, p.z)) - static_cast<double>(floor.Floor());
+        const double pastFloor = pastFloorOf(p);
         if (cuts && -pastFloor > keepAbove && -pastFloor <= keepAbove + slab &&
             !slabFootprint.Covers(p.x, p.y)) {
             ++justAboveCutOff;

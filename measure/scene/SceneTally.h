@@ -48,6 +48,18 @@ public:
 
     /// Points with coordinates.
     std::size_t Finite() const { return finite; }
+    /// The largest squared distance of a point from the camera (square metres).
+    double FarthestSquared() const { return farthestSquared; }
+    /// Finite() and FarthestSquared() of a scan alone, in a pass of their own.
+    static std::pair<std::size_t, double> Ranges(const PointCloudRGB& scan);
+    /// The points beyond the floor's band; of the rest, those beyond the floor
+    /// by more than keepAbove (the floor's strays past the cut) and how far
+    /// the farthest of them lies past it (metres; 0 without any); of the rest,
+    /// those farther above the floor than keepAbove. Counted whatever keepAbove.
+    std::size_t PastBand() const { return pastBand; }
+    std::size_t StraysPastCut() const { return straysPastCut; }
+    double FarthestStray() const { return farthestStray; }
+    std::size_t OverCut() const { return overCut; }
     /// Points farther from the floor than the camera, on its side of the plane.
     std::size_t BehindCamera() const { return behindCamera; }
     /// Points within the band of the floor, or beyond it, that lie outside the
@@ -182,14 +194,26 @@ private:
         double lo[2] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
         double hi[2] = {-std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()};
     };
+    /// What the first pass gathers for CountLayersOff, which then reads
+    /// again only the points about the floor and in the slab above the cut.
+    struct Gathered {
+        /// x and y of the points above the slab.
+        std::vector<FootprintGrid::Point> overSlab;
+        /// The box, x and y, and coordinates along the normal of the points the cut keeps.
+        Box keptBox;
+        std::vector<FootprintGrid::Point> kept;
+        std::vector<float> keptAlong;
+        /// x and y of the points that stand above any layer by more than kAboveLayerMm.
+        std::vector<FootprintGrid::Point> overAnyLayer;
+        /// Indices of the other points and of those in the slab above the cut, in order.
+        std::vector<std::uint32_t> rest;
+    };
     /// Counts the points of the slab above the cut and of the layer that lie
-    /// off the footprints of what stands above each (overSlab: the points
-    /// above the slab, gathered by the first pass, as keptBox, the box of
-    /// the points the cut keeps), and the points the cut keeps that stand
-    /// with others in their cell.
+    /// off the footprints of what stands above each, and the points the cut
+    /// keeps that stand with others in their cell (their coordinates along
+    /// the normal reordered).
     void CountLayersOff(const PointCloudRGB& scan, const FloorPlane& floor, double keepAbove,
-                        const FloorZone& zone, const std::vector<FootprintGrid::Point>& overSlab,
-                        const Box& keptBox);
+                        const FloorZone& zone, Gathered& gathered);
     /// Whether the scan's points from `first` to `last` millimetres past the
     /// floor lie on a surface (kLeastSurfaceShare of them in dense cells).
     bool LayerIsSurface(const PointCloudRGB& scan, const FloorPlane& floor, double first,
@@ -203,6 +227,11 @@ private:
                             std::vector<float>& along);
 
     std::size_t finite = 0;
+    double farthestSquared = 0.0;
+    std::size_t pastBand = 0;
+    std::size_t straysPastCut = 0;
+    double farthestStray = 0.0;
+    std::size_t overCut = 0;
     std::size_t behindCamera = 0;
     std::size_t kept = 0;
     std::size_t justAboveCut = 0;

@@ -96,6 +96,10 @@ TEST(SurfaceSupport, CountsAgreeWithComparingEveryPair) {
             }
             ASSERT_EQ(support.Neighbours(i, 1000), expected) << "point " << i;
             ASSERT_EQ(support.Neighbours(i, 3), std::min(expected, 3)) << "point " << i;
+            ASSERT_EQ(SurfaceSupport::NeighboursAmong(*points, i, kRadius, depthReach, 1000),
+                      expected);
+            ASSERT_EQ(SurfaceSupport::NeighboursAmong(*points, i, kRadius, depthReach, 3),
+                      std::min(expected, 3));
         }
         // Places anywhere: on the edges of the points' box, beyond it, far off.
         const std::vector<face_grid::Point> probes = {
