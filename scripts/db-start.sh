@@ -35,28 +35,38 @@ if [ -f "$PIDFILE" ] && kill -0 "$(cat "$PIDFILE")" 2>/dev/null && [ -f "$DIR/en
 fi
 
 port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-PORT=""
-for p in $(seq 33306 33406); do
-  if port_free "$p"; then PORT=$p; break; fi
-done
-[ -n "$PORT" ] || { echo "db-start: no free port in 33306-33406" >&2; exit 1; }
+ping_server() { mariadb-admin --no-defaults --socket="$SOCK" -uroot ping >/dev/null 2>&1; }
+# Another server started at the same time may take the free port between the
+# test and the bind: then the next free one is tried.
+port_taken() { grep -q "Address already in use" "$DIR/error.log" 2>/dev/null; }
 
 rm -rf "$DIR/data"
 mariadb-install-db --no-defaults --user=root --datadir="$DIR/data" \
   --auth-root-authentication-method=socket --skip-test-db >"$DIR/install.log" 2>&1 \
   || { echo "db-start: mariadb-install-db failed, see $DIR/install.log" >&2; exit 1; }
 
-setsid mariadbd --no-defaults --user=root --datadir="$DIR/data" \
-  --port="$PORT" --bind-address=127.0.0.1 --socket="$SOCK" --pid-file="$PIDFILE" \
-  --log-error="$DIR/error.log" --skip-name-resolve --innodb-buffer-pool-size=64M \
-  --innodb-flush-log-at-trx-commit=2 </dev/null >/dev/null 2>&1 &
-
-for _ in $(seq 1 120); do
-  mariadb-admin --no-defaults --socket="$SOCK" -uroot ping >/dev/null 2>&1 && break
-  sleep 0.5
+FROM=33306
+for _attempt in 1 2 3 4 5; do
+  PORT=""
+  for p in $(seq "$FROM" 33406); do
+    if port_free "$p"; then PORT=$p; break; fi
+  done
+  [ -n "$PORT" ] || { echo "db-start: no free port in $FROM-33406" >&2; exit 1; }
+  : >"$DIR/error.log"
+  setsid mariadbd --no-defaults --user=root --datadir="$DIR/data" \
+    --port="$PORT" --bind-address=127.0.0.1 --socket="$SOCK" --pid-file="$PIDFILE" \
+    --log-error="$DIR/error.log" --skip-name-resolve --innodb-buffer-pool-size=64M \
+    --innodb-flush-log-at-trx-commit=2 </dev/null >/dev/null 2>&1 &
+  for _ in $(seq 1 120); do
+    ping_server && break
+    port_taken && break
+    sleep 0.5
+  done
+  ping_server && break
+  port_taken || break
+  FROM=$((PORT + 1))
 done
-mariadb-admin --no-defaults --socket="$SOCK" -uroot ping >/dev/null 2>&1 \
-  || { echo "db-start: server did not start, see $DIR/error.log" >&2; exit 1; }
+ping_server || { echo "db-start: server did not start, see $DIR/error.log" >&2; exit 1; }
 
 mariadb --no-defaults --socket="$SOCK" -uroot <<SQL
 CREATE DATABASE $DB CHARACTER SET utf8mb4;
