@@ -13,22 +13,27 @@ constexpr double kMostCellsPerSide = 4096.0;
 // Points whose cells are found at a time, before they are marked.
 constexpr std::size_t kBlockPoints = 512;
 
-/// The cells of points[0..n) as CellOf finds them, as indices of the grid
-/// of nx by ny cells of edge `cell` from (x0, y0) moved by `shift` cells;
-/// nx * ny for a point beyond it. Built twice, for 512-bit vectors and for
-/// any processor: the points go side by side.
+/// The index of the cell of (x, y) in the grid of nx by ny cells of edge
+/// `cell` from (x0, y0) moved by `shift` cells; nx * ny beyond it. Without
+/// branches, so that a block of points can go side by side.
+inline std::uint32_t CellIndex(double x, double y, double x0, double y0, double cell, double shift,
+                               std::uint32_t nx, std::uint32_t ny) {
+    const double fx = std::floor((x - x0) / cell) + shift;
+    const double fy = std::floor((y - y0) / cell) + shift;
+    const bool inside =
+        (fx >= 0.0) & (fy >= 0.0) & (fx < static_cast<double>(nx)) & (fy < static_cast<double>(ny));
+    const auto ix = static_cast<std::uint32_t>(inside ? fx : 0.0);
+    const auto iy = static_cast<std::uint32_t>(inside ? fy : 0.0);
+    return inside ? iy * nx + ix : nx * ny;
+}
+
+/// CellIndex of points[0..n). Built twice, for 512-bit vectors and for any
+/// processor: the points go side by side.
 __attribute__((target_clones("avx512f", "default"))) void CellIndices(
     const FootprintGrid::Point* points, std::size_t n, double x0, double y0, double cell,
     double shift, std::uint32_t nx, std::uint32_t ny, std::uint32_t* at) {
     for (std::size_t i = 0; i < n; ++i) {
-        const double fx = std::floor((static_cast<double>(points[i][0]) - x0) / cell) + shift;
-        const double fy = std::floor((static_cast<double>(points[i][1]) - y0) / cell) + shift;
-        // Without branches, so that the points can go side by side.
-        const bool inside = (fx >= 0.0) & (fy >= 0.0) & (fx < static_cast<double>(nx)) &
-                            (fy < static_cast<double>(ny));
-        const auto x = static_cast<std::uint32_t>(inside ? fx : 0.0);
-        const auto y = static_cast<std::uint32_t>(inside ? fy : 0.0);
-        at[i] = inside ? y * nx + x : nx * ny;
+        at[i] = CellIndex(points[i][0], points[i][1], x0, y0, cell, shift, nx, ny);
     }
 }
 
@@ -87,13 +92,9 @@ FootprintGrid::FootprintGrid(const std::vector<Point>& points, double edge, int 
 }
 
 bool FootprintGrid::CellOf(double x, double y, std::size_t& at) const {
-    const double fx = std::floor((x - lo[0]) / cell) + shift;
-    const double fy = std::floor((y - lo[1]) / cell) + shift;
-    if (!(fx >= 0.0 && fy >= 0.0 && fx < static_cast<double>(nx) && fy < static_cast<double>(ny))) {
-        return false;
-    }
-    at = static_cast<std::size_t>(fy) * nx + static_cast<std::size_t>(fx);
-    return true;
+    at = CellIndex(x, y, lo[0], lo[1], cell, shift, static_cast<std::uint32_t>(nx),
+                   static_cast<std::uint32_t>(ny));
+    return at < nx * ny;
 }
 
 bool FootprintGrid::Covers(double x, double y) const {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <numeric>
 
 namespace {
@@ -98,12 +99,7 @@ int SurfaceSupport::NeighboursAmong(const std::vector<Point>& points, std::size_
         }
         // Within reach as Count finds it: in one of the nine cells about p's.
         const auto at = CellOf(points[k], radius);
-        const std::uint64_t key = CellKey(at[0], at[1]);
-        for (long dx = -1; dx <= 1; ++dx) {
-            for (long dy = -1; dy <= 1; ++dy) {
-                found += key == CellKey(cell[0] + dx, cell[1] + dy) ? 1 : 0;
-            }
-        }
+        found += std::labs(at[0] - cell[0]) <= 1 && std::labs(at[1] - cell[1]) <= 1 ? 1 : 0;
     }
     return std::min(found, most);
 }
